@@ -6,7 +6,7 @@
 RUN_DIR := $(or $(PWD),$(CURDIR))
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all configure run test clean
+.PHONY: all configure run test clean windows
 
 all: configure
 	cmake --build --preset default -j $(JOBS)
@@ -20,5 +20,10 @@ run: all
 test: all
 	ctest --preset default -j $(JOBS)
 
+# The Windows build, run under Wine as the reference: build-windows/dump_metrics12.exe
+windows:
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows -j $(JOBS)
+
 clean:
-	rm -rf build
+	rm -rf build build-windows

@@ -1,0 +1,304 @@
+// How one face of a font file looks to the enumeration: its family name, font
+// type, and the logical font and text metrics GDI reports for it.
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "font_service.h"
+
+#include FT_ADVANCES_H
+#include FT_SFNT_NAMES_H
+#include FT_TRUETYPE_IDS_H
+#include FT_TRUETYPE_TABLES_H
+#include FT_TRUETYPE_TAGS_H
+#include FT_FONT_FORMATS_H
+#include FT_WINFONTS_H
+
+namespace {
+
+// Windows-1252 for U+0080..U+009F and the characters it holds above U+00FF.
+// Code points 0x81, 0x8D, 0x8F, 0x90 and 0x9D stand for themselves.
+struct Cp1252Extra {
+    char32_t code_point;
+    unsigned char byte;
+};
+constexpr Cp1252Extra kCp1252Extras[] = {
+    {0x20AC, 0x80}, {0x201A, 0x82}, {0x0192, 0x83}, {0x201E, 0x84}, {0x2026, 0x85},
+    {0x2020, 0x86}, {0x2021, 0x87}, {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A},
+    {0x2039, 0x8B}, {0x0152, 0x8C}, {0x017D, 0x8E}, {0x2018, 0x91}, {0x2019, 0x92},
+    {0x201C, 0x93}, {0x201D, 0x94}, {0x2022, 0x95}, {0x2013, 0x96}, {0x2014, 0x97},
+    {0x02DC, 0x98}, {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B}, {0x0153, 0x9C},
+    {0x017E, 0x9E}, {0x0178, 0x9F},
+};
+
+char to_cp1252(char32_t code_point) {
+    const bool undefined_c1 = code_point == 0x81 || code_point == 0x8D || code_point == 0x8F ||
+                              code_point == 0x90 || code_point == 0x9D;
+    if (code_point < 0x80 || (code_point >= 0xA0 && code_point <= 0xFF) || undefined_c1)
+        return static_cast<char>(code_point);
+    for (const Cp1252Extra &extra : kCp1252Extras)
+        if (extra.code_point == code_point) return static_cast<char>(extra.byte);
+    return '?';
+}
+
+// A UTF-16BE name record in Windows-1252, one byte per character.
+std::string utf16be_to_cp1252(const FT_Byte *bytes, FT_UInt length) {
+    std::string name;
+    for (FT_UInt i = 0; i + 1 < length; i += 2) {
+        char32_t unit = static_cast<char32_t>(bytes[i] << 8 | bytes[i + 1]);
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < length) i += 2;  // one character
+        name += to_cp1252(unit >= 0xD800 && unit <= 0xDFFF ? 0xFFFD : unit);
+    }
+    return name;
+}
+
+// The legacy family name (name ID 1) from the Windows records, English
+// (0x409) preferred, else the first; empty where the font has none.
+std::string windows_family_name(FT_Face face) {
+    bool found = false;
+    FT_SfntName chosen{};
+    const FT_UInt count = FT_Get_Sfnt_Name_Count(face);
+    for (FT_UInt i = 0; i < count; ++i) {
+        FT_SfntName name;
+        if (FT_Get_Sfnt_Name(face, i, &name) != 0) continue;
+        if (name.platform_id != TT_PLATFORM_MICROSOFT || name.name_id != TT_NAME_ID_FONT_FAMILY)
+            continue;
+        if (name.encoding_id != TT_MS_ID_SYMBOL_CS && name.encoding_id != TT_MS_ID_UNICODE_CS &&
+            name.encoding_id != TT_MS_ID_UCS_4)
+            continue;
+        if (!found || name.language_id == TT_MS_LANGID_ENGLISH_UNITED_STATES) chosen = name;
+        found = true;
+        if (name.language_id == TT_MS_LANGID_ENGLISH_UNITED_STATES) break;
+    }
+    return found ? utf16be_to_cp1252(chosen.string, chosen.string_len) : std::string();
+}
+
+bool has_table(FT_Face face, FT_ULong tag) {
+    FT_ULong length = 0;
+    return FT_Load_Sfnt_Table(face, tag, 0, nullptr, &length) == 0 && length > 0;
+}
+
+// TrueType outlines, PostScript outlines and bitmaps are what GDI draws; a
+// face of any other kind (bitmap-only colour fonts, PFR) is not offered.
+bool font_type_of(FT_Face face, DWORD &font_type) {
+    const char *format = FT_Get_Font_Format(face);
+    if (!format) return false;
+    if (std::strcmp(format, "TrueType") == 0) {
+        if (!has_table(face, TTAG_glyf)) return false;
+        font_type = TRUETYPE_FONTTYPE;
+    } else if (std::strcmp(format, "CFF") == 0 || std::strcmp(format, "Type 1") == 0 ||
+               std::strcmp(format, "CID Type 1") == 0) {
+        font_type = DEVICE_FONTTYPE;
+    } else if (std::strcmp(format, "PCF") == 0 || std::strcmp(format, "BDF") == 0 ||
+               std::strcmp(format, "Windows FNT") == 0) {
+        font_type = RASTER_FONTTYPE;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// The character set of the first code-page bit of OS/2 ulCodePageRange1.
+BYTE charset_of_code_pages(FT_ULong code_pages) {
+    struct CodePageCharset {
+        int bit;
+        BYTE charset;
+    };
+    static constexpr CodePageCharset kCharsets[] = {
+        {0, ANSI_CHARSET},        {1, EASTEUROPE_CHARSET},   {2, RUSSIAN_CHARSET},
+        {3, GREEK_CHARSET},       {4, TURKISH_CHARSET},      {5, HEBREW_CHARSET},
+        {6, ARABIC_CHARSET},      {7, BALTIC_CHARSET},       {8, VIETNAMESE_CHARSET},
+        {16, THAI_CHARSET},       {17, SHIFTJIS_CHARSET},    {18, GB2312_CHARSET},
+        {19, HANGEUL_CHARSET},    {20, CHINESEBIG5_CHARSET}, {21, JOHAB_CHARSET},
+        {31, SYMBOL_CHARSET},
+    };
+    for (const CodePageCharset &entry : kCharsets)
+        if (code_pages & (1UL << entry.bit)) return entry.charset;
+    return OEM_CHARSET;
+}
+
+bool has_symbol_cmap_only(FT_Face face) {
+    bool symbol = false;
+    for (FT_Int i = 0; i < face->num_charmaps; ++i) {
+        const FT_CharMap map = face->charmaps[i];
+        if (map->platform_id != TT_PLATFORM_MICROSOFT) continue;
+        if (map->encoding_id == TT_MS_ID_SYMBOL_CS) symbol = true;
+        if (map->encoding_id == TT_MS_ID_UNICODE_CS || map->encoding_id == TT_MS_ID_UCS_4)
+            return false;
+    }
+    return symbol;
+}
+
+BYTE charset_of(FT_Face face, const TT_OS2 *os2) {
+    if (has_symbol_cmap_only(face)) return SYMBOL_CHARSET;
+    if (os2 && os2->version >= 1 && os2->version != 0xFFFF)
+        return charset_of_code_pages(os2->ulCodePageRange1);
+    return ANSI_CHARSET;
+}
+
+// The family bits from PANOSE, else from the IBM font class; then the pitch.
+BYTE pitch_and_family_of(FT_Face face, const TT_OS2 *os2) {
+    const bool panose_mono = os2 && os2->panose[0] == 2 && os2->panose[3] == 9;
+    const bool fixed = FT_IS_FIXED_WIDTH(face) || panose_mono;
+    BYTE family = FF_DONTCARE;
+    if (fixed) {
+        family = FF_MODERN;
+    } else if (os2 && os2->panose[0] == 2) {
+        const FT_Byte serif_style = os2->panose[1];
+        family = serif_style >= 11 && serif_style <= 13 ? FF_SWISS : FF_ROMAN;
+        if (serif_style < 2) family = FF_DONTCARE;
+    } else if (os2 && os2->panose[0] == 3) {
+        family = FF_SCRIPT;
+    } else if (os2 && (os2->panose[0] == 4 || os2->panose[0] == 5)) {
+        family = FF_DECORATIVE;
+    } else if (os2) {
+        switch (os2->sFamilyClass >> 8) {
+            case 1: case 2: case 3: case 4: case 5: case 7: family = FF_ROMAN; break;
+            case 8: family = FF_SWISS; break;
+            case 10: family = FF_SCRIPT; break;
+            case 9: case 12: family = FF_DECORATIVE; break;
+            default: break;
+        }
+    }
+    return static_cast<BYTE>(family | (fixed ? FIXED_PITCH : VARIABLE_PITCH));
+}
+
+// The average advance of the printable ASCII glyphs, in font units: the
+// stand-in for OS/2 xAvgCharWidth where a font has none.
+long average_ascii_advance(FT_Face face) {
+    long total = 0, count = 0;
+    for (FT_ULong code = 32; code < 127; ++code) {
+        const FT_UInt glyph = FT_Get_Char_Index(face, code);
+        if (glyph == 0) continue;
+        FT_Fixed advance = 0;
+        if (FT_Get_Advance(face, glyph, FT_LOAD_NO_SCALE, &advance) == 0 && advance > 0) {
+            total += advance;
+            ++count;
+        }
+    }
+    return count ? (total + count / 2) / count : face->max_advance_width / 2;
+}
+
+void fill_scalable(FT_Face ft_face, FontFace &face) {
+    const auto *os2 = static_cast<const TT_OS2 *>(FT_Get_Sfnt_Table(ft_face, FT_SFNT_OS2));
+    if (os2 && os2->version == 0xFFFF) os2 = nullptr;
+    const auto *hhea = static_cast<const TT_HoriHeader *>(FT_Get_Sfnt_Table(ft_face, FT_SFNT_HHEA));
+
+    long ascent = 0, descent = 0;
+    if (os2 && (os2->usWinAscent || os2->usWinDescent)) {
+        ascent = os2->usWinAscent;
+        descent = os2->usWinDescent;
+    } else if (hhea) {
+        ascent = hhea->Ascender;
+        descent = -hhea->Descender;
+    } else {
+        ascent = ft_face->ascender;
+        descent = -ft_face->descender;
+    }
+    face.cjk = os2 && os2->version >= 1 && (os2->ulCodePageRange1 & (0x1FUL << 17));
+    face.units_per_em = ft_face->units_per_EM ? ft_face->units_per_EM : 1000;
+    face.cell_height = ascent + descent > 0 ? ascent + descent : face.units_per_em;
+    face.average_width =
+        os2 && os2->xAvgCharWidth > 0 ? os2->xAvgCharWidth : average_ascii_advance(ft_face);
+
+    const long height = mul_div(32, face.cell_height, face.units_per_em);
+    const long weight = os2 && os2->usWeightClass
+                            ? os2->usWeightClass
+                            : (ft_face->style_flags & FT_STYLE_FLAG_BOLD ? FW_BOLD : FW_NORMAL);
+    LOGFONTA &lf = face.logfont;
+    lf.lfHeight = static_cast<LONG>(height);
+    lf.lfWidth = static_cast<LONG>(mul_div(height, face.average_width, face.cell_height));
+    lf.lfWeight = static_cast<LONG>(weight);
+    lf.lfCharSet = charset_of(ft_face, os2);
+    lf.lfPitchAndFamily = pitch_and_family_of(ft_face, os2);
+
+    TEXTMETRICA &tm = face.metrics;
+    const long ppem = 32;
+    tm.tmHeight = lf.lfHeight;
+    tm.tmAscent = static_cast<LONG>(mul_div(ascent, ppem, face.units_per_em));
+    tm.tmDescent = tm.tmHeight - tm.tmAscent;
+    tm.tmInternalLeading = static_cast<LONG>(tm.tmHeight - ppem);
+    tm.tmAveCharWidth = lf.lfWidth;
+    tm.tmMaxCharWidth =
+        static_cast<LONG>(mul_div(ft_face->max_advance_width, ppem, face.units_per_em));
+    // TMPF_FIXED_PITCH (0x1) means variable pitch; 0x2 marks outlines, 0x4
+    // TrueType, 0x8 a device font.
+    tm.tmPitchAndFamily = static_cast<BYTE>(
+        (lf.lfPitchAndFamily & 0xF0) | ((lf.lfPitchAndFamily & FIXED_PITCH) ? 0 : 0x1) | 0x2 |
+        (face.font_type == TRUETYPE_FONTTYPE ? 0x4 : 0x8));
+}
+
+void fill_bitmap(FT_Face ft_face, FontFace &face) {
+    // A bitmap face carries one strike in every format FreeType reads but FON,
+    // whose fonts are faces of their own; a file with more strikes offers its
+    // first.
+    face.strike = 0;
+    const FT_Bitmap_Size &size = ft_face->available_sizes[0];
+    long average = size.width;
+    FT_WinFNT_HeaderRec fnt;
+    if (FT_Get_WinFNT_Header(ft_face, &fnt) == 0) average = fnt.avg_width;
+    LOGFONTA &lf = face.logfont;
+    lf.lfHeight = size.height;
+    lf.lfWidth = static_cast<LONG>(average);
+    lf.lfWeight = ft_face->style_flags & FT_STYLE_FLAG_BOLD ? FW_BOLD : FW_NORMAL;
+    lf.lfCharSet = ANSI_CHARSET;
+    if (FT_Get_WinFNT_Header(ft_face, &fnt) == 0) lf.lfCharSet = fnt.charset;
+    const bool fixed = FT_IS_FIXED_WIDTH(ft_face);
+    lf.lfPitchAndFamily = static_cast<BYTE>(fixed ? FF_MODERN | FIXED_PITCH : VARIABLE_PITCH);
+
+    TEXTMETRICA &tm = face.metrics;
+    tm.tmHeight = lf.lfHeight;
+    tm.tmAscent = static_cast<LONG>(ft_face->size ? ft_face->size->metrics.ascender / 64 : 0);
+    tm.tmDescent = tm.tmHeight - tm.tmAscent;
+    tm.tmAveCharWidth = lf.lfWidth;
+    tm.tmMaxCharWidth = static_cast<LONG>(size.width);
+    tm.tmPitchAndFamily = static_cast<BYTE>((lf.lfPitchAndFamily & 0xF0) | (fixed ? 0 : 0x1));
+}
+
+}  // namespace
+
+long mul_div(long a, long b, long c) {
+    if (c == 0) return 0;
+    const long long product = static_cast<long long>(a) * b;
+    const long long half = (c < 0 ? -c : c) / 2;
+    const long long rounded = (product < 0) == (c < 0) ? (product + (c < 0 ? -half : half)) / c
+                                                        : (product - (c < 0 ? -half : half)) / c;
+    return static_cast<long>(rounded);
+}
+
+bool read_font_face(FT_Face ft_face, FontFace &face) {
+    if (!font_type_of(ft_face, face.font_type)) return false;
+    if (face.font_type == RASTER_FONTTYPE && ft_face->num_fixed_sizes < 1) return false;
+
+    std::string family = FT_IS_SFNT(ft_face) ? windows_family_name(ft_face) : std::string();
+    if (family.empty() && ft_face->family_name) family = ft_face->family_name;
+    if (family.empty()) return false;
+    family.resize(std::min<std::size_t>(family.size(), LF_FACESIZE - 1));
+    if (family.find('\0') != std::string::npos) family.resize(family.find('\0'));
+
+    LOGFONTA &lf = face.logfont;
+    std::memcpy(lf.lfFaceName, family.c_str(), family.size() + 1);
+    face.italic = (ft_face->style_flags & FT_STYLE_FLAG_ITALIC) != 0;
+    lf.lfItalic = face.italic ? 255 : 0;
+    lf.lfOutPrecision = 3;
+    lf.lfClipPrecision = 2;
+    lf.lfQuality = 1;
+
+    if (face.font_type == RASTER_FONTTYPE)
+        fill_bitmap(ft_face, face);
+    else
+        fill_scalable(ft_face, face);
+
+    TEXTMETRICA &tm = face.metrics;
+    tm.tmWeight = lf.lfWeight;
+    tm.tmItalic = lf.lfItalic;
+    tm.tmCharSet = lf.lfCharSet;
+    tm.tmFirstChar = 32;
+    tm.tmLastChar = 255;
+    tm.tmDefaultChar = 31;
+    tm.tmBreakChar = 32;
+    tm.tmDigitizedAspectX = 96;
+    tm.tmDigitizedAspectY = 96;
+    return true;
+}

@@ -1,0 +1,206 @@
+// The font service's lasting state: the FreeType library and the families,
+// read once from fontconfig's list of font files.
+
+#include "font_service.h"
+
+#include <fontconfig/fontconfig.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <tuple>
+#include <utility>
+
+namespace {
+
+struct FontService {
+    FT_Library library = nullptr;
+    bool families_read = false;
+    std::vector<FontFamily> families;
+    std::size_t default_family = 0;
+
+    FontService() {
+        if (FT_Init_FreeType(&library) != 0) library = nullptr;
+    }
+    ~FontService() {
+        if (library) FT_Done_FreeType(library);
+    }
+    FontService(const FontService &) = delete;
+    FontService &operator=(const FontService &) = delete;
+};
+
+FontService &service() {
+    static FontService instance;
+    return instance;
+}
+
+int compare_ignoring_case(const std::string &a, const std::string &b) {
+    const std::size_t length = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < length; ++i) {
+        const auto ca = static_cast<unsigned char>(a[i]), cb = static_cast<unsigned char>(b[i]);
+        const int la = ca < 0x80 ? std::tolower(ca) : ca, lb = cb < 0x80 ? std::tolower(cb) : cb;
+        if (la != lb) return la < lb ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+bool family_order(const FontFamily &a, const FontFamily &b) {
+    if (a.vertical != b.vertical) return b.vertical;
+    const int order = compare_ignoring_case(a.name, b.name);
+    return order != 0 ? order < 0 : a.name < b.name;
+}
+
+// The nearest face: slant first, then weight, then (bitmap faces) the height.
+auto face_distance(const FontFace &face, LONG weight, bool italic, LONG height) {
+    const long weight_distance = std::labs(static_cast<long>(face.logfont.lfWeight) - weight);
+    const long height_distance =
+        face.strike < 0 ? 0 : std::labs(static_cast<long>(face.logfont.lfHeight) - height);
+    return std::make_tuple(face.italic != italic, weight_distance, face.logfont.lfWeight,
+                           height_distance, face.logfont.lfHeight);
+}
+
+// The representative face: regular, then bold, then italic, then bold
+// italic; of bitmap faces, the strike nearest 16 pixels, the smaller on a tie.
+constexpr LONG kRepresentativeBitmapHeight = 16;
+
+bool representative_order(const FontFace &a, const FontFace &b) {
+    const auto da = face_distance(a, FW_NORMAL, false, kRepresentativeBitmapHeight);
+    const auto db = face_distance(b, FW_NORMAL, false, kRepresentativeBitmapHeight);
+    if (da != db) return da < db;
+    return std::tie(a.file, a.index) < std::tie(b.file, b.index);
+}
+
+struct FontFile {
+    std::string path;
+    FT_Long index;
+    bool operator<(const FontFile &other) const {
+        return std::tie(path, index) < std::tie(other.path, other.index);
+    }
+    bool operator==(const FontFile &other) const {
+        return path == other.path && index == other.index;
+    }
+};
+
+bool font_file_of(FcPattern *pattern, FontFile &file) {
+    FcChar8 *path = nullptr;
+    int index = 0;
+    if (FcPatternGetString(pattern, FC_FILE, 0, &path) != FcResultMatch) return false;
+    if (FcPatternGetInteger(pattern, FC_INDEX, 0, &index) != FcResultMatch) index = 0;
+    file = {reinterpret_cast<const char *>(path), index};
+    return true;
+}
+
+// The font files fontconfig lists, sorted so that the same fonts give the same
+// families whatever order the caches hold; and the file its best match for
+// "sans-serif" names, which chooses the default family.
+std::vector<FontFile> list_font_files(FontFile &default_file) {
+    std::vector<FontFile> files;
+    FcConfig *config = FcInitLoadConfigAndFonts();
+    if (!config) return files;
+    FcPattern *everything = FcPatternCreate();
+    FcObjectSet *objects = FcObjectSetBuild(FC_FILE, FC_INDEX, nullptr);
+    if (FcFontSet *set = FcFontList(config, everything, objects)) {
+        for (int i = 0; i < set->nfont; ++i) {
+            FontFile file;
+            // Named instances of variable fonts (index above 0xFFFF) are not
+            // faces of their own to GDI; the default instance stands for them.
+            if (font_file_of(set->fonts[i], file) && file.index <= 0xFFFF) files.push_back(file);
+        }
+        FcFontSetDestroy(set);
+    }
+    FcObjectSetDestroy(objects);
+    FcPatternDestroy(everything);
+
+    if (FcPattern *wanted = FcNameParse(reinterpret_cast<const FcChar8 *>("sans-serif"))) {
+        FcConfigSubstitute(config, wanted, FcMatchPattern);
+        FcDefaultSubstitute(wanted);
+        FcResult result;
+        if (FcPattern *match = FcFontMatch(config, wanted, &result)) {
+            font_file_of(match, default_file);
+            FcPatternDestroy(match);
+        }
+        FcPatternDestroy(wanted);
+    }
+    FcConfigDestroy(config);
+
+    std::sort(files.begin(), files.end());
+    files.erase(std::unique(files.begin(), files.end()), files.end());
+    return files;
+}
+
+void read_families(FontService &s) {
+    s.families_read = true;
+    if (!s.library) return;
+    FontFile default_file{"", -1};
+    std::vector<FontFamily> families;
+    for (const FontFile &file : list_font_files(default_file)) {
+        FT_Face ft_face = nullptr;
+        if (FT_New_Face(s.library, file.path.c_str(), file.index, &ft_face) != 0) continue;
+        FontFace face;
+        face.file = file.path;
+        face.index = file.index;
+        const bool offered = read_font_face(ft_face, face);
+        FT_Done_Face(ft_face);
+        if (!offered) continue;
+        // Names that agree in their 31 bytes are one family.
+        auto same_name = [&](const FontFamily &f) { return f.name == face.logfont.lfFaceName; };
+        auto family = std::find_if(families.begin(), families.end(), same_name);
+        if (family == families.end())
+            family = families.insert(families.end(), FontFamily{face.logfont.lfFaceName, {}, false});
+        family->faces.push_back(std::move(face));
+    }
+
+    const std::size_t horizontal_count = families.size();
+    for (std::size_t i = 0; i < horizontal_count; ++i) {
+        FontFamily &family = families[i];
+        std::sort(family.faces.begin(), family.faces.end(), representative_order);
+        if (!family.faces.front().cjk) continue;
+        FontFamily vertical{("@" + family.name).substr(0, LF_FACESIZE - 1), family.faces, true};
+        for (FontFace &face : vertical.faces)
+            std::memcpy(face.logfont.lfFaceName, vertical.name.c_str(), vertical.name.size() + 1);
+        families.push_back(std::move(vertical));
+    }
+    std::sort(families.begin(), families.end(), family_order);
+
+    s.default_family = 0;
+    for (std::size_t i = 0; i < families.size(); ++i) {
+        for (const FontFace &face : families[i].faces)
+            if (!families[i].vertical && face.file == default_file.path &&
+                face.index == default_file.index)
+                s.default_family = i;
+    }
+    s.families = std::move(families);
+}
+
+}  // namespace
+
+FT_Library freetype_library() { return service().library; }
+
+const std::vector<FontFamily> &font_families() {
+    FontService &s = service();
+    if (!s.families_read) read_families(s);
+    return s.families;
+}
+
+const FontFamily *find_family(const char *face_name) {
+    const std::vector<FontFamily> &families = font_families();
+    if (families.empty()) return nullptr;
+    const std::string name(face_name, strnlen(face_name, LF_FACESIZE - 1));
+    const FontFamily *ignoring_case = nullptr;
+    for (const FontFamily &family : families) {
+        if (family.name == name) return &family;
+        if (!ignoring_case && compare_ignoring_case(family.name, name) == 0) ignoring_case = &family;
+    }
+    return ignoring_case ? ignoring_case : &families[service().default_family];
+}
+
+const FontFace &find_face(const FontFamily &family, const LOGFONTA &logfont) {
+    const LONG weight = logfont.lfWeight > 0 ? logfont.lfWeight : FW_NORMAL;
+    const bool italic = logfont.lfItalic != 0;
+    const LONG height = logfont.lfHeight < 0 ? -std::max(logfont.lfHeight, -0x7FFF) : logfont.lfHeight;
+    const FontFace *best = &family.faces.front();
+    for (const FontFace &face : family.faces)
+        if (face_distance(face, weight, italic, height) < face_distance(*best, weight, italic, height))
+            best = &face;
+    return *best;
+}

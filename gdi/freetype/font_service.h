@@ -1,0 +1,63 @@
+// What our font service keeps across calls: the FreeType library and the list
+// of font families, read once from fontconfig and the font files it lists.
+#ifndef DUMP_METRICS12_FONT_SERVICE_H
+#define DUMP_METRICS12_FONT_SERVICE_H
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <string>
+#include <vector>
+
+#include "gdi.h"
+
+// One face of one font file, as the enumeration reports it.
+struct FontFace {
+    std::string file;
+    FT_Long index = 0;   // face index within the file (a collection holds several)
+    LOGFONTA logfont{};  // lfFaceName is the family name
+    TEXTMETRICA metrics{};
+    DWORD font_type = 0;
+    bool italic = false;
+    bool cjk = false;  // supports a CJK code page, so it also makes an "@" family
+
+    // Scalable faces: the numbers that turn a cell height into pixels per em.
+    long units_per_em = 0;
+    long cell_height = 0;  // in font units
+    long average_width = 0;  // in font units
+
+    // Bitmap faces: the strike the logical font was made from.
+    int strike = -1;
+};
+
+struct FontFamily {
+    std::string name;  // the face name, at most 31 bytes
+    std::vector<FontFace> faces;  // the representative face first
+    bool vertical = false;  // an "@" family: the horizontal family's widths
+};
+
+// The FreeType library, created on first use and released at exit.
+FT_Library freetype_library();
+
+// Every family, in enumeration order. Read on first use from the fontconfig
+// configuration in force (FONTCONFIG_FILE and the rest of fontconfig's own
+// settings), then kept.
+const std::vector<FontFamily> &font_families();
+
+// The family that a logical font's face name chooses: its name ignoring case,
+// the exact spelling first; a name that matches none gets the default family.
+// Null only when there is no family at all.
+const FontFamily *find_family(const char *face_name);
+
+// The face of `family` closest to the weight and slant asked for, and for
+// bitmap families to the height.
+const FontFace &find_face(const FontFamily &family, const LOGFONTA &logfont);
+
+// Reads one face of a font file into `face`; false for a face that GDI would
+// not offer (not a font, unreadable, no glyphs it can draw).
+bool read_font_face(FT_Face ft_face, FontFace &face);
+
+// a * b / c rounded to nearest, as Windows' MulDiv; 0 where c is 0.
+long mul_div(long a, long b, long c);
+
+#endif  // DUMP_METRICS12_FONT_SERVICE_H

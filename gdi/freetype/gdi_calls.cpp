@@ -1,0 +1,219 @@
+// The GDI calls the program makes, over our font service. Device contexts and
+// fonts are handles into tables of live objects, checked on every call, so a
+// stale or made-up handle fails the call rather than touching memory. The
+// calls are meant for one thread, as the program uses them.
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "gdi.h"
+#include "realized_font.h"
+
+namespace {
+
+enum HandleKind : std::uintptr_t { kDeviceContext = 1, kFont = 2 };
+
+// A handle is its kind in the low two bits, the slot's generation above them,
+// and the slot's index above that: a slot reused by a later object gets a new
+// generation, so a handle to the earlier one no longer matches.
+constexpr unsigned kGenerationBits = 14;
+constexpr std::uintptr_t kGenerationMask = (std::uintptr_t{1} << kGenerationBits) - 1;
+
+template <typename Object>
+struct HandleTable {
+    struct Slot {
+        std::uintptr_t generation = 0;
+        std::unique_ptr<Object> object;
+    };
+    HandleKind kind;
+    std::vector<Slot> slots;
+    std::vector<std::size_t> free_slots;
+
+    std::uintptr_t add(std::unique_ptr<Object> object) {
+        std::size_t index = slots.size();
+        if (free_slots.empty()) {
+            slots.emplace_back();
+        } else {
+            index = free_slots.back();
+            free_slots.pop_back();
+        }
+        slots[index].object = std::move(object);
+        return (index << (kGenerationBits + 2)) | (slots[index].generation << 2) | kind;
+    }
+
+    Slot *slot_of(std::uintptr_t handle) {
+        if ((handle & 3) != kind) return nullptr;
+        const std::size_t index = handle >> (kGenerationBits + 2);
+        if (index >= slots.size()) return nullptr;
+        Slot &slot = slots[index];
+        if (!slot.object || slot.generation != ((handle >> 2) & kGenerationMask)) return nullptr;
+        return &slot;
+    }
+
+    Object *find(std::uintptr_t handle) {
+        Slot *slot = slot_of(handle);
+        return slot ? slot->object.get() : nullptr;
+    }
+
+    void remove(std::uintptr_t handle) {
+        Slot *slot = slot_of(handle);
+        if (!slot) return;
+        slot->object.reset();
+        slot->generation = (slot->generation + 1) & kGenerationMask;
+        free_slots.push_back(static_cast<std::size_t>(slot - slots.data()));
+    }
+};
+
+struct FontObject {
+    LOGFONTA logfont{};
+    bool stock = false;
+    int selections = 0;  // contexts it is selected into
+    bool deleted = false;  // deleted while selected: goes when last deselected
+    bool realize_tried = false;
+    std::unique_ptr<RealizedFont> realized;
+};
+
+struct DeviceContext {
+    std::uintptr_t font = 0;
+};
+
+struct Handles {
+    HandleTable<DeviceContext> contexts{kDeviceContext, {}, {}};
+    HandleTable<FontObject> fonts{kFont, {}, {}};
+    std::uintptr_t default_font = 0;
+};
+
+Handles &handles() {
+    // The font service first, so that it outlives the fonts realized here.
+    freetype_library();
+    static Handles instance;
+    return instance;
+}
+
+std::uintptr_t value_of(const void *handle) { return reinterpret_cast<std::uintptr_t>(handle); }
+
+// The font every new context starts with: the default family at the default
+// size. Like GDI's stock objects it is never deleted.
+std::uintptr_t default_font(Handles &h) {
+    if (!h.default_font) {
+        auto font = std::make_unique<FontObject>();
+        font->stock = true;
+        h.default_font = h.fonts.add(std::move(font));
+    }
+    return h.default_font;
+}
+
+void deselect(Handles &h, std::uintptr_t font_handle) {
+    FontObject *font = h.fonts.find(font_handle);
+    if (!font) return;
+    --font->selections;
+    if (font->deleted && font->selections == 0) h.fonts.remove(font_handle);
+}
+
+// The realized font selected into a context, realized on first use.
+const RealizedFont *selected_font(HDC dc) {
+    Handles &h = handles();
+    const DeviceContext *context = h.contexts.find(value_of(dc));
+    if (!context) return nullptr;
+    FontObject *font = h.fonts.find(context->font);
+    if (!font) return nullptr;
+    if (!font->realize_tried) {
+        font->realize_tried = true;
+        font->realized = realize_font(font->logfont);
+    }
+    return font->realized.get();
+}
+
+}  // namespace
+
+HDC CreateCompatibleDC(HDC) {
+    Handles &h = handles();
+    auto context = std::make_unique<DeviceContext>();
+    context->font = default_font(h);
+    ++h.fonts.find(context->font)->selections;
+    return reinterpret_cast<HDC>(h.contexts.add(std::move(context)));
+}
+
+BOOL DeleteDC(HDC dc) {
+    Handles &h = handles();
+    const DeviceContext *context = h.contexts.find(value_of(dc));
+    if (!context) return FALSE;
+    const std::uintptr_t font = context->font;
+    h.contexts.remove(value_of(dc));
+    deselect(h, font);
+    return TRUE;
+}
+
+int EnumFontFamiliesA(HDC dc, const char *family_name, FONTENUMPROCA proc, LPARAM lparam) {
+    if (!proc || !handles().contexts.find(value_of(dc))) return 0;
+    int result = 1;
+    for (const FontFamily &family : font_families()) {
+        if (family_name && family.name != std::string(family_name, strnlen(family_name, LF_FACESIZE - 1)))
+            continue;
+        // With a family name every face of that family is reported, else
+        // the representative face of each family.
+        for (const FontFace &face : family.faces) {
+            const LOGFONTA logfont = face.logfont;
+            const TEXTMETRICA metrics = face.metrics;
+            result = proc(&logfont, &metrics, face.font_type, lparam);
+            if (result == 0) return 0;
+            if (!family_name) break;
+        }
+    }
+    return result;
+}
+
+HFONT CreateFontIndirectA(const LOGFONTA *logfont) {
+    if (!logfont) return nullptr;
+    auto font = std::make_unique<FontObject>();
+    font->logfont = *logfont;
+    font->logfont.lfFaceName[LF_FACESIZE - 1] = '\0';
+    return reinterpret_cast<HFONT>(handles().fonts.add(std::move(font)));
+}
+
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
+    Handles &h = handles();
+    DeviceContext *context = h.contexts.find(value_of(dc));
+    FontObject *font = h.fonts.find(value_of(object));
+    if (!context || !font || font->deleted) return nullptr;
+    const std::uintptr_t previous = context->font;
+    ++font->selections;
+    context->font = value_of(object);
+    deselect(h, previous);
+    return reinterpret_cast<HGDIOBJ>(previous);
+}
+
+BOOL DeleteObject(HGDIOBJ object) {
+    Handles &h = handles();
+    FontObject *font = h.fonts.find(value_of(object));
+    if (!font || font->deleted) return FALSE;
+    if (font->stock) return TRUE;
+    if (font->selections > 0)
+        font->deleted = true;
+    else
+        h.fonts.remove(value_of(object));
+    return TRUE;
+}
+
+int GetTextFaceA(HDC dc, int count, char *face) {
+    const RealizedFont *font = selected_font(dc);
+    if (!font) return 0;
+    const std::string &name = font->family->name;
+    if (!face) return static_cast<int>(name.size()) + 1;
+    if (count <= 0) return 0;
+    const std::size_t copied = std::min(name.size(), static_cast<std::size_t>(count) - 1);
+    std::memcpy(face, name.data(), copied);
+    face[copied] = '\0';
+    return static_cast<int>(copied);
+}
+
+BOOL GetCharABCWidthsFloatA(HDC dc, UINT first, UINT last, ABCFLOAT *widths) {
+    if (!widths || first > last || last > 255) return FALSE;
+    const RealizedFont *font = selected_font(dc);
+    if (!font) return FALSE;
+    for (UINT code = first; code <= last; ++code)
+        if (!glyph_widths(*font, code, widths[code - first])) return FALSE;
+    return TRUE;
+}

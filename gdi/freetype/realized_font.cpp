@@ -1,0 +1,112 @@
+#include "realized_font.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include FT_BBOX_H
+#include FT_OUTLINE_H
+#include FT_TRUETYPE_IDS_H
+
+namespace {
+
+// The height GDI gives a logical font that asks for none.
+constexpr LONG kDefaultCellHeight = 16;
+constexpr long kLargestPixelsPerEm = 16384;
+
+// Outlines hinted as GDI hints them, never by FreeType's own auto-hinter, and
+// never from embedded bitmaps.
+constexpr FT_Int32 kOutlineLoadFlags = FT_LOAD_NO_BITMAP | FT_LOAD_NO_AUTOHINT | FT_LOAD_TARGET_MONO;
+
+long floor_pixels(FT_Pos value) { return value >= 0 ? value / 64 : -((-value + 63) / 64); }
+long ceil_pixels(FT_Pos value) { return -floor_pixels(-value); }
+
+bool select_charmap(FT_Face face, bool symbol) {
+    if (symbol) {
+        for (FT_Int i = 0; i < face->num_charmaps; ++i) {
+            const FT_CharMap map = face->charmaps[i];
+            if (map->platform_id == TT_PLATFORM_MICROSOFT && map->encoding_id == TT_MS_ID_SYMBOL_CS)
+                return FT_Set_Charmap(face, map) == 0;
+        }
+    }
+    if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) == 0) return true;
+    // Fonts with no Unicode map (bitmap and Type 1 fonts with encodings of
+    // their own) are read through the map FreeType chose, else their first.
+    if (!face->charmap && face->num_charmaps > 0) return FT_Set_Charmap(face, face->charmaps[0]) == 0;
+    return true;
+}
+
+bool set_size(FT_Face ft_face, const FontFace &face, const LOGFONTA &logfont) {
+    if (face.strike >= 0) return FT_Select_Size(ft_face, face.strike) == 0;
+    const long ppem = pixels_per_em(face, logfont.lfHeight);
+    // A width other than the font's own average stretches the font across.
+    const long cell = mul_div(face.cell_height, ppem, face.units_per_em);
+    const long average = mul_div(cell, face.average_width, face.cell_height);
+    const long width = std::labs(static_cast<long>(logfont.lfWidth));
+    FT_F26Dot6 x_size = ppem * 64;
+    if (width != 0 && average > 0 && width != average)
+        x_size = std::clamp<long>(mul_div(ppem * 64, width, average), 1, kLargestPixelsPerEm * 64);
+    return FT_Set_Char_Size(ft_face, x_size, ppem * 64, 72, 72) == 0;
+}
+
+}  // namespace
+
+RealizedFont::~RealizedFont() {
+    if (ft_face) FT_Done_Face(ft_face);
+}
+
+long pixels_per_em(const FontFace &face, LONG height) {
+    long ppem = 0;
+    if (height < 0) {
+        ppem = -static_cast<long long>(height) > kLargestPixelsPerEm ? kLargestPixelsPerEm : -height;
+    } else {
+        const long cell = height == 0 ? kDefaultCellHeight : height;
+        ppem = mul_div(face.units_per_em, cell, face.cell_height);
+        if (mul_div(face.cell_height, ppem, face.units_per_em) > cell) --ppem;
+    }
+    return std::clamp<long>(ppem, 1, kLargestPixelsPerEm);
+}
+
+std::unique_ptr<RealizedFont> realize_font(const LOGFONTA &logfont) {
+    const FontFamily *family = find_family(logfont.lfFaceName);
+    if (!family || !freetype_library()) return nullptr;
+    auto font = std::make_unique<RealizedFont>();
+    font->family = family;
+    font->face = &find_face(*family, logfont);
+    font->symbol = font->face->logfont.lfCharSet == SYMBOL_CHARSET;
+    if (FT_New_Face(freetype_library(), font->face->file.c_str(), font->face->index,
+                    &font->ft_face) != 0) {
+        font->ft_face = nullptr;
+        return nullptr;
+    }
+    if (!select_charmap(font->ft_face, font->symbol) ||
+        !set_size(font->ft_face, *font->face, logfont))
+        return nullptr;
+    return font;
+}
+
+bool glyph_widths(const RealizedFont &font, unsigned code, ABCFLOAT &widths) {
+    FT_Face face = font.ft_face;
+    FT_UInt glyph = font.symbol ? FT_Get_Char_Index(face, 0xF000 + code) : 0;
+    if (glyph == 0) glyph = FT_Get_Char_Index(face, code);
+
+    const bool bitmap = font.face->strike >= 0;
+    if (FT_Load_Glyph(face, glyph, bitmap ? FT_LOAD_DEFAULT : kOutlineLoadFlags) != 0) return false;
+    const FT_GlyphSlot slot = face->glyph;
+    const long advance = floor_pixels(slot->advance.x + 32);
+
+    long a = 0, b = 1;
+    if (bitmap) {
+        b = advance;
+    } else if (slot->format == FT_GLYPH_FORMAT_OUTLINE && slot->outline.n_points > 0) {
+        FT_BBox box;
+        if (FT_Outline_Get_BBox(&slot->outline, &box) != 0) return false;
+        a = floor_pixels(box.xMin);
+        b = std::max(ceil_pixels(box.xMax) - a, 1L);
+    } else if (slot->format != FT_GLYPH_FORMAT_OUTLINE) {
+        return false;
+    }
+    widths.abcfA = static_cast<float>(a);
+    widths.abcfB = static_cast<float>(b);
+    widths.abcfC = static_cast<float>(advance - a - b);
+    return true;
+}

@@ -1,0 +1,34 @@
+// A logical font realized as a FreeType face at its size, and the ABC widths
+// of its glyphs.
+#ifndef DUMP_METRICS12_REALIZED_FONT_H
+#define DUMP_METRICS12_REALIZED_FONT_H
+
+#include <memory>
+
+#include "font_service.h"
+
+struct RealizedFont {
+    const FontFamily *family = nullptr;
+    const FontFace *face = nullptr;
+    FT_Face ft_face = nullptr;
+    bool symbol = false;  // codes are looked up at 0xF000 + code first
+
+    RealizedFont() = default;
+    RealizedFont(const RealizedFont &) = delete;
+    RealizedFont &operator=(const RealizedFont &) = delete;
+    ~RealizedFont();
+};
+
+// The font that `logfont` chooses, opened and sized; null when there is no
+// family at all or its file can no longer be read.
+std::unique_ptr<RealizedFont> realize_font(const LOGFONTA &logfont);
+
+// The A, B and C widths of `code` in pixels; false where the glyph cannot be
+// read from the font file.
+bool glyph_widths(const RealizedFont &font, unsigned code, ABCFLOAT &widths);
+
+// Pixels per em for a logical font's height: positive is the cell height,
+// negative the em height, zero a default size.
+long pixels_per_em(const FontFace &face, LONG height);
+
+#endif  // DUMP_METRICS12_REALIZED_FONT_H

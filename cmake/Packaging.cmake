@@ -1,0 +1,71 @@
+# Installing and packing dump_metrics12.
+#
+#   cmake --install <build> --prefix <dir>   bin/dump_metrics12 and
+#                                            share/man/man1/dump_metrics12.1
+#   cpack -G DEB      (in <build>)           a .deb of the same (Linux)
+#   cpack -G ZIP      (in <build>)           a .zip holding bin/dump_metrics12.exe
+#                                            (Windows builds; their default)
+#
+# Included from the top-level CMakeLists.txt after the program's target exists.
+
+include(GNUInstallDirs)
+
+set(DUMP_METRICS12_MAN_PAGE ${PROJECT_SOURCE_DIR}/man/dump_metrics12.1)
+
+install(TARGETS dump_metrics12 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(NOT WIN32)
+  install(FILES ${DUMP_METRICS12_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
+# The manual page names the version in its title line; keep the two together.
+file(STRINGS ${DUMP_METRICS12_MAN_PAGE} _dm12_title REGEX "^\\.TH ")
+if(NOT _dm12_title MATCHES "\"dump_metrics12 ${PROJECT_VERSION}\"")
+  message(WARNING "man/dump_metrics12.1 does not name version ${PROJECT_VERSION} in its .TH line: "
+                  "${_dm12_title}")
+endif()
+unset(_dm12_title)
+
+# What every package says about itself.
+set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "dump_metrics12 maintainers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+# Lines kept short: the .deb's extended description keeps them as they are.
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+       "dump_metrics12 walks every font family the platform's font service\n"
+       "reports, realizes each family's representative font and writes the three\n"
+       "ABC widths and the advance of codes 32 to 127 to dump_metrics12.csv in\n"
+       "the current directory. On Linux the font service is its own\n"
+       "implementation of the GDI calls over fontconfig and FreeType.")
+set(DUMP_METRICS12_CONTACT
+    "dump_metrics12 maintainers <maintainers@users.noreply.c-seed-3bacaa75.example>"
+    CACHE STRING "Maintainer named in the packages")
+set(CPACK_PACKAGE_CONTACT "${DUMP_METRICS12_CONTACT}")
+set(CPACK_PACKAGE_CHECKSUM SHA256)
+set(CPACK_STRIP_FILES ON)
+
+if(WIN32)
+  # dump_metrics12-0.1.0-win64.zip holding dump_metrics12-0.1.0-win64/bin/dump_metrics12.exe
+  set(CPACK_GENERATOR ZIP)
+else()
+  set(CPACK_GENERATOR DEB)
+  # Debian package names allow no underscore.
+  set(CPACK_DEBIAN_PACKAGE_NAME dump-metrics12)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # dump-metrics12_0.1.0_amd64.deb
+  set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${DUMP_METRICS12_CONTACT}")
+  # The dependencies: read off the program by dpkg-shlibdeps (package dpkg-dev) where it is
+  # installed, else the libraries the program links, by hand.
+  find_program(DUMP_METRICS12_DPKG_SHLIBDEPS dpkg-shlibdeps)
+  mark_as_advanced(DUMP_METRICS12_DPKG_SHLIBDEPS)
+  if(DUMP_METRICS12_DPKG_SHLIBDEPS)
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  else()
+    message(STATUS "dpkg-shlibdeps not found (package dpkg-dev): "
+                   "the .deb lists its dependencies by hand")
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6, libfontconfig1, libfreetype6")
+  endif()
+endif()
+
+include(CPack)

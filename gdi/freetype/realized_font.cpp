@@ -15,7 +15,7 @@ constexpr long kLargestPixelsPerEm = 16384;
 
 // Outlines hinted as GDI hints them, never by FreeType's own auto-hinter, and
 // never from embedded bitmaps.
-constexpr FT_Int32 kOutlineLoadFlags = FT_LOAD_NO_BITMAP | FT_LOAD_NO_AUTOHINT | FT_LOAD_TARGET_MONO;
+constexpr FT_Int32 kOutlineLoadFlags = FT_LOAD_NO_BITMAP | FT_LOAD_NO_AUTOHINT;
 
 long floor_pixels(FT_Pos value) { return value >= 0 ? value / 64 : -((-value + 63) / 64); }
 long ceil_pixels(FT_Pos value) { return -floor_pixels(-value); }
@@ -38,14 +38,18 @@ bool select_charmap(FT_Face face, bool symbol) {
 bool set_size(FT_Face ft_face, const FontFace &face, const LOGFONTA &logfont) {
     if (face.strike >= 0) return FT_Select_Size(ft_face, face.strike) == 0;
     const long ppem = pixels_per_em(face, logfont.lfHeight);
-    // A width other than the font's own average stretches the font across.
-    const long cell = mul_div(face.cell_height, ppem, face.units_per_em);
-    const long average = mul_div(cell, face.average_width, face.cell_height);
+    // A width other than the font's own average at this size stretches the
+    // font across. That average is taken on the em, where the enumeration's
+    // width is taken on the cell, so the two can differ by a pixel.
+    const long average = mul_div(face.average_width, ppem, face.units_per_em);
     const long width = std::labs(static_cast<long>(logfont.lfWidth));
-    FT_F26Dot6 x_size = ppem * 64;
-    if (width != 0 && average > 0 && width != average)
-        x_size = std::clamp<long>(mul_div(ppem * 64, width, average), 1, kLargestPixelsPerEm * 64);
-    return FT_Set_Char_Size(ft_face, x_size, ppem * 64, 72, 72) == 0;
+    if (FT_Set_Pixel_Sizes(ft_face, 0, static_cast<FT_UInt>(ppem)) != 0) return false;
+    // The stretch applies to the hinted glyph, as a transform.
+    if (width != 0 && average > 0 && width != average) {
+        FT_Matrix stretch = {static_cast<FT_Fixed>(mul_div(0x10000, width, average)), 0, 0, 0x10000};
+        FT_Set_Transform(ft_face, &stretch, nullptr);
+    }
+    return true;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <tuple>
 #include <utility>
 
@@ -133,6 +134,7 @@ void read_families(FontService &s) {
     if (!s.library) return;
     FontFile default_file{"", -1};
     std::vector<FontFamily> families;
+    std::map<std::string, std::size_t> family_index;
     for (const FontFile &file : list_font_files(default_file)) {
         FT_Face ft_face = nullptr;
         if (FT_New_Face(s.library, file.path.c_str(), file.index, &ft_face) != 0) continue;
@@ -143,11 +145,9 @@ void read_families(FontService &s) {
         FT_Done_Face(ft_face);
         if (!offered) continue;
         // Names that agree in their 31 bytes are one family.
-        auto same_name = [&](const FontFamily &f) { return f.name == face.logfont.lfFaceName; };
-        auto family = std::find_if(families.begin(), families.end(), same_name);
-        if (family == families.end())
-            family = families.insert(families.end(), FontFamily{face.logfont.lfFaceName, {}, false});
-        family->faces.push_back(std::move(face));
+        const auto [entry, added] = family_index.emplace(face.logfont.lfFaceName, families.size());
+        if (added) families.push_back(FontFamily{entry->first, {}, false});
+        families[entry->second].faces.push_back(std::move(face));
     }
 
     const std::size_t horizontal_count = families.size();

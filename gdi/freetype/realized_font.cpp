@@ -70,22 +70,26 @@ long pixels_per_em(const FontFace &face, LONG height) {
     return std::clamp<long>(ppem, 1, kLargestPixelsPerEm);
 }
 
-std::unique_ptr<RealizedFont> realize_font(const LOGFONTA &logfont) {
-    const FontFamily *family = find_family(logfont.lfFaceName);
-    if (!family || !freetype_library()) return nullptr;
+std::unique_ptr<RealizedFont> realize_face(const FontFamily &family, const FontFace &face,
+                                           const LOGFONTA &logfont) {
+    if (!freetype_library()) return nullptr;
     auto font = std::make_unique<RealizedFont>();
-    font->family = family;
-    font->face = &find_face(*family, logfont);
-    font->symbol = font->face->logfont.lfCharSet == SYMBOL_CHARSET;
-    if (FT_New_Face(freetype_library(), font->face->file.c_str(), font->face->index,
-                    &font->ft_face) != 0) {
+    font->family = &family;
+    font->face = &face;
+    font->symbol = face.logfont.lfCharSet == SYMBOL_CHARSET;
+    if (FT_New_Face(freetype_library(), face.file.c_str(), face.index, &font->ft_face) != 0) {
         font->ft_face = nullptr;
         return nullptr;
     }
-    if (!select_charmap(font->ft_face, font->symbol) ||
-        !set_size(font->ft_face, *font->face, logfont))
+    if (!select_charmap(font->ft_face, font->symbol) || !set_size(font->ft_face, face, logfont))
         return nullptr;
     return font;
+}
+
+std::unique_ptr<RealizedFont> realize_font(const LOGFONTA &logfont) {
+    const FontFamily *family = find_family(logfont.lfFaceName);
+    if (!family) return nullptr;
+    return realize_face(*family, find_face(*family, logfont), logfont);
 }
 
 bool glyph_widths(const RealizedFont &font, unsigned code, ABCFLOAT &widths) {

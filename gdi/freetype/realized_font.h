@@ -23,6 +23,11 @@ struct RealizedFont {
 // family at all or its file can no longer be read.
 std::unique_ptr<RealizedFont> realize_font(const LOGFONTA &logfont);
 
+// `face` of `family` opened and sized for `logfont`; null where its file can
+// no longer be read as it was.
+std::unique_ptr<RealizedFont> realize_face(const FontFamily &family, const FontFace &face,
+                                           const LOGFONTA &logfont);
+
 // The A, B and C widths of `code` in pixels; false where the glyph cannot be
 // read from the font file.
 bool glyph_widths(const RealizedFont &font, unsigned code, ABCFLOAT &widths);

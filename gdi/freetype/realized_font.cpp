@@ -13,12 +13,15 @@ namespace {
 constexpr LONG kDefaultCellHeight = 16;
 constexpr long kLargestPixelsPerEm = 16384;
 
-// Outlines hinted as GDI hints them, never by FreeType's own auto-hinter, and
-// never from embedded bitmaps.
-constexpr FT_Int32 kOutlineLoadFlags = FT_LOAD_NO_BITMAP | FT_LOAD_NO_AUTOHINT;
+// Outlines hinted as the reference GDI hints them: by the font's own
+// instructions where it has them, else by FreeType's auto-hinter; never from
+// embedded bitmaps.
+constexpr FT_Int32 kOutlineLoadFlags = FT_LOAD_NO_BITMAP;
 
 long floor_pixels(FT_Pos value) { return value >= 0 ? value / 64 : -((-value + 63) / 64); }
 long ceil_pixels(FT_Pos value) { return -floor_pixels(-value); }
+long floor_ratio(long a, long b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+long ceil_ratio(long a, long b) { return -floor_ratio(-a, b); }
 
 bool select_charmap(FT_Face face, bool symbol) {
     if (symbol) {
@@ -35,21 +38,20 @@ bool select_charmap(FT_Face face, bool symbol) {
     return true;
 }
 
-bool set_size(FT_Face ft_face, const FontFace &face, const LOGFONTA &logfont) {
-    if (face.strike >= 0) return FT_Select_Size(ft_face, face.strike) == 0;
+bool set_size(RealizedFont &font, const LOGFONTA &logfont) {
+    const FontFace &face = *font.face;
+    if (face.strike >= 0) return FT_Select_Size(font.ft_face, face.strike) == 0;
     const long ppem = pixels_per_em(face, logfont.lfHeight);
     // A width other than the font's own average at this size stretches the
     // font across. That average is taken on the em, where the enumeration's
     // width is taken on the cell, so the two can differ by a pixel.
     const long average = mul_div(face.average_width, ppem, face.units_per_em);
     const long width = std::labs(static_cast<long>(logfont.lfWidth));
-    if (FT_Set_Pixel_Sizes(ft_face, 0, static_cast<FT_UInt>(ppem)) != 0) return false;
-    // The stretch applies to the hinted glyph, as a transform.
     if (width != 0 && average > 0 && width != average) {
-        FT_Matrix stretch = {static_cast<FT_Fixed>(mul_div(0x10000, width, average)), 0, 0, 0x10000};
-        FT_Set_Transform(ft_face, &stretch, nullptr);
+        font.stretch_num = std::min(width, kLargestPixelsPerEm);
+        font.stretch_den = average;
     }
-    return true;
+    return FT_Set_Pixel_Sizes(font.ft_face, 0, static_cast<FT_UInt>(ppem)) == 0;
 }
 
 }  // namespace
@@ -81,7 +83,7 @@ std::unique_ptr<RealizedFont> realize_face(const FontFamily &family, const FontF
         font->ft_face = nullptr;
         return nullptr;
     }
-    if (!select_charmap(font->ft_face, font->symbol) || !set_size(font->ft_face, face, logfont))
+    if (!select_charmap(font->ft_face, font->symbol) || !set_size(*font, logfont))
         return nullptr;
     return font;
 }
@@ -100,7 +102,10 @@ bool glyph_widths(const RealizedFont &font, unsigned code, ABCFLOAT &widths) {
     const bool bitmap = font.face->strike >= 0;
     if (FT_Load_Glyph(face, glyph, bitmap ? FT_LOAD_DEFAULT : kOutlineLoadFlags) != 0) return false;
     const FT_GlyphSlot slot = face->glyph;
-    const long advance = floor_pixels(slot->advance.x + 32);
+    const long num = font.stretch_num, den = font.stretch_den;
+    // A stretch applies to the hinted glyph in whole pixels: its advance and
+    // its box are stretched, then taken outwards to whole pixels again.
+    const long advance = ceil_ratio(floor_pixels(slot->advance.x + 32) * num, den);
 
     long a = 0, b = 1;
     if (bitmap) {
@@ -108,8 +113,8 @@ bool glyph_widths(const RealizedFont &font, unsigned code, ABCFLOAT &widths) {
     } else if (slot->format == FT_GLYPH_FORMAT_OUTLINE && slot->outline.n_points > 0) {
         FT_BBox box;
         if (FT_Outline_Get_BBox(&slot->outline, &box) != 0) return false;
-        a = floor_pixels(box.xMin);
-        b = std::max(ceil_pixels(box.xMax) - a, 1L);
+        a = floor_ratio(floor_pixels(box.xMin) * num, den);
+        b = std::max(ceil_ratio(ceil_pixels(box.xMax) * num, den) - a, 1L);
     } else if (slot->format != FT_GLYPH_FORMAT_OUTLINE) {
         return false;
     }

@@ -12,6 +12,10 @@ struct RealizedFont {
     const FontFace *face = nullptr;
     FT_Face ft_face = nullptr;
     bool symbol = false;  // codes are looked up at 0xF000 + code first
+    // A horizontal stretch of stretch_num / stretch_den, applied to the
+    // glyph's box in whole pixels and to its advance.
+    long stretch_num = 1;
+    long stretch_den = 1;
 
     RealizedFont() = default;
     RealizedFont(const RealizedFont &) = delete;

@@ -1,0 +1,867 @@
+#!/usr/bin/python3
+"""Makes the project's private test font set and the table of what our GDI must report for it.
+
+Run it with Debian's Python, which has fontTools (package python3-fonttools):
+
+    /usr/bin/python3 tests/fonts/make_fonts.py [--out DIR]
+    /usr/bin/python3 tests/fonts/make_fonts.py --check
+
+It writes the fonts, expected_faces.csv, expected_families.csv, expected_widths.csv and EXPECTED.md
+into DIR (by default the folder this script lies in). Every run writes the same bytes: timestamps are
+fixed, nothing is random, nothing depends on the clock, the locale or the order of a hash. With
+--check it writes them into a temporary folder instead and compares them with the files in the
+script's folder: exit status 0 when all are the same, 1 when not, 77 (skipped) when this fontTools
+is not the version that made the committed files, as another version may compile the same tables
+to other bytes.
+
+The fonts are tiny and made for measuring, not for reading: every glyph of codes 33..127 is one
+rectangle (a parallelogram in italic faces) whose edges and advance are placed, in pixels at the size
+the enumeration's LOGFONTA realizes, well away from the places where floor, ceil and rounding could go
+either way (at least 0.1 px; asserted below). There are no TrueType instructions and no CFF hints, so
+the outlines are simply scaled.
+
+The expected values are computed here from each font's own numbers with the rules of
+/work/shared/platform.md (a copy of the rules is in EXPECTED.md), not from what any implementation
+reports, so that the tests in tests/freetype_gdi are an independent check of our GDI.
+"""
+
+import argparse
+import filecmp
+import io
+import math
+import os
+import re
+import sys
+import tempfile
+
+import fontTools
+
+from fontTools.fontBuilder import FontBuilder
+from fontTools.pens.t2CharStringPen import T2CharStringPen
+from fontTools.pens.ttGlyphPen import TTGlyphPen
+from fontTools.ttLib import TTCollection, TTFont, newTable
+from fontTools.ttLib.tables._c_m_a_p import cmap_classes
+
+# 2025-01-01 00:00:00 UTC in seconds since 1904-01-01, the epoch of head.created and head.modified.
+FIXED_TIMESTAMP = 2082844800 + 1735689600
+
+# Font types (platform.md).
+TRUETYPE_FONTTYPE = 0x4
+DEVICE_FONTTYPE = 0x2
+
+# The least distance, in pixels, between an edge and a pixel boundary, or between an advance and a
+# rounding midpoint, that the expected table relies on.
+MARGIN = 0.1
+
+FIRST_CODE, LAST_CODE = 32, 127
+
+# OS/2 ulCodePageRange1 bits and the character set each stands for (platform.md: lfCharSet is the
+# character set of the face's first code-page bit).
+CODE_PAGE_CHARSET = {
+    0: 0,     # Latin 1: ANSI_CHARSET
+    1: 238,   # Latin 2: EASTEUROPE_CHARSET
+    2: 204,   # Cyrillic: RUSSIAN_CHARSET
+    3: 161,   # Greek
+    4: 162,   # Turkish
+    5: 177,   # Hebrew
+    6: 178,   # Arabic
+    7: 186,   # Baltic
+    8: 163,   # Vietnamese
+    16: 222,  # Thai
+    17: 128,  # JIS: SHIFTJIS_CHARSET
+    18: 134,  # GB2312
+    19: 129,  # Hangeul (Wansung)
+    20: 136,  # Big5
+    21: 130,  # Johab
+    31: 2,    # Symbol: SYMBOL_CHARSET
+}
+CJK_CODE_PAGE_BITS = (17, 18, 19, 20, 21)
+
+# PANOSE (10 bytes) and IBM class (sFamilyClass) of each design kind, and the lfPitchAndFamily family
+# bits they give. The two always agree, so that any reading of "from the PANOSE and IBM class" gives
+# the same family. Sans and Mono copy DejaVu Sans and DejaVu Sans Mono, the examples of platform.md.
+KINDS = {
+    # kind: (panose, sFamilyClass, family bits)
+    "sans": ((2, 11, 6, 3, 3, 8, 4, 2, 2, 4), 0x0000, 0x20),      # FF_SWISS
+    "serif": ((2, 2, 6, 3, 5, 4, 5, 2, 3, 4), 0x0105, 0x10),      # FF_ROMAN
+    "mono": ((2, 11, 6, 9, 3, 8, 4, 2, 2, 4), 0x0000, 0x30),      # FF_MODERN
+    "script": ((3, 1, 1, 1, 1, 1, 1, 1, 1, 1), 0x0A00, 0x40),     # FF_SCRIPT
+    "decorative": ((4, 2, 6, 3, 2, 2, 2, 2, 2, 2), 0x0900, 0x50),  # FF_DECORATIVE
+    "dontcare": ((0,) * 10, 0x0000, 0x00),                        # FF_DONTCARE
+}
+
+PANOSE_FIELDS = ("bFamilyType", "bSerifStyle", "bWeight", "bProportion", "bContrast",
+                 "bStrokeVariation", "bArmStyle", "bLetterForm", "bMidline", "bXHeight")
+
+LANG_EN_US, LANG_DE_DE, LANG_JA_JP, LANG_ZH_CN = 0x409, 0x407, 0x411, 0x804
+
+
+class Face:
+    """One face: what goes into its font and what the rules make of it."""
+
+    def __init__(self, file, family, style, *, index=0, em=1024, win=(896, 256), hhea=None,
+                 weight=400, italic=False, kind="sans", code_pages=(0,), outline="glyf",
+                 symbol=False, fixed_pitch=False, missing=(), seed=0, base_advance=10,
+                 avg_px=14, extra_names=(), windows_family_langs=(LANG_EN_US,),
+                 typographic=None):
+        self.file = file
+        self.index = index              # face index inside a collection
+        self.family = family            # name ID 1 (str; may hold non-ASCII characters)
+        self.style = style              # name ID 2
+        self.em = em
+        self.win = win                  # (usWinAscent, usWinDescent)
+        self.hhea = hhea or (win[0], -win[1])  # (ascender, descender)
+        self.weight = weight
+        self.italic = italic
+        self.bold = weight >= 600 and style in ("Bold", "Bold Italic")
+        self.kind = kind
+        self.code_pages = tuple(code_pages)
+        self.outline = outline
+        self.symbol = symbol
+        self.fixed_pitch = fixed_pitch
+        self.missing = frozenset(missing)
+        self.seed = seed
+        self.base_advance = base_advance
+        self.avg_px = avg_px
+        self.extra_names = tuple(extra_names)  # (platformID, platEncID, langID, nameID, string)
+        self.windows_family_langs = tuple(windows_family_langs)
+        self.typographic = typographic    # (name ID 16, name ID 17) or None
+        self.glyphs = {}                  # code -> (xMin, xMax, advance) in font units, or None
+
+    # -- the numbers platform.md derives from the font --
+
+    @property
+    def cell(self):
+        if self.win[0] == 0 and self.win[1] == 0:
+            return self.hhea[0] - self.hhea[1]
+        return self.win[0] + self.win[1]
+
+    @property
+    def lf_height(self):
+        return mul_div(32, self.cell, self.em)
+
+    @property
+    def ppem(self):
+        """The pixels per em the enumerated LOGFONTA realizes: the size the glyphs are designed for."""
+        return ppem_for_height(self.lf_height, self.em, self.cell)
+
+    @property
+    def ps_name(self):
+        ascii_family = self.family.encode("ascii", "replace").decode().replace("?", "")
+        return (ascii_family.replace(" ", "") + "-" + self.style.replace(" ", ""))[:63]
+
+
+def mul_div(a, b, c):
+    """MulDiv: a * b / c rounded to the nearest integer, halves away from zero (as Windows does)."""
+    if c == 0:
+        return -1
+    negative = (a < 0) != (b < 0) != (c < 0)
+    q, r = divmod(abs(a * b), abs(c))
+    if 2 * r >= abs(c):
+        q += 1
+    return -q if negative else q
+
+
+def ppem_for_height(lf_height, em, cell):
+    """platform.md, CreateFontIndirectA: the pixels per em that lfHeight asks for."""
+    if lf_height < 0:
+        return -lf_height
+    ppem = mul_div(em, lf_height, cell)
+    if mul_div(cell, ppem, em) > lf_height:
+        ppem -= 1
+    return ppem
+
+
+def round_half_up(x):
+    return math.floor(x + 0.5)
+
+
+def distance_to_integer(x):
+    return abs(x - round(x))
+
+
+# -- glyph design ------------------------------------------------------------------------------------
+
+def design_glyph_px(face, code):
+    """The glyph of `code` in pixels at face.ppem: (left, right, advance), or None for no outline.
+
+    Left and right edges sit half-way between pixel boundaries, advances on whole pixels. The numbers
+    vary with the code and the face's seed so that a wrong code, face or font shows in the widths;
+    some glyphs start left of the origin (negative A) and some end past the advance (negative C).
+    """
+    if code == 32:
+        return None
+    s = face.seed
+    if face.fixed_pitch:
+        n = face.base_advance
+    else:
+        n = face.base_advance + (code * 7 + s) % 6
+    a = (code * 3 + s) % 5 - 1                 # -1 .. 3
+    w = 2 + (code * 5 + s) % (n - 1)           # 2 .. n
+    if face.bold:
+        w += 2
+        if not face.fixed_pitch:
+            n += 1
+    slant = 2 if face.italic else 0
+    left = a + 0.5
+    right = left + w + slant
+    return left, right, n
+
+
+def notdef_px(face):
+    n = face.base_advance + 2
+    return 1.5, n - 1.5, n
+
+
+def space_advance_px(face):
+    return face.base_advance if face.fixed_pitch else 6 + face.seed % 3
+
+
+def to_units(face, px):
+    return round(px * face.em / face.ppem)
+
+
+def make_glyph_units(face):
+    """Fills face.glyphs: code -> (xMin, xMax, advance) in font units, None for the space; and key
+    '.notdef' for glyph 0."""
+    glyphs = {}
+    left, right, adv = notdef_px(face)
+    glyphs[".notdef"] = (to_units(face, left), to_units(face, right), to_units(face, adv))
+    for code in range(FIRST_CODE, LAST_CODE + 1):
+        if code in face.missing:
+            continue
+        px = design_glyph_px(face, code)
+        if px is None:
+            glyphs[code] = (None, None, to_units(face, space_advance_px(face)))
+        else:
+            glyphs[code] = tuple(to_units(face, v) for v in px)
+    face.glyphs = glyphs
+
+
+def glyph_name(code):
+    return "space" if code == 32 else "g%04X" % code
+
+
+def draw(pen, face, x_min, x_max, code):
+    """A rectangle from x_min to x_max (a parallelogram with the same extremes in italic faces)."""
+    cap = round(face.em * 0.7)
+    bottom = -round(face.em * 0.2) if code is not None and chr(code) in "gjpqy" else 0
+    top = cap if code is None or code % 2 else round(face.em * 0.5)
+    slant = to_units(face, 2) if face.italic else 0
+    # Clockwise (TrueType's outer contour direction); CFF takes it either way.
+    pen.moveTo((x_min, bottom))
+    pen.lineTo((x_min + slant, top))
+    pen.lineTo((x_max, top))
+    pen.lineTo((x_max - slant, bottom))
+    pen.closePath()
+
+
+# -- building a font ---------------------------------------------------------------------------------
+
+def build_font(face):
+    make_glyph_units(face)
+    is_ttf = face.outline == "glyf"
+    fb = FontBuilder(face.em, isTTF=is_ttf)
+    fb.font.recalcTimestamp = False
+    fb.updateHead(created=FIXED_TIMESTAMP, modified=FIXED_TIMESTAMP,
+                  macStyle=(1 if face.bold else 0) | (2 if face.italic else 0),
+                  fontRevision=1.0)
+
+    order = [".notdef"] + [glyph_name(c) for c in range(FIRST_CODE, LAST_CODE + 1)
+                           if c not in face.missing]
+    fb.setupGlyphOrder(order)
+
+    # cmap: Unicode (3,1) and (0,3) at the codes, or Windows symbol (3,0) at 0xF000 + code.
+    cmapping = {}
+    for c in range(FIRST_CODE, LAST_CODE + 1):
+        if c not in face.missing:
+            cmapping[(0xF000 + c) if face.symbol else c] = glyph_name(c)
+    if face.symbol:
+        sub = cmap_classes[4](4)
+        sub.platformID, sub.platEncID, sub.language = 3, 0, 0
+        sub.cmap = cmapping
+        fb.font["cmap"] = newTable("cmap")
+        fb.font["cmap"].tableVersion = 0
+        fb.font["cmap"].tables = [sub]
+    else:
+        fb.setupCharacterMap(cmapping)
+
+    metrics = {}
+    if is_ttf:
+        glyf = {}
+        for name in order:
+            key = ".notdef" if name == ".notdef" else (32 if name == "space" else int(name[1:], 16))
+            x_min, x_max, adv = face.glyphs[key]
+            pen = TTGlyphPen(None)
+            if x_min is not None:
+                draw(pen, face, x_min, x_max, None if key == ".notdef" else key)
+            glyf[name] = pen.glyph()
+            metrics[name] = (adv, x_min if x_min is not None else 0)
+        fb.setupGlyf(glyf)
+    else:
+        charstrings = {}
+        for name in order:
+            key = ".notdef" if name == ".notdef" else (32 if name == "space" else int(name[1:], 16))
+            x_min, x_max, adv = face.glyphs[key]
+            pen = T2CharStringPen(adv, None)
+            if x_min is not None:
+                draw(pen, face, x_min, x_max, None if key == ".notdef" else key)
+            charstrings[name] = pen.getCharString()
+            metrics[name] = (adv, x_min if x_min is not None else 0)
+        fb.setupCFF(face.ps_name, {"FullName": full_name(face), "FamilyName": face.family,
+                                   "Weight": face.style, "isFixedPitch": int(face.fixed_pitch),
+                                   "ItalicAngle": -12 if face.italic else 0},
+                    charstrings, {})
+    fb.setupHorizontalMetrics(metrics)
+
+    fb.setupHorizontalHeader(ascent=face.hhea[0], descent=face.hhea[1], lineGap=0,
+                             caretSlopeRise=1 if not face.italic else 1000,
+                             caretSlopeRun=0 if not face.italic else 213)
+
+    names = fb.font["name"] = newTable("name")
+    names.names = []
+    for lang in face.windows_family_langs:
+        set_windows_names(names, face, lang)
+    for platform_id, enc_id, lang_id, name_id, string in face.extra_names:
+        names.setName(string, name_id, platform_id, enc_id, lang_id)
+
+    panose, family_class, _ = KINDS[face.kind]
+    fs_selection = 0
+    if face.italic:
+        fs_selection |= 0x01
+    if face.bold:
+        fs_selection |= 0x20
+    if not face.italic and not face.bold:
+        fs_selection |= 0x40
+    cp1 = 0
+    for bit in face.code_pages:
+        cp1 |= 1 << bit
+    # The average width: whole pixels at the design size, so that lfWidth and the realized average
+    # agree and the enumerated LOGFONTA stretches nothing; a fixed-pitch font's is its advance.
+    x_avg = face.glyphs[65][2] if face.fixed_pitch else to_units(face, face.avg_px)
+    fb.setupOS2(version=4, xAvgCharWidth=x_avg, usWeightClass=face.weight, usWidthClass=5, fsType=0,
+                sFamilyClass=family_class,
+                panose=dict(zip(PANOSE_FIELDS, panose)),
+                achVendID="DM12", fsSelection=fs_selection,
+                sTypoAscender=face.hhea[0], sTypoDescender=face.hhea[1], sTypoLineGap=0,
+                usWinAscent=face.win[0], usWinDescent=face.win[1],
+                ulCodePageRange1=cp1, ulCodePageRange2=0,
+                sxHeight=round(face.em * 0.5), sCapHeight=round(face.em * 0.7),
+                usDefaultChar=0, usBreakChar=32, usMaxContext=0,
+                yStrikeoutSize=round(face.em * 0.05), yStrikeoutPosition=round(face.em * 0.25))
+    face.x_avg = x_avg
+    fb.setupPost(keepGlyphNames=False, isFixedPitch=int(face.fixed_pitch),
+                 italicAngle=-12 if face.italic else 0,
+                 underlinePosition=-round(face.em * 0.1), underlineThickness=round(face.em * 0.05))
+
+    data = io.BytesIO()
+    fb.font.save(data)
+    return data.getvalue()
+
+
+def full_name(face):
+    return face.family if face.style == "Regular" else face.family + " " + face.style
+
+
+def set_windows_names(names, face, lang):
+    def put(name_id, string):
+        names.setName(string, name_id, 3, 1, lang)
+    put(0, "Made by tests/fonts/make_fonts.py of the dump_metrics12 project; free to use.")
+    put(1, face.family)
+    put(2, face.style)
+    put(3, "DM12:" + face.ps_name + ":2025")
+    put(4, full_name(face))
+    put(5, "Version 1.000")
+    put(6, face.ps_name)
+    if face.typographic:
+        put(16, face.typographic[0])
+        put(17, face.typographic[1])
+
+
+# -- the set -----------------------------------------------------------------------------------------
+
+def the_faces():
+    faces = []
+
+    # A TrueType family with its four RIBBI faces.
+    for style, weight, italic, seed in (("Regular", 400, False, 0), ("Bold", 700, False, 0),
+                                        ("Italic", 400, True, 0), ("Bold Italic", 700, True, 0)):
+        faces.append(Face("DM12Sans-%s.ttf" % style.replace(" ", ""), "DM12 Sans", style,
+                          weight=weight, italic=italic, seed=seed, kind="sans"))
+
+    # An OpenType font with CFF outlines (DEVICE_FONTTYPE).
+    faces.append(Face("DM12SerifCFF-Regular.otf", "DM12 Serif CFF", "Regular", outline="cff",
+                      em=1000, win=(900, 300), kind="serif", seed=1, base_advance=11, avg_px=16))
+
+    # A TrueType collection of two families. The second face has usWinAscent = usWinDescent = 0,
+    # so its cell comes from hhea, and its first code page is Cyrillic (bits 2 and 4).
+    faces.append(Face("DM12Collection.ttc", "DM12 Collect One", "Regular", index=0, em=2048,
+                      win=(1900, 480), kind="sans", seed=2, base_advance=9, avg_px=12))
+    faces.append(Face("DM12Collection.ttc", "DM12 Collect Two", "Regular", index=1, em=2048,
+                      win=(0, 0), hhea=(1700, -500), kind="serif", code_pages=(2, 4), seed=3,
+                      base_advance=12, avg_px=15))
+
+    # A symbol-encoded font: cmap (3,0) at 0xF020..0xF07F, code page bit 31 alone.
+    faces.append(Face("DM12Symbol.ttf", "DM12 Symbol", "Regular", em=1000, win=(1000, 250),
+                      kind="dontcare", code_pages=(31,), symbol=True, seed=4, base_advance=13,
+                      avg_px=17))
+
+    # A fixed-pitch font whose cell is smaller than its em, so the enumerated lfHeight realizes 31
+    # pixels per em, not 32.
+    faces.append(Face("DM12Mono.ttf", "DM12 Mono", "Regular", em=1000, win=(560, 140), kind="mono",
+                      fixed_pitch=True, seed=5, base_advance=18))
+
+    # A font that lacks 'Q', '~' and DEL (they measure glyph 0), with no code-page bit (OEM_CHARSET),
+    # and a tall cell (1.6 em).
+    faces.append(Face("DM12Gappy.ttf", "DM12 Gappy", "Regular", em=1000, win=(1200, 400),
+                      kind="script", code_pages=(), missing=(0x51, 0x7E, 0x7F), seed=6,
+                      base_advance=10, avg_px=13))
+
+    # Legacy family (name ID 1) and typographic family (ID 16) differ: GDI's families are "DM12 Typo"
+    # and "DM12 Typo Semibold", where fontconfig sees one family "DM12 Typo". The Semibold face also
+    # has a German Windows record (sorted before the English one, which must win) and a Macintosh
+    # record (which must be ignored) for name ID 1.
+    faces.append(Face("DM12Typo-Regular.ttf", "DM12 Typo", "Regular", em=1000, win=(900, 250),
+                      kind="decorative", seed=7, base_advance=10, avg_px=14))
+    faces.append(Face("DM12Typo-Semibold.ttf", "DM12 Typo Semibold", "Regular", em=1000,
+                      win=(900, 250), kind="decorative", weight=600, seed=8, base_advance=11,
+                      avg_px=15, typographic=("DM12 Typo", "Semibold"),
+                      extra_names=((3, 1, LANG_DE_DE, 1, "DM12 Typo Halbfett"),
+                                   (1, 0, 0, 1, "DM12 Typo Mac Name"))))
+
+    # A JIS face (code page bit 17 alone: SHIFTJIS_CHARSET, and an "@" family). Its Windows names are
+    # Japanese (0x411) and Chinese (0x804) records only, so the first Windows record names the family;
+    # a Macintosh English record with another name must be ignored.
+    faces.append(Face("DM12Nihon.ttf", "DM12 Nihon", "Regular", em=256, win=(220, 36), kind="sans",
+                      code_pages=(17,), seed=9, base_advance=11, avg_px=14,
+                      windows_family_langs=(LANG_JA_JP,),
+                      extra_names=((3, 1, LANG_ZH_CN, 1, "DM12 Zhongwen"),
+                                   (1, 0, 0, 1, "DM12 Nihon Mac Name"))))
+
+    # Two faces whose family names are longer than 31 bytes and agree in the first 31: one family
+    # "DM12 Extraordinarily Long Famil" with a regular (Alpha) and a bold (Beta) face. Code page GB2312
+    # alone, so there is an "@" family too, cut to 31 bytes with its "@".
+    faces.append(Face("DM12Long-Alpha.ttf", "DM12 Extraordinarily Long Family Alpha", "Regular",
+                      em=1000, win=(800, 200), kind="serif", code_pages=(18,), seed=10,
+                      base_advance=12, avg_px=15))
+    faces.append(Face("DM12Long-Beta.ttf", "DM12 Extraordinarily Long Family Beta", "Bold",
+                      em=1000, win=(800, 200), kind="serif", code_pages=(18,), weight=700,
+                      seed=11, base_advance=12, avg_px=15))
+
+    # Two families whose names differ only in case. Same em, cell, average width and weight, so both
+    # LOGFONTAs realize the same size whichever face a name match finds; the glyphs differ.
+    faces.append(Face("DM12Casey.ttf", "DM12 Casey", "Regular", em=1024, win=(896, 256),
+                      kind="sans", seed=12, base_advance=10, avg_px=14))
+    faces.append(Face("DM12CASEY-Upper.ttf", "DM12 CASEY", "Regular", em=1024, win=(896, 256),
+                      kind="sans", seed=13, base_advance=13, avg_px=14))
+
+    # A family name with characters outside ASCII: 'é' is 0xE9 in Windows-1252, 'Ω' is not in it and
+    # becomes '?'.
+    faces.append(Face("DM12Cafe.ttf", "DM12 Caf\u00e9 \u03a9", "Regular", em=1024, win=(1024, 256),
+                      kind="sans", seed=14, base_advance=10, avg_px=13))
+
+    # A family with no regular and no bold face: its representative is the italic one.
+    faces.append(Face("DM12Slant-Italic.ttf", "DM12 Slant", "Italic", italic=True, em=1024,
+                      win=(896, 256), kind="sans", seed=15, base_advance=11, avg_px=14))
+    faces.append(Face("DM12Slant-BoldItalic.ttf", "DM12 Slant", "Bold Italic", italic=True,
+                      weight=700, em=1024, win=(896, 256), kind="sans", seed=16, base_advance=11,
+                      avg_px=14))
+    return faces
+
+
+# -- what platform.md says our GDI reports -----------------------------------------------------------
+
+def gdi_name(family):
+    """Name ID 1 as lfFaceName holds it: Windows-1252, '?' for what it lacks, cut to 31 bytes."""
+    return family.encode("cp1252", "replace")[:31]
+
+
+def lf_charset(face):
+    bits = sorted(face.code_pages)
+    if 0 in bits:
+        return 0
+    if bits == [31]:
+        return 2
+    if not bits:
+        return 255
+    return CODE_PAGE_CHARSET[bits[0]]
+
+
+def lf_pitch_and_family(face):
+    return KINDS[face.kind][2] | (1 if face.fixed_pitch else 2)
+
+
+def font_type(face):
+    return TRUETYPE_FONTTYPE if face.outline == "glyf" else DEVICE_FONTTYPE
+
+
+def realized_average_width(face, ppem):
+    return round_half_up(face.x_avg * ppem / face.em)
+
+
+def logfont(face, name):
+    height = face.lf_height
+    return dict(name=name, lfHeight=height, lfWidth=mul_div(height, face.x_avg, face.cell),
+                lfEscapement=0, lfOrientation=0, lfWeight=face.weight,
+                lfItalic=255 if face.italic else 0, lfUnderline=0, lfStrikeOut=0,
+                lfCharSet=lf_charset(face), lfOutPrecision=3, lfClipPrecision=2, lfQuality=1,
+                lfPitchAndFamily=lf_pitch_and_family(face))
+
+
+def face_rank(face):
+    """Representative order within a family: regular, bold, italic, bold italic."""
+    return (1 if face.italic else 0) * 2 + (1 if face.weight >= 600 else 0)
+
+
+def families(faces):
+    """[(name bytes, representative face, [faces])] in enumeration order, "@" families last."""
+    groups = {}
+    for face in faces:
+        groups.setdefault(gdi_name(face.family), []).append(face)
+    plain = []
+    for name, members in groups.items():
+        members.sort(key=face_rank)
+        plain.append((name, members[0], members))
+    plain.sort(key=lambda f: f[0].lower())
+    vertical = [(("@".encode() + name)[:31], rep, members) for name, rep, members in plain
+                if any(bit in CJK_CODE_PAGE_BITS for m in members for bit in m.code_pages)]
+    return plain + vertical
+
+
+def abc(face, code, ppem, stretch=1.0):
+    """platform.md, GetCharABCWidthsFloatA, for a face at `ppem` with a horizontal stretch.
+    Returns (A, B, C, advance, margin), margin being the least distance to an ambiguous place."""
+    glyph = face.glyphs.get(code, face.glyphs[".notdef"])
+    x_min, x_max, adv_units = glyph
+    scale = ppem / face.em * stretch
+    advance_exact = adv_units * scale
+    advance = round_half_up(advance_exact)
+    margin = abs((advance_exact - math.floor(advance_exact)) - 0.5)
+    if x_min is None:
+        return 0, 1, advance - 1, advance, margin
+    left, right = x_min * scale, x_max * scale
+    margin = min(margin, distance_to_integer(left), distance_to_integer(right))
+    a = math.floor(left)
+    b = max(1, math.ceil(right) - a)
+    return a, b, advance - a - b, advance, margin
+
+
+def escape(name_bytes):
+    """A name for the CSV files: printable ASCII as is, other bytes, '\\' and ',' as \\xHH."""
+    out = []
+    for byte in name_bytes:
+        if 0x20 <= byte < 0x7F and byte not in (0x5C, 0x2C, 0x22):
+            out.append(chr(byte))
+        else:
+            out.append("\\x%02x" % byte)
+    return "".join(out)
+
+
+def extra_requests(faces, fams):
+    """CreateFontIndirectA requests other than the enumerated LOGFONTAs: (label, LOGFONTA fields,
+    realized face, realized name, ppem, stretch)."""
+    by_name = {name: (rep, members) for name, rep, members in fams}
+
+    def member(family, weight, italic):
+        _, members = by_name[gdi_name(family)]
+        return next(m for m in members if m.weight == weight and m.italic == italic)
+
+    sans = member("DM12 Sans", 400, False)
+    requests = []
+
+    def request(label, face, name, realized_name, lf_height=None, lf_width=None, weight=None,
+                italic=None, charset=None):
+        lf = logfont(face, name)
+        if lf_height is not None:
+            lf["lfHeight"] = lf_height
+        if lf_width is not None:
+            lf["lfWidth"] = lf_width
+        if weight is not None:
+            lf["lfWeight"] = weight
+        if italic is not None:
+            lf["lfItalic"] = italic
+        if charset is not None:
+            lf["lfCharSet"] = charset
+        ppem = ppem_for_height(lf["lfHeight"], face.em, face.cell)
+        average = realized_average_width(face, ppem)
+        stretch = 1.0 if lf["lfWidth"] in (0, average) else lf["lfWidth"] / average
+        requests.append((label, lf, face, realized_name, ppem, stretch))
+
+    sans_name = gdi_name("DM12 Sans")
+    request("bold", member("DM12 Sans", 700, False), sans_name, sans_name, lf_height=36, weight=700)
+    request("italic", member("DM12 Sans", 400, True), sans_name, sans_name, lf_height=36, italic=255)
+    request("bold-italic", member("DM12 Sans", 700, True), sans_name, sans_name, lf_height=36,
+            weight=700, italic=255)
+    request("name-in-lower-case", sans, b"dm12 sans", sans_name)
+    request("em-height-16", sans, sans_name, sans_name, lf_height=-16, lf_width=0)
+    request("cell-height-18", sans, sans_name, sans_name, lf_height=18, lf_width=0)
+    request("stretched-1.5", sans, sans_name, sans_name, lf_width=21)
+
+    # A cell height whose first guess of ppem is one too many. That takes a cell well above the em
+    # (else the second MulDiv lands on a half): Gappy's 1600 / 1000.
+    gappy = member("DM12 Gappy", 400, False)
+    for h in range(20, 80):
+        first = mul_div(gappy.em, h, gappy.cell)
+        exact1, exact2 = gappy.em * h / gappy.cell, gappy.cell * first / gappy.em
+        if (mul_div(gappy.cell, first, gappy.em) > h and abs(exact1 % 1 - 0.5) > 0.05
+                and abs(exact2 % 1 - 0.5) > 0.05):
+            request("cell-height-%d-one-less" % h, gappy, gdi_name(gappy.family),
+                    gdi_name(gappy.family), lf_height=h, lf_width=0)
+            break
+    else:
+        raise AssertionError("no height gives the one-less case")
+
+    typo = member("DM12 Typo", 400, False)
+    request("typographic-family-name-is-not-a-family", typo, gdi_name("DM12 Typo"),
+            gdi_name("DM12 Typo"), weight=600)
+    nihon = member("DM12 Nihon", 400, False)
+    request("vertical", nihon, b"@" + gdi_name("DM12 Nihon"), b"@" + gdi_name("DM12 Nihon"))
+    long_name = gdi_name("DM12 Extraordinarily Long Family Alpha")
+    beta = member("DM12 Extraordinarily Long Family Beta", 700, False)
+    request("long-name-bold", beta, long_name, long_name, lf_height=32, weight=700)
+    slant = member("DM12 Slant", 700, True)
+    request("slant-bold-italic", slant, gdi_name("DM12 Slant"), gdi_name("DM12 Slant"), weight=700)
+    return requests
+
+
+LOGFONT_FIELDS = ("lfHeight", "lfWidth", "lfEscapement", "lfOrientation", "lfWeight", "lfItalic",
+                  "lfUnderline", "lfStrikeOut", "lfCharSet", "lfOutPrecision", "lfClipPrecision",
+                  "lfQuality", "lfPitchAndFamily")
+
+REQUEST_FIELDS = ("lfHeight", "lfWidth", "lfWeight", "lfItalic", "lfCharSet", "lfPitchAndFamily")
+
+
+def write_tables(out, faces):
+    fams = families(faces)
+
+    fam_lines = ["# What EnumFontFamiliesA must report for tests/fonts, in order (platform.md).",
+                 "# Made by make_fonts.py: do not edit. Names: Windows-1252 bytes, other than printable",
+                 "# ASCII written \\xHH. Families whose names differ only in case may come in either",
+                 "# order.",
+                 "order,lfFaceName,font_type," + ",".join(LOGFONT_FIELDS) + ",file,face_index"]
+    width_lines = [
+        "# What GetCharABCWidthsFloatA must report for tests/fonts (platform.md). Made by",
+        "# make_fonts.py: do not edit. request 'enum' is the LOGFONTA the enumeration reports for",
+        "# the family, all 96 codes; other requests change the fields given and list only the",
+        "# codes whose edges and advance lie at least 0.1 px from an ambiguous place. Precisions",
+        "# and quality are 3, 2, 1 in every request. realized_face is what GetTextFaceA reports;",
+        "# stretch the horizontal stretch the request's lfWidth gives; file, face_index and symbol",
+        "# (codes read at 0xF000 + code) tell which font file holds the realized face.",
+        "request,lfFaceName," + ",".join(REQUEST_FIELDS)
+        + ",realized_face,font_type,ppem,stretch,code,A,B,C,advance,file,face_index,symbol"]
+
+    def width_rows(label, lf, face, realized, ppem, stretch, all_codes):
+        for code in range(FIRST_CODE, LAST_CODE + 1):
+            a, b, c, advance, margin = abc(face, code, ppem, stretch)
+            if margin < MARGIN:
+                if all_codes:
+                    raise AssertionError("%s code %d: margin %.3f px at %d ppem"
+                                         % (face.file, code, margin, ppem))
+                continue
+            width_lines.append(",".join(
+                [label, escape(lf["name"])] + [str(lf[f]) for f in REQUEST_FIELDS]
+                + [escape(realized), str(font_type(face)), str(ppem), repr(stretch), str(code),
+                   str(a), str(b), str(c), str(advance), face.file, str(face.index),
+                   str(int(face.symbol))]))
+
+    for order, (name, rep, members) in enumerate(fams):
+        lf = logfont(rep, name)
+        # The enumerated LOGFONTA realizes the same size and width, with no stretch.
+        ppem = ppem_for_height(lf["lfHeight"], rep.em, rep.cell)
+        assert ppem == rep.ppem, (rep.file, ppem, rep.ppem)
+        average = realized_average_width(rep, ppem)
+        assert lf["lfWidth"] == average, (rep.file, lf["lfWidth"], average)
+        exact_width = lf["lfHeight"] * rep.x_avg / rep.cell
+        assert abs(exact_width % 1 - 0.5) > MARGIN, (rep.file, exact_width)
+        assert abs((rep.x_avg * ppem / rep.em) % 1 - 0.5) > MARGIN, rep.file
+        assert abs((32 * rep.cell / rep.em) % 1 - 0.5) > MARGIN, rep.file
+        fam_lines.append(",".join([str(order), escape(name), str(font_type(rep))]
+                                  + [str(lf[f]) for f in LOGFONT_FIELDS]
+                                  + [rep.file, str(rep.index)]))
+        width_rows("enum", lf, rep, name, ppem, 1.0, True)
+        # Every face of a family is designed for the size its own LOGFONTA realizes.
+        for m in members:
+            for code in range(FIRST_CODE, LAST_CODE + 1):
+                assert abc(m, code, m.ppem)[4] >= MARGIN, (m.file, code)
+
+    for label, lf, face, realized, ppem, stretch in extra_requests(faces, fams):
+        width_rows(label, lf, face, realized, ppem, stretch, stretch == 1.0 and ppem == face.ppem)
+
+    face_lines = ["# Every face of tests/fonts, as fontconfig must list it with tests/fonts/fonts.conf.",
+                  "# Made by make_fonts.py: do not edit. lfFaceName: the GDI family the face belongs to.",
+                  "file,face_index,lfFaceName,style,weight,italic,outlines"]
+    for face in faces:
+        face_lines.append(",".join([face.file, str(face.index), escape(gdi_name(face.family)),
+                                    face.style, str(face.weight), str(int(face.italic)),
+                                    face.outline]))
+    write_text(os.path.join(out, "expected_faces.csv"), "\n".join(face_lines) + "\n")
+    write_text(os.path.join(out, "expected_families.csv"), "\n".join(fam_lines) + "\n")
+    write_text(os.path.join(out, "expected_widths.csv"), "\n".join(width_lines) + "\n")
+    write_text(os.path.join(out, "EXPECTED.md"), expected_md(faces, fams))
+
+
+def expected_md(faces, fams):
+    lines = [
+        "# The private test font set and what our GDI must report for it",
+        "",
+        "Made by `make_fonts.py` (run `/usr/bin/python3 tests/fonts/make_fonts.py`); do not edit the",
+        "fonts, this file or the tables by hand. The same run always writes the same bytes; the test",
+        "`fonts.made_by_make_fonts_py` (`make_fonts.py --check`) makes sure of it.",
+        "",
+        "Made with fontTools %s." % fontTools.version,
+        "",
+        "The values are computed by the script from each font's own numbers with the rules of",
+        "platform.md, not taken from any implementation:",
+        "",
+        "- cell = usWinAscent + usWinDescent (hhea ascender - descender where both are 0), em =",
+        "  unitsPerEm, MulDiv(a, b, c) = a * b / c rounded to nearest;",
+        "- lfHeight = MulDiv(32, cell, em); lfWidth = MulDiv(lfHeight, xAvgCharWidth, cell);",
+        "  lfWeight = usWeightClass; lfItalic = 255 for an italic face; lfCharSet: 0 with code page",
+        "  bit 0, 2 for bit 31 alone, else the character set of the first bit, 255 with none;",
+        "  precisions 3, 2, 1; lfPitchAndFamily = family bits (PANOSE and IBM class agree in every",
+        "  font) + 1 fixed / 2 variable pitch;",
+        "- ppem from lfHeight > 0: MulDiv(em, lfHeight, cell), less 1 where MulDiv(cell, ppem, em) >",
+        "  lfHeight; from lfHeight < 0: -lfHeight;",
+        "- an lfWidth other than 0 and the realized average width (xAvgCharWidth at ppem, rounded)",
+        "  stretches x by lfWidth / average;",
+        "- A = floor(xMin * scale), B = max(1, ceil(xMax * scale) - A), C = advance - A - B with the",
+        "  advance rounded to whole pixels; a glyph with no outline: A = 0, B = 1, C = advance - 1; a",
+        "  code the font lacks measures glyph 0; the symbol font is read at 0xF000 + code.",
+        "",
+        "Every glyph edge and advance of the enumerated sizes lies at least 0.1 px from a pixel",
+        "boundary or a rounding midpoint (the script asserts it), and no font has TrueType",
+        "instructions or CFF hints, so hinting has nothing to move: the outlines are simply scaled.",
+        "",
+        "## Fonts",
+        "",
+        "| File | Index | Name ID 1 | Style | Outlines | em | cell | weight | code pages | notes |",
+        "|---|---|---|---|---|---|---|---|---|---|",
+    ]
+    for f in faces:
+        notes = []
+        if f.symbol:
+            notes.append("symbol cmap (3,0) at 0xF020..0xF07F")
+        if f.fixed_pitch:
+            notes.append("fixed pitch")
+        if f.missing:
+            notes.append("lacks " + ", ".join("0x%02x" % c for c in sorted(f.missing)))
+        if f.typographic:
+            notes.append("name ID 16 '%s', ID 17 '%s'" % f.typographic)
+        if f.win == (0, 0):
+            notes.append("usWinAscent = usWinDescent = 0: cell from hhea")
+        for p, e, l, n, s in f.extra_names:
+            notes.append("name ID %d '%s' on (%d, %d, 0x%x)" % (n, s, p, e, l))
+        if f.windows_family_langs != (LANG_EN_US,):
+            notes.append("Windows names in language(s) "
+                         + ", ".join("0x%x" % l for l in f.windows_family_langs))
+        lines.append("| %s | %d | %s | %s | %s | %d | %d | %d | %s | %s |" % (
+            f.file, f.index, f.family, f.style, f.outline, f.em, f.cell, f.weight,
+            " ".join(str(b) for b in f.code_pages) or "none", "; ".join(notes)))
+    lines += [
+        "",
+        "## Families, in the order EnumFontFamiliesA reports them",
+        "",
+        "The two families whose names differ only in case ('DM12 CASEY', 'DM12 Casey') may come in",
+        "either order. lfEscapement, lfOrientation, lfUnderline and lfStrikeOut are 0,",
+        "lfOutPrecision 3, lfClipPrecision 2, lfQuality 1 in every one.",
+        "",
+        "| # | lfFaceName | type | lfHeight | lfWidth | lfWeight | lfItalic | lfCharSet | "
+        "lfPitchAndFamily | ppem | representative |",
+        "|---|---|---|---|---|---|---|---|---|---|---|",
+    ]
+    for order, (name, rep, members) in enumerate(fams):
+        lf = logfont(rep, name)
+        lines.append("| %d | `%s` | %s | %d | %d | %d | %d | %d | 0x%02x | %d | %s (%s) |" % (
+            order, escape(name), "TT" if font_type(rep) == TRUETYPE_FONTTYPE else "DEV",
+            lf["lfHeight"], lf["lfWidth"], lf["lfWeight"], lf["lfItalic"], lf["lfCharSet"],
+            lf["lfPitchAndFamily"], rep.ppem, rep.file, rep.style))
+    lines += [
+        "",
+        "## Widths",
+        "",
+        "`expected_widths.csv` holds A, B, C and the advance of all 96 codes of every family at the",
+        "size its enumerated LOGFONTA realizes (request `enum`), and of the codes that are unambiguous",
+        "for a few other requests (bold and italic faces, other heights, a stretch, a name in another",
+        "case, the typographic family name, the \"@\" family, the long family's bold face).",
+        "",
+    ]
+    return "\n".join(lines)
+
+
+def write_text(path, text):
+    with open(path, "w", encoding="utf-8", newline="\n") as f:
+        f.write(text)
+
+
+def write_bytes(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def make_all(out):
+    """Writes every font and table into `out`; returns the names written."""
+    os.makedirs(out, exist_ok=True)
+    faces = the_faces()
+    files = {}
+    for face in faces:
+        files.setdefault(face.file, []).append((face.index, build_font(face)))
+    for file, built in files.items():
+        built.sort()
+        if len(built) == 1 and not file.endswith(".ttc"):
+            write_bytes(os.path.join(out, file), built[0][1])
+            continue
+        collection = TTCollection()
+        collection.fonts = [TTFont(io.BytesIO(data), recalcTimestamp=False) for _, data in built]
+        data = io.BytesIO()
+        collection.save(data, shareTables=True)
+        write_bytes(os.path.join(out, file), data.getvalue())
+    write_tables(out, faces)
+    return sorted(os.listdir(out))
+
+
+def check(committed_dir):
+    """Makes everything afresh and compares it with the committed files. 0, 1, or 77 to skip."""
+    with open(os.path.join(committed_dir, "EXPECTED.md"), encoding="utf-8") as f:
+        found = re.search(r"^Made with fontTools (\S+)\.$", f.read(), re.M)
+    if not found or found.group(1) != fontTools.version:
+        print("SKIP: the committed fonts were made with fontTools %s; this is %s"
+              % (found.group(1) if found else "?", fontTools.version))
+        return 77
+    with tempfile.TemporaryDirectory(prefix="dm12-fonts-") as fresh:
+        made = make_all(fresh)
+        committed = sorted(f for f in os.listdir(committed_dir)
+                           if f.endswith((".ttf", ".otf", ".ttc")) or f == "EXPECTED.md"
+                           or (f.startswith("expected_") and f.endswith(".csv")))
+        problems = []
+        for name in made:
+            path = os.path.join(committed_dir, name)
+            if not os.path.exists(path):
+                problems.append("%s: made by the script, not committed" % name)
+            elif not filecmp.cmp(os.path.join(fresh, name), path, shallow=False):
+                problems.append("%s: differs from what the script makes" % name)
+        problems += ["%s: committed, but the script does not make it" % name
+                     for name in committed if name not in made]
+    if problems:
+        print("tests/fonts is not what make_fonts.py makes (run /usr/bin/python3 "
+              "tests/fonts/make_fonts.py):\n  " + "\n  ".join(problems))
+        return 1
+    print("make_fonts.py made the %d committed files again, byte for byte" % len(made))
+    return 0
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--out", default=here, help="folder to write into (default: the script's own)")
+    parser.add_argument("--check", action="store_true",
+                        help="make everything in a temporary folder and compare it with the "
+                             "script's folder")
+    args = parser.parse_args()
+    if args.check:
+        return check(here)
+    make_all(args.out)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

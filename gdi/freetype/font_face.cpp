@@ -280,6 +280,8 @@ bool read_font_face(FT_Face ft_face, FontFace &face) {
     LOGFONTA &lf = face.logfont;
     std::memcpy(lf.lfFaceName, family.c_str(), family.size() + 1);
     face.italic = (ft_face->style_flags & FT_STYLE_FLAG_ITALIC) != 0;
+    face.bold = (ft_face->style_flags & FT_STYLE_FLAG_BOLD) != 0;
+    face.format_rank = FT_IS_SFNT(ft_face) ? 0 : face.font_type == RASTER_FONTTYPE ? 2 : 1;
     lf.lfItalic = face.italic ? 255 : 0;
     lf.lfOutPrecision = 3;
     lf.lfClipPrecision = 2;

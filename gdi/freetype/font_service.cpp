@@ -51,24 +51,28 @@ bool family_order(const FontFamily &a, const FontFamily &b) {
     return order != 0 ? order < 0 : a.name < b.name;
 }
 
-// The nearest face: slant first, then weight, then (bitmap faces) the height.
+// The nearest face: slant first, then weight, then format, then (bitmap
+// faces) the height.
 auto face_distance(const FontFace &face, LONG weight, bool italic, LONG height) {
     const long weight_distance = std::labs(static_cast<long>(face.logfont.lfWeight) - weight);
     const long height_distance =
         face.strike < 0 ? 0 : std::labs(static_cast<long>(face.logfont.lfHeight) - height);
     return std::make_tuple(face.italic != italic, weight_distance, face.logfont.lfWeight,
-                           height_distance, face.logfont.lfHeight);
+                           face.format_rank, height_distance, face.logfont.lfHeight);
 }
 
 // The representative face: regular, then bold, then italic, then bold
-// italic; of bitmap faces, the strike nearest 16 pixels, the smaller on a tie.
+// italic; within those the weight nearest normal; of bitmap faces, the strike
+// nearest 16 pixels, the smaller on a tie.
 constexpr LONG kRepresentativeBitmapHeight = 16;
 
 bool representative_order(const FontFace &a, const FontFace &b) {
-    const auto da = face_distance(a, FW_NORMAL, false, kRepresentativeBitmapHeight);
-    const auto db = face_distance(b, FW_NORMAL, false, kRepresentativeBitmapHeight);
-    if (da != db) return da < db;
-    return std::tie(a.file, a.index) < std::tie(b.file, b.index);
+    const auto key = [](const FontFace &face) {
+        return std::tuple_cat(std::make_tuple(face.italic, face.bold),
+                              face_distance(face, FW_NORMAL, false, kRepresentativeBitmapHeight),
+                              std::tie(face.file, face.index));
+    };
+    return key(a) < key(b);
 }
 
 struct FontFile {

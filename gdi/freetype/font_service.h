@@ -19,6 +19,10 @@ struct FontFace {
     TEXTMETRICA metrics{};
     DWORD font_type = 0;
     bool italic = false;
+    bool bold = false;
+    // Where one face comes in several formats, the first of OpenType, Type 1
+    // and bitmap stands for it.
+    int format_rank = 0;
     bool cjk = false;  // supports a CJK code page, so it also makes an "@" family
 
     // Scalable faces: the numbers that turn a cell height into pixels per em.

@@ -32,13 +32,33 @@ constexpr Cp1252Extra kCp1252Extras[] = {
     {0x017E, 0x9E}, {0x0178, 0x9F},
 };
 
+// Where Windows-1252 lacks a character, Windows converts it to its nearest
+// look-alike ("best fit"): Latin Extended-A letters to their base letter, and
+// a few Greek letters to Latin ones. Others become '?'.
+constexpr char kLatinExtendedABestFit[] =
+    "AaAaAaCcCcCcCcDdDdEeEeEeEeEeGgGgGgGgHhHhIiIiIiIiIi??JjKk?LlLlLlLlLlNnNnNn???OoOoOo"
+    "\x8C\x9CRrRrRrSsSsSs\x8A\x9ATtTtTtUuUuUuUuUuUuWwYy\x9FZzZz\x8E\x9E?";
+static_assert(sizeof kLatinExtendedABestFit - 1 == 0x80, "one byte for each of U+0100..U+017F");
+
+struct BestFit {
+    char32_t code_point;
+    char byte;
+};
+constexpr BestFit kGreekBestFit[] = {
+    {0x0393, 'G'}, {0x0398, 'T'}, {0x03A3, 'S'}, {0x03A6, 'F'}, {0x03A9, 'O'}, {0x03B1, 'a'},
+    {0x03B4, 'd'}, {0x03B5, 'e'}, {0x03C0, 'p'}, {0x03C3, 's'}, {0x03C4, 't'}, {0x03C6, 'f'},
+};
+
 char to_cp1252(char32_t code_point) {
     const bool undefined_c1 = code_point == 0x81 || code_point == 0x8D || code_point == 0x8F ||
                               code_point == 0x90 || code_point == 0x9D;
     if (code_point < 0x80 || (code_point >= 0xA0 && code_point <= 0xFF) || undefined_c1)
         return static_cast<char>(code_point);
+    if (code_point >= 0x100 && code_point < 0x180) return kLatinExtendedABestFit[code_point - 0x100];
     for (const Cp1252Extra &extra : kCp1252Extras)
         if (extra.code_point == code_point) return static_cast<char>(extra.byte);
+    for (const BestFit &fit : kGreekBestFit)
+        if (fit.code_point == code_point) return fit.byte;
     return '?';
 }
 

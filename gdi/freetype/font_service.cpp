@@ -6,6 +6,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -43,6 +44,12 @@ int compare_ignoring_case(const std::string &a, const std::string &b) {
         if (la != lb) return la < lb ? -1 : 1;
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+std::string folded_case(std::string name) {
+    for (char &c : name)
+        if (static_cast<unsigned char>(c) < 0x80) c = static_cast<char>(std::tolower(c));
+    return name;
 }
 
 bool family_order(const FontFamily &a, const FontFamily &b) {
@@ -148,9 +155,10 @@ void read_families(FontService &s) {
         const bool offered = read_font_face(ft_face, face);
         FT_Done_Face(ft_face);
         if (!offered) continue;
-        // Names that agree in their 31 bytes are one family.
-        const auto [entry, added] = family_index.emplace(face.logfont.lfFaceName, families.size());
-        if (added) families.push_back(FontFamily{entry->first, {}, false});
+        // Names that agree in their 31 bytes, ignoring case, are one family.
+        const auto [entry, added] =
+            family_index.emplace(folded_case(face.logfont.lfFaceName), families.size());
+        if (added) families.emplace_back();
         families[entry->second].faces.push_back(std::move(face));
     }
 
@@ -158,6 +166,11 @@ void read_families(FontService &s) {
     for (std::size_t i = 0; i < horizontal_count; ++i) {
         FontFamily &family = families[i];
         std::sort(family.faces.begin(), family.faces.end(), representative_order);
+        // The representative face names the family, and every face carries
+        // that name.
+        family.name = family.faces.front().logfont.lfFaceName;
+        for (FontFace &face : family.faces)
+            std::memcpy(face.logfont.lfFaceName, family.name.c_str(), family.name.size() + 1);
         if (!family.faces.front().cjk) continue;
         FontFamily vertical{("@" + family.name).substr(0, LF_FACESIZE - 1), family.faces, true};
         for (FontFace &face : vertical.faces)

@@ -263,9 +263,16 @@ void fill_bitmap(FT_Face ft_face, FontFace &face) {
     lf.lfWidth = static_cast<LONG>(average);
     lf.lfWeight = ft_face->style_flags & FT_STYLE_FLAG_BOLD ? FW_BOLD : FW_NORMAL;
     lf.lfCharSet = ANSI_CHARSET;
-    if (FT_Get_WinFNT_Header(ft_face, &fnt) == 0) lf.lfCharSet = fnt.charset;
     const bool fixed = FT_IS_FIXED_WIDTH(ft_face);
     lf.lfPitchAndFamily = static_cast<BYTE>(fixed ? FF_MODERN | FIXED_PITCH : VARIABLE_PITCH);
+    // An FNT header states the weight and family that GDI reports; FreeType's
+    // style flags call a face bold only from weight 800.
+    if (FT_Get_WinFNT_Header(ft_face, &fnt) == 0) {
+        lf.lfCharSet = fnt.charset;
+        if (fnt.weight != 0) lf.lfWeight = fnt.weight;
+        lf.lfPitchAndFamily = static_cast<BYTE>((fnt.pitch_and_family & 0xF0) |
+                                                (fixed ? FIXED_PITCH : VARIABLE_PITCH));
+    }
 
     TEXTMETRICA &tm = face.metrics;
     tm.tmHeight = lf.lfHeight;

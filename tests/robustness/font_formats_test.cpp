@@ -1,0 +1,145 @@
+// Bitmap fonts (BDF, gzipped PCF, FNT, FON) and Type 1 fonts (PFA, PFB, raw
+// .t1) through our GDI calls, on the private set in tests/robustness/fonts
+// (FONTCONFIG_FILE points at it). The expected numbers follow from
+// make_fonts.py: a bitmap glyph's advance is height / 3 for the space, else
+// 2 + code % 5 + height / 4; Type 1 glyphs are boxes at fixed font units.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "gdi.h"
+
+namespace {
+
+struct Enumerated {
+    LOGFONTA logfont;
+    DWORD font_type;
+};
+
+int CALLBACK collect(const LOGFONTA *logfont, const TEXTMETRICA *, DWORD font_type, LPARAM list) {
+    reinterpret_cast<std::vector<Enumerated> *>(list)->push_back({*logfont, font_type});
+    return 1;
+}
+
+std::vector<Enumerated> enumerate() {
+    std::vector<Enumerated> families;
+    HDC dc = CreateCompatibleDC(nullptr);
+    EnumFontFamiliesA(dc, nullptr, collect, reinterpret_cast<LPARAM>(&families));
+    DeleteDC(dc);
+    return families;
+}
+
+struct FamilyCase {
+    const char *name;
+    DWORD font_type;
+    LONG height, width, weight;
+    BYTE charset, pitch_and_family;
+};
+
+// The representative of each family: bitmap families their regular strike
+// nearest 16 pixels (the smaller on a tie), so Bdf 13 of 13/19 (bold 16 is
+// not regular), Pcf 16 of 12/16, Fon 20 of 10/20. Type 1: the FontBBox gives
+// a 1000-unit cell on a 1000-unit em, so 32 pixels; the width is the ASCII
+// glyphs' mean advance, 563 units, at that size. FNT/FON carry their own
+// weight and family bits (FF_SWISS, FF_ROMAN).
+constexpr FamilyCase kFamilies[] = {
+    {"DM12 Bdf", RASTER_FONTTYPE, 13, 7, FW_NORMAL, ANSI_CHARSET, VARIABLE_PITCH},
+    {"DM12 Fnt", RASTER_FONTTYPE, 14, 7, FW_BOLD, ANSI_CHARSET, FF_SWISS | VARIABLE_PITCH},
+    {"DM12 Fon", RASTER_FONTTYPE, 20, 9, FW_NORMAL, ANSI_CHARSET, FF_ROMAN | VARIABLE_PITCH},
+    {"DM12 Pcf", RASTER_FONTTYPE, 16, 8, FW_NORMAL, ANSI_CHARSET, VARIABLE_PITCH},
+    {"DM12 Type1", DEVICE_FONTTYPE, 32, 18, FW_NORMAL, ANSI_CHARSET, VARIABLE_PITCH},
+    {"DM12 Type1 Raw", DEVICE_FONTTYPE, 32, 18, FW_NORMAL, ANSI_CHARSET, VARIABLE_PITCH},
+};
+
+TEST(FontFormats, EachFamilyOnceWithItsTypeAndLogfont) {
+    const std::vector<Enumerated> families = enumerate();
+    ASSERT_EQ(families.size(), std::size(kFamilies));
+    for (std::size_t i = 0; i < families.size(); ++i) {
+        const FamilyCase &want = kFamilies[i];
+        const LOGFONTA &lf = families[i].logfont;
+        SCOPED_TRACE(want.name);
+        EXPECT_STREQ(lf.lfFaceName, want.name);
+        EXPECT_EQ(families[i].font_type, want.font_type);
+        EXPECT_EQ(lf.lfHeight, want.height);
+        EXPECT_EQ(lf.lfWidth, want.width);
+        EXPECT_EQ(lf.lfWeight, want.weight);
+        EXPECT_EQ(lf.lfItalic, 0);
+        EXPECT_EQ(lf.lfCharSet, want.charset);
+        EXPECT_EQ(lf.lfPitchAndFamily, want.pitch_and_family);
+        EXPECT_EQ(lf.lfOutPrecision, 3);
+        EXPECT_EQ(lf.lfClipPrecision, 2);
+        EXPECT_EQ(lf.lfQuality, 1);
+    }
+}
+
+struct WidthCase {
+    const char *face;
+    LONG height;  // 0: the enumerated height
+    LONG weight;
+    unsigned code;
+    float a, b, c;
+};
+
+// Bitmap glyphs: A = 0, B = the advance, C = 0. A code the font lacks (127)
+// measures the default glyph: in FNT/FON its dfDefaultChar, '?'. Type 1 at
+// 32 pixels per em: 'A' spans 140..640 of an advance of 750 units, 'i'
+// 140..265 of 375, .notdef 140..515 of 625; the bold face is 5/4 as wide.
+constexpr WidthCase kWidths[] = {
+    {"DM12 Bdf", 0, FW_NORMAL, ' ', 0, 4, 0},
+    {"DM12 Bdf", 0, FW_NORMAL, 'A', 0, 5, 0},
+    {"DM12 Bdf", 0, FW_NORMAL, '~', 0, 6, 0},
+    {"DM12 Bdf", 19, FW_NORMAL, ' ', 0, 6, 0},  // the 19 strike
+    {"DM12 Bdf", 13, FW_BOLD, ' ', 0, 5, 0},    // weight before height: bold 16
+    {"DM12 Pcf", 0, FW_NORMAL, ' ', 0, 5, 0},
+    {"DM12 Pcf", 0, FW_NORMAL, 'B', 0, 7, 0},
+    {"DM12 Pcf", 12, FW_NORMAL, 'B', 0, 6, 0},
+    {"DM12 Fnt", 0, FW_BOLD, ' ', 0, 4, 0},
+    {"DM12 Fnt", 0, FW_BOLD, 'i', 0, 5, 0},
+    {"DM12 Fnt", 0, FW_BOLD, 127, 0, 8, 0},
+    {"DM12 Fon", 0, FW_NORMAL, 'A', 0, 7, 0},
+    {"DM12 Fon", 0, FW_NORMAL, 127, 0, 10, 0},
+    {"DM12 Fon", 10, FW_NORMAL, 'A', 0, 4, 0},
+    {"DM12 Type1", 0, FW_NORMAL, ' ', 0, 1, 7},
+    {"DM12 Type1", 0, FW_NORMAL, 'A', 4, 17, 3},
+    {"DM12 Type1", 0, FW_NORMAL, 'i', 4, 5, 3},
+    {"DM12 Type1", 0, FW_NORMAL, 'z', 4, 13, 3},
+    {"DM12 Type1", 0, FW_BOLD, 'A', 5, 21, 4},
+    {"DM12 Type1 Raw", 0, FW_NORMAL, 'A', 4, 17, 3},
+};
+
+TEST(FontFormats, WidthsOfChosenFaces) {
+    const std::vector<Enumerated> families = enumerate();
+    HDC dc = CreateCompatibleDC(nullptr);
+    for (const WidthCase &want : kWidths) {
+        SCOPED_TRACE(std::string(want.face) + " height " + std::to_string(want.height) +
+                     " weight " + std::to_string(want.weight) + " code " +
+                     std::to_string(want.code));
+        LOGFONTA lf{};
+        for (const Enumerated &family : families)
+            if (std::strcmp(family.logfont.lfFaceName, want.face) == 0) lf = family.logfont;
+        ASSERT_STREQ(lf.lfFaceName, want.face);
+        // Another size or face than the enumerated one: no width, no stretch.
+        if (want.height != 0 || want.weight != lf.lfWeight) lf.lfWidth = 0;
+        if (want.height != 0) lf.lfHeight = want.height;
+        lf.lfWeight = want.weight;
+        HFONT font = CreateFontIndirectA(&lf);
+        HGDIOBJ previous = SelectObject(dc, font);
+        ASSERT_NE(previous, nullptr);
+        char face[LF_FACESIZE] = "";
+        EXPECT_GT(GetTextFaceA(dc, LF_FACESIZE, face), 0);
+        EXPECT_STREQ(face, want.face);
+        ABCFLOAT abc{};
+        EXPECT_TRUE(GetCharABCWidthsFloatA(dc, want.code, want.code, &abc));
+        EXPECT_EQ(abc.abcfA, want.a);
+        EXPECT_EQ(abc.abcfB, want.b);
+        EXPECT_EQ(abc.abcfC, want.c);
+        SelectObject(dc, previous);
+        DeleteObject(font);
+    }
+    DeleteDC(dc);
+}
+
+}  // namespace

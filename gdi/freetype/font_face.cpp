@@ -24,12 +24,11 @@ struct Cp1252Extra {
     unsigned char byte;
 };
 constexpr Cp1252Extra kCp1252Extras[] = {
-    {0x20AC, 0x80}, {0x201A, 0x82}, {0x0192, 0x83}, {0x201E, 0x84}, {0x2026, 0x85},
-    {0x2020, 0x86}, {0x2021, 0x87}, {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A},
-    {0x2039, 0x8B}, {0x0152, 0x8C}, {0x017D, 0x8E}, {0x2018, 0x91}, {0x2019, 0x92},
-    {0x201C, 0x93}, {0x201D, 0x94}, {0x2022, 0x95}, {0x2013, 0x96}, {0x2014, 0x97},
-    {0x02DC, 0x98}, {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B}, {0x0153, 0x9C},
-    {0x017E, 0x9E}, {0x0178, 0x9F},
+    {0x20AC, 0x80}, {0x201A, 0x82}, {0x0192, 0x83}, {0x201E, 0x84}, {0x2026, 0x85}, {0x2020, 0x86},
+    {0x2021, 0x87}, {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A}, {0x2039, 0x8B}, {0x0152, 0x8C},
+    {0x017D, 0x8E}, {0x2018, 0x91}, {0x2019, 0x92}, {0x201C, 0x93}, {0x201D, 0x94}, {0x2022, 0x95},
+    {0x2013, 0x96}, {0x2014, 0x97}, {0x02DC, 0x98}, {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B},
+    {0x0153, 0x9C}, {0x017E, 0x9E}, {0x0178, 0x9F},
 };
 
 // Where Windows-1252 lacks a character, Windows converts it to its nearest
@@ -54,7 +53,8 @@ char to_cp1252(char32_t code_point) {
                               code_point == 0x90 || code_point == 0x9D;
     if (code_point < 0x80 || (code_point >= 0xA0 && code_point <= 0xFF) || undefined_c1)
         return static_cast<char>(code_point);
-    if (code_point >= 0x100 && code_point < 0x180) return kLatinExtendedABestFit[code_point - 0x100];
+    if (code_point >= 0x100 && code_point < 0x180)
+        return kLatinExtendedABestFit[code_point - 0x100];
     for (const Cp1252Extra &extra : kCp1252Extras)
         if (extra.code_point == code_point) return static_cast<char>(extra.byte);
     for (const BestFit &fit : kGreekBestFit)
@@ -126,11 +126,11 @@ BYTE charset_of_code_pages(FT_ULong code_pages) {
         BYTE charset;
     };
     static constexpr CodePageCharset kCharsets[] = {
-        {0, ANSI_CHARSET},        {1, EASTEUROPE_CHARSET},   {2, RUSSIAN_CHARSET},
-        {3, GREEK_CHARSET},       {4, TURKISH_CHARSET},      {5, HEBREW_CHARSET},
-        {6, ARABIC_CHARSET},      {7, BALTIC_CHARSET},       {8, VIETNAMESE_CHARSET},
-        {16, THAI_CHARSET},       {17, SHIFTJIS_CHARSET},    {18, GB2312_CHARSET},
-        {19, HANGEUL_CHARSET},    {20, CHINESEBIG5_CHARSET}, {21, JOHAB_CHARSET},
+        {0, ANSI_CHARSET},     {1, EASTEUROPE_CHARSET},   {2, RUSSIAN_CHARSET},
+        {3, GREEK_CHARSET},    {4, TURKISH_CHARSET},      {5, HEBREW_CHARSET},
+        {6, ARABIC_CHARSET},   {7, BALTIC_CHARSET},       {8, VIETNAMESE_CHARSET},
+        {16, THAI_CHARSET},    {17, SHIFTJIS_CHARSET},    {18, GB2312_CHARSET},
+        {19, HANGEUL_CHARSET}, {20, CHINESEBIG5_CHARSET}, {21, JOHAB_CHARSET},
         {31, SYMBOL_CHARSET},
     };
     for (const CodePageCharset &entry : kCharsets)
@@ -157,29 +157,32 @@ BYTE charset_of(FT_Face face, const TT_OS2 *os2) {
     return ANSI_CHARSET;
 }
 
-// The family bits from PANOSE, else from the IBM font class; then the pitch.
+// The family bits: FF_MODERN for fixed pitch; else from the PANOSE serif
+// style, but script and decorative by the PANOSE family kind; the IBM font
+// class only where PANOSE says nothing at all. Then the pitch.
 BYTE pitch_and_family_of(FT_Face face, const TT_OS2 *os2) {
     const bool panose_mono = os2 && os2->panose[0] == 2 && os2->panose[3] == 9;
     const bool fixed = FT_IS_FIXED_WIDTH(face) || panose_mono;
+    // The IBM font class: 1-5 and 7 are serif classes, 8 sans serif,
+    // 9 ornamental, 10 script, 12 symbolic.
+    constexpr BYTE kIbmClassFamilies[16] = {
+        FF_DONTCARE,   FF_ROMAN,    FF_ROMAN,    FF_ROMAN,      FF_ROMAN,  FF_ROMAN,
+        FF_DONTCARE,   FF_ROMAN,    FF_SWISS,    FF_DECORATIVE, FF_SCRIPT, FF_DONTCARE,
+        FF_DECORATIVE, FF_DONTCARE, FF_DONTCARE, FF_DONTCARE,
+    };
     BYTE family = FF_DONTCARE;
     if (fixed) {
         family = FF_MODERN;
-    } else if (os2 && os2->panose[0] == 2) {
-        const FT_Byte serif_style = os2->panose[1];
-        family = serif_style >= 11 && serif_style <= 13 ? FF_SWISS : FF_ROMAN;
-        if (serif_style < 2) family = FF_DONTCARE;
     } else if (os2 && os2->panose[0] == 3) {
         family = FF_SCRIPT;
-    } else if (os2 && (os2->panose[0] == 4 || os2->panose[0] == 5)) {
+    } else if (os2 && os2->panose[0] == 4) {
         family = FF_DECORATIVE;
-    } else if (os2) {
-        switch (os2->sFamilyClass >> 8) {
-            case 1: case 2: case 3: case 4: case 5: case 7: family = FF_ROMAN; break;
-            case 8: family = FF_SWISS; break;
-            case 10: family = FF_SCRIPT; break;
-            case 9: case 12: family = FF_DECORATIVE; break;
-            default: break;
-        }
+    } else if (os2 && os2->panose[1] >= 2 && os2->panose[1] <= 10) {
+        family = FF_ROMAN;
+    } else if (os2 && os2->panose[1] >= 11 && os2->panose[1] <= 13) {
+        family = FF_SWISS;
+    } else if (os2 && os2->panose[0] == 0 && os2->panose[1] == 0) {
+        family = kIbmClassFamilies[(os2->sFamilyClass >> 8) & 0xF];
     }
     return static_cast<BYTE>(family | (fixed ? FIXED_PITCH : VARIABLE_PITCH));
 }
@@ -244,9 +247,9 @@ void fill_scalable(FT_Face ft_face, FontFace &face) {
         static_cast<LONG>(mul_div(ft_face->max_advance_width, ppem, face.units_per_em));
     // TMPF_FIXED_PITCH (0x1) means variable pitch; 0x2 marks outlines, 0x4
     // TrueType, 0x8 a device font.
-    tm.tmPitchAndFamily = static_cast<BYTE>(
-        (lf.lfPitchAndFamily & 0xF0) | ((lf.lfPitchAndFamily & FIXED_PITCH) ? 0 : 0x1) | 0x2 |
-        (face.font_type == TRUETYPE_FONTTYPE ? 0x4 : 0x8));
+    tm.tmPitchAndFamily = static_cast<BYTE>((lf.lfPitchAndFamily & 0xF0) |
+                                            ((lf.lfPitchAndFamily & FIXED_PITCH) ? 0 : 0x1) | 0x2 |
+                                            (face.font_type == TRUETYPE_FONTTYPE ? 0x4 : 0x8));
 }
 
 void fill_bitmap(FT_Face ft_face, FontFace &face) {
@@ -290,7 +293,7 @@ long mul_div(long a, long b, long c) {
     const long long product = static_cast<long long>(a) * b;
     const long long half = (c < 0 ? -c : c) / 2;
     const long long rounded = (product < 0) == (c < 0) ? (product + (c < 0 ? -half : half)) / c
-                                                        : (product - (c < 0 ? -half : half)) / c;
+                                                       : (product - (c < 0 ? -half : half)) / c;
     return static_cast<long>(rounded);
 }
 

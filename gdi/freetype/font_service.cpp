@@ -69,13 +69,14 @@ auto face_distance(const FontFace &face, LONG weight, bool italic, LONG height) 
 }
 
 // The representative face: regular, then bold, then italic, then bold
-// italic; within those the weight nearest normal; of bitmap faces, the strike
-// nearest 16 pixels, the smaller on a tie.
+// italic; within those OpenType before Type 1 before bitmap copies, then the
+// weight nearest normal; of bitmap faces, the strike nearest 16 pixels, the
+// smaller on a tie.
 constexpr LONG kRepresentativeBitmapHeight = 16;
 
 bool representative_order(const FontFace &a, const FontFace &b) {
     const auto key = [](const FontFace &face) {
-        return std::tuple_cat(std::make_tuple(face.italic, face.bold),
+        return std::tuple_cat(std::make_tuple(face.italic, face.bold, face.format_rank),
                               face_distance(face, FW_NORMAL, false, kRepresentativeBitmapHeight),
                               std::tie(face.file, face.index));
     };
@@ -206,7 +207,8 @@ const FontFamily *find_family(const char *face_name) {
     const FontFamily *ignoring_case = nullptr;
     for (const FontFamily &family : families) {
         if (family.name == name) return &family;
-        if (!ignoring_case && compare_ignoring_case(family.name, name) == 0) ignoring_case = &family;
+        if (!ignoring_case && compare_ignoring_case(family.name, name) == 0)
+            ignoring_case = &family;
     }
     return ignoring_case ? ignoring_case : &families[service().default_family];
 }
@@ -214,10 +216,12 @@ const FontFamily *find_family(const char *face_name) {
 const FontFace &find_face(const FontFamily &family, const LOGFONTA &logfont) {
     const LONG weight = logfont.lfWeight > 0 ? logfont.lfWeight : FW_NORMAL;
     const bool italic = logfont.lfItalic != 0;
-    const LONG height = logfont.lfHeight < 0 ? -std::max(logfont.lfHeight, -0x7FFF) : logfont.lfHeight;
+    const LONG height =
+        logfont.lfHeight < 0 ? -std::max(logfont.lfHeight, -0x7FFF) : logfont.lfHeight;
     const FontFace *best = &family.faces.front();
     for (const FontFace &face : family.faces)
-        if (face_distance(face, weight, italic, height) < face_distance(*best, weight, italic, height))
+        if (face_distance(face, weight, italic, height) <
+            face_distance(*best, weight, italic, height))
             best = &face;
     return *best;
 }

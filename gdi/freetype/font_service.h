@@ -14,7 +14,7 @@
 // One face of one font file, as the enumeration reports it.
 struct FontFace {
     std::string file;
-    FT_Long index = 0;   // face index within the file (a collection holds several)
+    FT_Long index = 0;  // face index within the file (a collection holds several)
     LOGFONTA logfont{};  // lfFaceName is the family name
     TEXTMETRICA metrics{};
     DWORD font_type = 0;

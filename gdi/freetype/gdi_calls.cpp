@@ -150,7 +150,8 @@ int EnumFontFamiliesA(HDC dc, const char *family_name, FONTENUMPROCA proc, LPARA
     if (!proc || !handles().contexts.find(value_of(dc))) return 0;
     int result = 1;
     for (const FontFamily &family : font_families()) {
-        if (family_name && family.name != std::string(family_name, strnlen(family_name, LF_FACESIZE - 1)))
+        if (family_name &&
+            family.name != std::string(family_name, strnlen(family_name, LF_FACESIZE - 1)))
             continue;
         // With a family name every face of that family is reported, else
         // the representative face of each family.

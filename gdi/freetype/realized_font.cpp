@@ -34,7 +34,8 @@ bool select_charmap(FT_Face face, bool symbol) {
     if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) == 0) return true;
     // Fonts with no Unicode map (bitmap and Type 1 fonts with encodings of
     // their own) are read through the map FreeType chose, else their first.
-    if (!face->charmap && face->num_charmaps > 0) return FT_Set_Charmap(face, face->charmaps[0]) == 0;
+    if (!face->charmap && face->num_charmaps > 0)
+        return FT_Set_Charmap(face, face->charmaps[0]) == 0;
     return true;
 }
 
@@ -63,7 +64,8 @@ RealizedFont::~RealizedFont() {
 long pixels_per_em(const FontFace &face, LONG height) {
     long ppem = 0;
     if (height < 0) {
-        ppem = -static_cast<long long>(height) > kLargestPixelsPerEm ? kLargestPixelsPerEm : -height;
+        ppem =
+            -static_cast<long long>(height) > kLargestPixelsPerEm ? kLargestPixelsPerEm : -height;
     } else {
         const long cell = height == 0 ? kDefaultCellHeight : height;
         ppem = mul_div(face.units_per_em, cell, face.cell_height);
@@ -83,8 +85,7 @@ std::unique_ptr<RealizedFont> realize_face(const FontFamily &family, const FontF
         font->ft_face = nullptr;
         return nullptr;
     }
-    if (!select_charmap(font->ft_face, font->symbol) || !set_size(*font, logfont))
-        return nullptr;
+    if (!select_charmap(font->ft_face, font->symbol) || !set_size(*font, logfont)) return nullptr;
     return font;
 }
 

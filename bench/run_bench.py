@@ -1,0 +1,339 @@
+#!/usr/bin/python3
+"""Times whole runs of dump_metrics12 beside the floor program (bench_floor)
+and, where mingw-w64 and Wine are installed, the Windows build under Wine.
+
+    bench/run_bench.py [--build DIR] [--runs N] [--no-wine] [--no-scale]
+
+The fonts are the machine's, or those of FONTCONFIG_FILE when it is set. Each
+program runs once to warm up (fontconfig's cache, the Wine prefix template,
+the page cache), then N times; the table gives the medians of wall and CPU
+(user + sys) seconds and of peak memory (max RSS), and the cost per family.
+
+CPU and memory cover every process of the run's tree: the program runs under
+/usr/bin/time, which waits for it and its own children, and this driver makes
+itself the subreaper of its children, so that a daemon such as wineserver is
+reaped here and counted too. CPU is the whole tree's (wait4); max RSS is that
+of the tree's largest process. The program is not forked from this driver
+directly because a child's max RSS starts at its parent's, Python's 10 MiB.
+
+The linearity check builds two private font sets from the base one: every
+fourth family's files (1x) and all of them (4x), each a folder of symlinks
+with a fonts.conf of its own, and compares the cost of one family in each.
+"""
+
+import argparse
+import ctypes
+import os
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+PR_SET_CHILD_SUBREAPER = 36
+STRAGGLER_WAIT_SECONDS = 15.0
+TIME = "/usr/bin/time"
+
+
+def fail(message):
+    sys.exit(f"run_bench: {message}")
+
+
+def become_subreaper():
+    libc = ctypes.CDLL(None, use_errno=True)
+    if libc.prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0) != 0:
+        print("run_bench: prctl(PR_SET_CHILD_SUBREAPER) failed; daemons a run starts "
+              "(wineserver) are not counted", file=sys.stderr)
+
+
+def run_once(argv, run_dir, env):
+    """Runs argv in run_dir; returns (wall s, cpu s, max RSS KiB, stdout, stderr)
+    over the whole process tree, reaping every descendant handed to us."""
+    out_path = os.path.join(run_dir, ".stdout")
+    err_path = os.path.join(run_dir, ".stderr")
+    time_path = os.path.join(run_dir, ".time")
+    argv = [TIME, "-f", "%M", "-o", time_path] + argv
+    start = time.monotonic()
+    pid = os.fork()
+    if pid == 0:
+        try:
+            os.chdir(run_dir)
+            out = os.open(out_path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
+            err = os.open(err_path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
+            os.dup2(out, 1)
+            os.dup2(err, 2)
+            devnull = os.open(os.devnull, os.O_RDONLY)
+            os.dup2(devnull, 0)
+            os.execve(argv[0], argv, env)
+        except OSError as error:
+            os.write(2, f"run_bench: cannot run {argv[0]}: {error}\n".encode())
+        os._exit(127)
+
+    wall = None
+    status = None
+    cpu = 0.0
+    max_rss = 0
+    deadline = None
+    while True:
+        try:
+            flags = 0 if wall is None else os.WNOHANG
+            reaped, exit_status, usage = os.wait4(-1, flags)
+        except ChildProcessError:
+            break
+        if reaped == 0:  # only stragglers left, still running
+            if time.monotonic() > deadline:
+                print(f"run_bench: descendants of {argv[0]} still running after "
+                      f"{STRAGGLER_WAIT_SECONDS:.0f} s; not counted", file=sys.stderr)
+                break
+            time.sleep(0.05)
+            continue
+        cpu += usage.ru_utime + usage.ru_stime
+        if reaped != pid:
+            max_rss = max(max_rss, usage.ru_maxrss)
+        else:
+            wall = time.monotonic() - start
+            status = os.waitstatus_to_exitcode(exit_status)
+            deadline = time.monotonic() + STRAGGLER_WAIT_SECONDS
+    with open(out_path, errors="replace") as out, open(err_path, errors="replace") as err:
+        stdout, stderr = out.read(), err.read()
+    if status != 0:
+        fail(f"{' '.join(argv)} in {run_dir} exited with status {status}:\n{stderr[-2000:]}")
+    with open(time_path) as times:
+        max_rss = max(max_rss, int(times.read().split()[-1]))
+    return wall, cpu, max_rss, stdout, stderr
+
+
+def families_of(program, stdout, stderr):
+    """(families, callbacks): the distinct names of the "Processing font" lines
+    and their number: Wine calls back several times for one family."""
+    if program == "floor":
+        for line in stderr.splitlines():
+            if line.startswith("bench_floor:") and "families" in line:
+                count = int(line.split()[1])
+                return count, count
+        fail(f"bench_floor reported no family count: {stderr[-500:]}")
+    lines = [line for line in stdout.splitlines() if line.startswith("Processing font")]
+    return len(set(lines)), len(lines)
+
+
+def measure(program, argv, run_dir, env, runs):
+    os.makedirs(run_dir, exist_ok=True)
+    run_once(argv, run_dir, env)  # warm-up
+    samples = [run_once(argv, run_dir, env) for _ in range(runs)]
+    families, callbacks = families_of(program, samples[-1][3], samples[-1][4])
+    return {
+        "program": program,
+        "runs": runs,
+        "families": families,
+        "callbacks": callbacks,
+        "wall": statistics.median(s[0] for s in samples),
+        "cpu": statistics.median(s[1] for s in samples),
+        "rss_mib": statistics.median(s[2] for s in samples) / 1024.0,
+    }
+
+
+def write_fonts_conf(folder, font_dirs, cache_dir):
+    path = os.path.join(folder, "fonts.conf")
+    with open(path, "w") as conf:
+        conf.write('<?xml version="1.0"?>\n<!DOCTYPE fontconfig SYSTEM "fonts.dtd">\n<fontconfig>\n')
+        for font_dir in font_dirs:
+            conf.write(f"  <dir>{font_dir}</dir>\n")
+        conf.write(f"  <cachedir>{cache_dir}</cachedir>\n</fontconfig>\n")
+    return path
+
+
+def font_files_by_family(env):
+    """The base set's files, grouped by the fontconfig family of each file's
+    first face (a collection's other faces come along with it)."""
+    listing = subprocess.run(["fc-list", "--format", "%{family[0]}\t%{index}\t%{file}\n"],
+                             env=env, capture_output=True, text=True, check=True).stdout
+    first_face = {}
+    for line in listing.splitlines():
+        parts = line.split("\t")
+        if len(parts) != 3 or not parts[1].isdigit():
+            continue
+        family, index, path = parts[0], int(parts[1]), parts[2]
+        if path not in first_face or index < first_face[path][0]:
+            first_face[path] = (index, family)
+    families = {}
+    for path, (_, family) in first_face.items():
+        families.setdefault(family, []).append(path)
+    return families
+
+
+def make_font_set(folder, files, copies, cache_dir):
+    """A folder of symlinks to `files`, `copies` times under different folder
+    names, and a fonts.conf listing only them."""
+    shutil.rmtree(folder, ignore_errors=True)
+    dirs = []
+    for copy in range(copies):
+        font_dir = os.path.join(folder, f"fonts{copy + 1}")
+        os.makedirs(font_dir)
+        for number, path in enumerate(sorted(files)):
+            os.symlink(path, os.path.join(font_dir, f"{number:04d}-{os.path.basename(path)}"))
+        dirs.append(font_dir)
+    return write_fonts_conf(folder, dirs, cache_dir)
+
+
+def wine_available(args):
+    if args.no_wine:
+        return False, "skipped (--no-wine)"
+    if not shutil.which("x86_64-w64-mingw32-g++"):
+        return False, "skipped: no mingw-w64 (x86_64-w64-mingw32-g++)"
+    if not os.access(os.environ.get("WINE", "/usr/lib/wine/wine64"), os.X_OK):
+        return False, "skipped: no Wine (/usr/lib/wine/wine64)"
+    return True, ""
+
+
+def build_windows():
+    result = subprocess.run(["make", "-C", ROOT, "windows", "JOBS=2"], capture_output=True, text=True)
+    if result.returncode != 0:
+        fail(f"'make windows' failed:\n{result.stdout[-2000:]}{result.stderr[-2000:]}")
+
+
+def environment_with(fonts_conf):
+    env = dict(os.environ)
+    if fonts_conf:
+        env["FONTCONFIG_FILE"] = fonts_conf
+    return env
+
+
+def print_table(title, rows):
+    print(f"\n{title}")
+    header = (f"{'font set':<18} {'program':<8} {'runs':>4} {'families':>8} {'calls':>6} {'wall s':>8} "
+              f"{'cpu s':>8} {'max RSS MiB':>11} {'wall ms/fam':>11} {'cpu ms/fam':>10}")
+    print(header)
+    print("-" * len(header))
+    for row in rows:
+        per_family = lambda value: (f"{1000.0 * value / row['families']:.2f}"
+                                    if row["families"] else "-")
+        print(f"{row['set']:<18} {row['program']:<8} {row['runs']:>4} {row['families']:>8} "
+              f"{row['callbacks']:>6} "
+              f"{row['wall']:>8.3f} {row['cpu']:>8.3f} {row['rss_mib']:>11.1f} "
+              f"{per_family(row['wall']):>11} {per_family(row['cpu']):>10}")
+
+
+def ratio(a, b):
+    return f"{a / b:.2f}x" if b > 0 else "-"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--build", default=os.path.join(ROOT, "build"),
+                        help="the native build folder (dump_metrics12, bench_floor)")
+    parser.add_argument("--runs", type=int, default=5, help="timed runs of each program")
+    parser.add_argument("--no-wine", action="store_true", help="leave the Windows build out")
+    parser.add_argument("--no-scale", action="store_true", help="leave the linearity check out")
+    args = parser.parse_args()
+    if args.runs < 1:
+        fail("--runs must be at least 1")
+
+    build = os.path.abspath(args.build)
+    ours = os.path.join(build, "dump_metrics12")
+    floor = os.path.join(build, "bench_floor")
+    if not os.access(TIME, os.X_OK):
+        fail(f"no {TIME} (Debian package time)")
+    for program in (ours, floor):
+        if not os.access(program, os.X_OK):
+            fail(f"no program at '{program}' (build it with 'make')")
+    work = os.path.join(build, "bench-work")
+    os.makedirs(work, exist_ok=True)
+    become_subreaper()
+
+    base_conf = os.environ.get("FONTCONFIG_FILE")
+    base_name = "FONTCONFIG_FILE" if base_conf else "machine"
+    base_env = environment_with(base_conf)
+    with_wine, wine_note = wine_available(args)
+    wine_exe = os.path.join(ROOT, "build-windows", "dump_metrics12.exe")
+    if with_wine:
+        build_windows()
+
+    print(f"dump_metrics12 benchmark: {args.runs} timed runs each after one warm-up; medians")
+    print(f"fonts: {base_conf or 'the machine configuration'}; {os.cpu_count()} CPUs, "
+          f"load average at start {os.getloadavg()[0]:.2f}")
+
+    rows = []
+    def add(set_name, program, argv, env, fonts_conf=None):
+        if program == "wine":
+            argv = argv + [os.path.join(work, f"{set_name}-{program}")]
+            if fonts_conf:
+                argv.append(fonts_conf)
+        row = measure(program, argv, os.path.join(work, f"{set_name}-{program}"), env, args.runs)
+        row["set"] = set_name
+        rows.append(row)
+        return row
+
+    wine_argv = [os.path.join(ROOT, "tools", "run_under_wine.sh"), wine_exe]
+    floor_row = add(base_name, "floor", [floor], base_env)
+    ours_row = add(base_name, "ours", [ours], base_env)
+    wine_row = add(base_name, "wine", wine_argv, base_env, base_conf) if with_wine else None
+
+    # The fixed cost of a start: the same programs over a font set with no font.
+    empty_folder = os.path.join(work, "set-empty")
+    os.makedirs(empty_folder, exist_ok=True)
+    empty_conf = write_fonts_conf(empty_folder, [], os.path.join(work, "fc-cache"))
+    empty_env = environment_with(empty_conf)
+    empty = {
+        "floor": add("empty", "floor", [floor], empty_env),
+        "ours": add("empty", "ours", [ours], empty_env),
+    }
+    if with_wine:
+        add("empty", "wine", wine_argv, empty_env, empty_conf)
+
+    print_table(f"Whole runs over {base_name} fonts and over no font", rows)
+    print(f"\nours/floor: wall {ratio(ours_row['wall'], floor_row['wall'])}, "
+          f"cpu {ratio(ours_row['cpu'], floor_row['cpu'])}, "
+          f"max RSS {ratio(ours_row['rss_mib'], floor_row['rss_mib'])}")
+    if wine_row:
+        print(f"wine/ours:  wall {ratio(wine_row['wall'], ours_row['wall'])}, "
+              f"cpu {ratio(wine_row['cpu'], ours_row['cpu'])}, "
+              f"max RSS {ratio(wine_row['rss_mib'], ours_row['rss_mib'])}")
+        print("  wine's figures are whole runs of tools/run_under_wine.sh: cloning the prefix, "
+              "starting Wine and wineserver, and the program; its CPU is the whole process "
+              "tree's, its max RSS the largest process's. The 'empty' row is that start-up alone.")
+    else:
+        print(f"wine: {wine_note}")
+
+    if not args.no_scale:
+        families = font_files_by_family(base_env)
+        names = sorted(families, key=str.casefold)
+        quarter = [path for name in names[::4] for path in families[name]]
+        everything = [path for name in names for path in families[name]]
+        cache = os.path.join(work, "fc-cache")
+        scale_rows = []
+        for set_name, files, copies in (("1x (every 4th)", quarter, 1), ("4x (all)", everything, 1),
+                                        ("all, 4 copies", everything, 4)):
+            folder = os.path.join(work, "set-" + set_name.split()[0].replace(",", ""))
+            conf = make_font_set(folder, files, copies, cache)
+            env = environment_with(conf)
+            for program, argv in (("floor", [floor]), ("ours", [ours])):
+                row = measure(program, argv, os.path.join(folder, "run-" + program), env, args.runs)
+                row["set"] = set_name
+                row["files"] = len(files) * copies
+                scale_rows.append(row)
+        print_table("Linearity: private font sets of symlinks to the base set's files", scale_rows)
+        print()
+        for program in ("floor", "ours"):
+            one, four, copies = (r for r in scale_rows if r["program"] == program)
+            print(f"{program:<5} 4x/1x: families {ratio(four['families'], one['families'])}, "
+                  f"wall {ratio(four['wall'], one['wall'])}, cpu {ratio(four['cpu'], one['cpu'])}, "
+                  f"cpu per family {ratio(four['cpu'] / four['families'], one['cpu'] / one['families'])}; "
+                  f"max RSS {one['rss_mib']:.1f} -> {four['rss_mib']:.1f} MiB")
+            fixed = empty[program]["cpu"]
+            print(f"{'':<5} cpu per family above the empty run's {1000 * fixed:.1f} ms: "
+                  f"1x {1000 * (one['cpu'] - fixed) / one['families']:.2f} ms, "
+                  f"4x {1000 * (four['cpu'] - fixed) / four['families']:.2f} ms")
+            print(f"{'':<5} 4 copies/all ({copies['files']} vs {four['files']} files, same families): "
+                  f"wall {ratio(copies['wall'], four['wall'])}, cpu {ratio(copies['cpu'], four['cpu'])}, "
+                  f"max RSS {copies['rss_mib']:.1f} MiB")
+
+    print(f"\nload average at end {os.getloadavg()[0]:.2f}; the machine is shared, so the "
+          "figures are noisy: compare ratios within one run of the benchmark.")
+    return 0
+
+
+if __name__ == "__main__":
+    signal.signal(signal.SIGINT, signal.SIG_DFL)
+    sys.exit(main())

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <set>
 #include <tuple>
 #include <utility>
 
@@ -94,6 +95,12 @@ struct FontFile {
     }
 };
 
+std::string pattern_string(FcPattern *pattern, const char *object) {
+    FcChar8 *value = nullptr;
+    if (FcPatternGetString(pattern, object, 0, &value) != FcResultMatch) return std::string();
+    return reinterpret_cast<const char *>(value);
+}
+
 bool font_file_of(FcPattern *pattern, FontFile &file) {
     FcChar8 *path = nullptr;
     int index = 0;
@@ -111,13 +118,27 @@ std::vector<FontFile> list_font_files(FontFile &default_file) {
     FcConfig *config = FcInitLoadConfigAndFonts();
     if (!config) return files;
     FcPattern *everything = FcPatternCreate();
-    FcObjectSet *objects = FcObjectSetBuild(FC_FILE, FC_INDEX, nullptr);
+    FcObjectSet *objects =
+        FcObjectSetBuild(FC_FILE, FC_INDEX, FC_FAMILY, FC_STYLE, FC_FONTFORMAT, nullptr);
     if (FcFontSet *set = FcFontList(config, everything, objects)) {
+        // A Type 1 face that also comes as OpenType is never chosen over that
+        // copy, so it is not worth reading (Type 1 files are the slowest to
+        // open by far).
+        std::set<std::pair<std::string, std::string>> opentype_styles;
+        for (int i = 0; i < set->nfont; ++i)
+            if (pattern_string(set->fonts[i], FC_FONTFORMAT) != "Type 1")
+                opentype_styles.emplace(pattern_string(set->fonts[i], FC_FAMILY),
+                                        pattern_string(set->fonts[i], FC_STYLE));
         for (int i = 0; i < set->nfont; ++i) {
+            FcPattern *pattern = set->fonts[i];
+            const bool type1_copy = pattern_string(pattern, FC_FONTFORMAT) == "Type 1" &&
+                                    opentype_styles.count({pattern_string(pattern, FC_FAMILY),
+                                                           pattern_string(pattern, FC_STYLE)});
             FontFile file;
             // Named instances of variable fonts (index above 0xFFFF) are not
             // faces of their own to GDI; the default instance stands for them.
-            if (font_file_of(set->fonts[i], file) && file.index <= 0xFFFF) files.push_back(file);
+            if (!type1_copy && font_file_of(pattern, file) && file.index <= 0xFFFF)
+                files.push_back(file);
         }
         FcFontSetDestroy(set);
     }

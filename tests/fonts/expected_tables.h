@@ -75,7 +75,8 @@ public:
                 width_ = fields.size();
                 header = false;
             } else {
-                if (fields.size() != width_) throw std::runtime_error("bad row in " + path + ": " + line);
+                if (fields.size() != width_)
+                    throw std::runtime_error("bad row in " + path + ": " + line);
                 rows_.push_back(fields);
             }
         }
@@ -88,7 +89,9 @@ public:
         if (found == columns_.end()) throw std::runtime_error(std::string("no column ") + column);
         return rows_.at(row).at(found->second);
     }
-    std::string name(std::size_t row, const char *column) const { return unescape(text(row, column)); }
+    std::string name(std::size_t row, const char *column) const {
+        return unescape(text(row, column));
+    }
     long number(std::size_t row, const char *column) const { return std::stol(text(row, column)); }
     double real(std::size_t row, const char *column) const { return std::stod(text(row, column)); }
 
@@ -101,7 +104,7 @@ private:
 // expected_faces.csv: every face of the set.
 struct ExpectedFace {
     std::string file;  // file name inside font_dir()
-    long index = 0;    // face index inside the file
+    long index = 0;  // face index inside the file
     std::string family;  // the GDI family (lfFaceName) it belongs to
     std::string style;
     long weight = 0;
@@ -187,7 +190,7 @@ struct ExpectedCode {
 // expected_widths.csv, grouped: one CreateFontIndirectA request and what it
 // must realize and measure.
 struct ExpectedRequest {
-    std::string label;      // "enum" for a family's enumerated LOGFONTA
+    std::string label;  // "enum" for a family's enumerated LOGFONTA
     std::string face_name;  // lfFaceName asked for
     long height = 0, width = 0, weight = 0, italic = 0, char_set = 0, pitch_and_family = 0;
     std::string realized_face;  // what GetTextFaceA reports
@@ -250,7 +253,9 @@ inline const ExpectedRequest *enumerated_request(const std::vector<ExpectedReque
 inline void PrintTo(const ExpectedFace &face, std::ostream *out) {
     *out << face.file << "#" << face.index;
 }
-inline void PrintTo(const ExpectedFamily &family, std::ostream *out) { *out << escape(family.name); }
+inline void PrintTo(const ExpectedFamily &family, std::ostream *out) {
+    *out << escape(family.name);
+}
 inline void PrintTo(const ExpectedRequest &request, std::ostream *out) {
     *out << request.label << " '" << escape(request.face_name) << "'";
 }

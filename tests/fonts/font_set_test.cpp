@@ -31,7 +31,9 @@ namespace {
 using dm12_fonts::ExpectedFace;
 using dm12_fonts::ExpectedRequest;
 
-std::string font_path(const std::string &file) { return std::string(dm12_fonts::font_dir()) + "/" + file; }
+std::string font_path(const std::string &file) {
+    return std::string(dm12_fonts::font_dir()) + "/" + file;
+}
 
 class FreeTypeFace {
 public:
@@ -92,12 +94,11 @@ TEST(FontSet, FontconfigListsExactlyTheFacesOfTheSet) {
 
 // Windows-1252 for the code points 0x80..0x9F that it places elsewhere.
 const std::pair<unsigned, unsigned char> kCp1252High[] = {
-    {0x20AC, 0x80}, {0x201A, 0x82}, {0x0192, 0x83}, {0x201E, 0x84}, {0x2026, 0x85},
-    {0x2020, 0x86}, {0x2021, 0x87}, {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A},
-    {0x2039, 0x8B}, {0x0152, 0x8C}, {0x017D, 0x8E}, {0x2018, 0x91}, {0x2019, 0x92},
-    {0x201C, 0x93}, {0x201D, 0x94}, {0x2022, 0x95}, {0x2013, 0x96}, {0x2014, 0x97},
-    {0x02DC, 0x98}, {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B}, {0x0153, 0x9C},
-    {0x017E, 0x9E}, {0x0178, 0x9F},
+    {0x20AC, 0x80}, {0x201A, 0x82}, {0x0192, 0x83}, {0x201E, 0x84}, {0x2026, 0x85}, {0x2020, 0x86},
+    {0x2021, 0x87}, {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A}, {0x2039, 0x8B}, {0x0152, 0x8C},
+    {0x017D, 0x8E}, {0x2018, 0x91}, {0x2019, 0x92}, {0x201C, 0x93}, {0x201D, 0x94}, {0x2022, 0x95},
+    {0x2013, 0x96}, {0x2014, 0x97}, {0x02DC, 0x98}, {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B},
+    {0x0153, 0x9C}, {0x017E, 0x9E}, {0x0178, 0x9F},
 };
 
 char to_cp1252(unsigned code_point) {
@@ -119,7 +120,8 @@ std::string gdi_family_name(FT_Face face) {
     for (FT_UInt i = 0; i < count; ++i) {
         FT_SfntName name{};
         if (FT_Get_Sfnt_Name(face, i, &name) != 0) continue;
-        if (name.platform_id != TT_PLATFORM_MICROSOFT || name.name_id != TT_NAME_ID_FONT_FAMILY) continue;
+        if (name.platform_id != TT_PLATFORM_MICROSOFT || name.name_id != TT_NAME_ID_FONT_FAMILY)
+            continue;
         if (!found) {
             chosen = name;
             found = true;
@@ -161,7 +163,8 @@ TEST_P(EachFace, CarriesNoTrueTypeInstructions) {
         FT_ULong length = 0;
         EXPECT_NE(FT_Load_Sfnt_Table(face.get(), tag, 0, nullptr, &length), 0) << "table present";
     }
-    const auto *maxp = static_cast<const TT_MaxProfile *>(FT_Get_Sfnt_Table(face.get(), FT_SFNT_MAXP));
+    const auto *maxp =
+        static_cast<const TT_MaxProfile *>(FT_Get_Sfnt_Table(face.get(), FT_SFNT_MAXP));
     ASSERT_NE(maxp, nullptr);
     if (expected.outlines == "glyf") {
         EXPECT_EQ(maxp->maxSizeOfInstructions, 0);
@@ -183,9 +186,12 @@ TEST_P(EachRequest, FreeTypeWithoutAutoHinterMeasuresTheExpectedWidths) {
     FreeTypeFace face(request.file, request.index);
     ASSERT_NE(face.get(), nullptr) << request.file;
     const auto ppem = static_cast<FT_F26Dot6>(request.ppem * 64);
-    const auto x_size = static_cast<FT_F26Dot6>(std::lround(static_cast<double>(ppem) * request.stretch));
+    const auto x_size =
+        static_cast<FT_F26Dot6>(std::lround(static_cast<double>(ppem) * request.stretch));
     ASSERT_EQ(FT_Set_Char_Size(face.get(), x_size, ppem, 72, 72), 0);
-    ASSERT_EQ(FT_Select_Charmap(face.get(), request.symbol ? FT_ENCODING_MS_SYMBOL : FT_ENCODING_UNICODE), 0);
+    ASSERT_EQ(
+        FT_Select_Charmap(face.get(), request.symbol ? FT_ENCODING_MS_SYMBOL : FT_ENCODING_UNICODE),
+        0);
 
     for (const dm12_fonts::ExpectedCode &expected : request.codes) {
         FT_UInt glyph = 0;
@@ -211,7 +217,8 @@ TEST_P(EachRequest, FreeTypeWithoutAutoHinterMeasuresTheExpectedWidths) {
 
 INSTANTIATE_TEST_SUITE_P(Widths, EachRequest, ::testing::ValuesIn(dm12_fonts::expected_requests()),
                          [](const ::testing::TestParamInfo<ExpectedRequest> &param_info) {
-                             return dm12_fonts::identifier(param_info.param.label + "_" + param_info.param.face_name);
+                             return dm12_fonts::identifier(param_info.param.label + "_" +
+                                                           param_info.param.face_name);
                          });
 
 }  // namespace

@@ -455,9 +455,10 @@ def the_faces():
     faces.append(Face("DM12CASEY-Upper.ttf", "DM12 CASEY", "Regular", em=1024, win=(896, 256),
                       kind="sans", seed=13, base_advance=13, avg_px=14))
 
-    # A family name with characters outside ASCII: 'é' is 0xE9 in Windows-1252, 'Ω' is not in it and
-    # becomes '?'.
-    faces.append(Face("DM12Cafe.ttf", "DM12 Caf\u00e9 \u03a9", "Regular", em=1024, win=(1024, 256),
+    # A family name with characters outside ASCII: 'é' is 0xE9 in Windows-1252; 'Ж' is not in it and
+    # has no best-fit look-alike there either, so it becomes '?' whether or not the conversion
+    # best-fits (Windows turns 'Ω' into 'O', for one, where platform.md says '?').
+    faces.append(Face("DM12Cafe.ttf", "DM12 Caf\u00e9 \u0416", "Regular", em=1024, win=(1024, 256),
                       kind="sans", seed=14, base_advance=10, avg_px=13))
 
     # A family with no regular and no bold face: its representative is the italic one.
@@ -596,6 +597,10 @@ def extra_requests(faces, fams):
     request("em-height-16", sans, sans_name, sans_name, lf_height=-16, lf_width=0)
     request("cell-height-18", sans, sans_name, sans_name, lf_height=18, lf_width=0)
     request("stretched-1.5", sans, sans_name, sans_name, lf_width=21)
+    request("stretched-1.5-italic", member("DM12 Sans", 400, True), sans_name, sans_name,
+            lf_height=36, italic=255, lf_width=21)
+    cff = member("DM12 Serif CFF", 400, False)
+    request("stretched-1.5-cff", cff, gdi_name(cff.family), gdi_name(cff.family), lf_width=24)
 
     # A cell height whose first guess of ppem is one too many. That takes a cell well above the em
     # (else the second MulDiv lands on a half): Gappy's 1600 / 1000.
@@ -783,6 +788,18 @@ def expected_md(faces, fams):
         "size its enumerated LOGFONTA realizes (request `enum`), and of the codes that are unambiguous",
         "for a few other requests (bold and italic faces, other heights, a stretch, a name in another",
         "case, the typographic family name, the \"@\" family, the long family's bold face).",
+        "",
+        "## Readings this table takes where platform.md could be read otherwise",
+        "",
+        "- Hinting. The fonts have no TrueType instructions, and GDI's rasterizer has no auto-hinter:",
+        "  the glyph hinted at the realized size is the scaled outline. FreeType's own default",
+        "  auto-hints TrueType fonts whose maxSizeOfInstructions is 0 (Wine measures them so); loaded",
+        "  with FT_LOAD_NO_AUTOHINT it gives exactly this table (`font_set_test` checks that).",
+        "- Names that differ only in case ('DM12 Casey', 'DM12 CASEY') do not agree in their 31",
+        "  bytes, so they are two families here, each with its own widths. (Wine makes them one.)",
+        "- A character Windows-1252 lacks becomes '?'. 'Ж' has no best-fit look-alike in",
+        "  Windows-1252, so a conversion that best-fits (as Windows' does: 'Ω' to 'O') gives '?' too.",
+        "- A horizontal stretch scales the outline by lfWidth / average before it is measured.",
         "",
     ]
     return "\n".join(lines)

@@ -113,7 +113,7 @@ void deselect(Handles &h, std::uintptr_t font_handle) {
 }
 
 // The realized font selected into a context, realized on first use.
-const RealizedFont *selected_font(HDC dc) {
+RealizedFont *selected_font(HDC dc) {
     Handles &h = handles();
     const DeviceContext *context = h.contexts.find(value_of(dc));
     if (!context) return nullptr;
@@ -199,7 +199,7 @@ BOOL DeleteObject(HGDIOBJ object) {
 }
 
 int GetTextFaceA(HDC dc, int count, char *face) {
-    const RealizedFont *font = selected_font(dc);
+    RealizedFont *font = selected_font(dc);
     if (!font) return 0;
     const std::string &name = font->family->name;
     if (!face) return static_cast<int>(name.size()) + 1;
@@ -212,7 +212,7 @@ int GetTextFaceA(HDC dc, int count, char *face) {
 
 BOOL GetCharABCWidthsFloatA(HDC dc, UINT first, UINT last, ABCFLOAT *widths) {
     if (!widths || first > last || last > 255) return FALSE;
-    const RealizedFont *font = selected_font(dc);
+    RealizedFont *font = selected_font(dc);
     if (!font) return FALSE;
     for (UINT code = first; code <= last; ++code)
         if (!glyph_widths(*font, code, widths[code - first])) return FALSE;

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
+#include <string>
+#include <tuple>
 
 #include FT_BBOX_H
 #include FT_OUTLINE_H
@@ -39,63 +42,42 @@ bool select_charmap(FT_Face face, bool symbol) {
     return true;
 }
 
-bool set_size(RealizedFont &font, const LOGFONTA &logfont) {
+// The size a logical font asks of a face: pixels per em, and a stretch where
+// its width is not the face's own average at that size. That average is taken
+// on the em, where the enumeration's width is taken on the cell, so the two
+// can differ by a pixel.
+void choose_size(RealizedFont &font, const LOGFONTA &logfont) {
     const FontFace &face = *font.face;
-    if (face.strike >= 0) return FT_Select_Size(font.ft_face, face.strike) == 0;
-    const long ppem = pixels_per_em(face, logfont.lfHeight);
-    // A width other than the font's own average at this size stretches the
-    // font across. That average is taken on the em, where the enumeration's
-    // width is taken on the cell, so the two can differ by a pixel.
-    const long average = mul_div(face.average_width, ppem, face.units_per_em);
+    if (face.strike >= 0) return;
+    font.pixels_per_em = pixels_per_em(face, logfont.lfHeight);
+    const long average = mul_div(face.average_width, font.pixels_per_em, face.units_per_em);
     const long width = std::labs(static_cast<long>(logfont.lfWidth));
     if (width != 0 && average > 0 && width != average) {
         font.stretch_num = std::min(width, kLargestPixelsPerEm);
         font.stretch_den = average;
     }
-    return FT_Set_Pixel_Sizes(font.ft_face, 0, static_cast<FT_UInt>(ppem)) == 0;
 }
 
-}  // namespace
-
-RealizedFont::~RealizedFont() {
-    if (ft_face) FT_Done_Face(ft_face);
-}
-
-long pixels_per_em(const FontFace &face, LONG height) {
-    long ppem = 0;
-    if (height < 0) {
-        ppem =
-            -static_cast<long long>(height) > kLargestPixelsPerEm ? kLargestPixelsPerEm : -height;
-    } else {
-        const long cell = height == 0 ? kDefaultCellHeight : height;
-        ppem = mul_div(face.units_per_em, cell, face.cell_height);
-        if (mul_div(face.cell_height, ppem, face.units_per_em) > cell) --ppem;
+bool open_face(RealizedFont &font) {
+    if (font.ft_face || font.open_failed) return font.ft_face != nullptr;
+    const FontFace &face = *font.face;
+    font.open_failed = true;
+    if (!freetype_library() ||
+        FT_New_Face(freetype_library(), face.file.c_str(), face.index, &font.ft_face) != 0) {
+        font.ft_face = nullptr;
+        return false;
     }
-    return std::clamp<long>(ppem, 1, kLargestPixelsPerEm);
+    const bool sized =
+        face.strike >= 0
+            ? FT_Select_Size(font.ft_face, face.strike) == 0
+            : FT_Set_Pixel_Sizes(font.ft_face, 0, static_cast<FT_UInt>(font.pixels_per_em)) == 0;
+    if (!select_charmap(font.ft_face, font.symbol) || !sized) return false;
+    font.open_failed = false;
+    return true;
 }
 
-std::unique_ptr<RealizedFont> realize_face(const FontFamily &family, const FontFace &face,
-                                           const LOGFONTA &logfont) {
-    if (!freetype_library()) return nullptr;
-    auto font = std::make_unique<RealizedFont>();
-    font->family = &family;
-    font->face = &face;
-    font->symbol = face.logfont.lfCharSet == SYMBOL_CHARSET;
-    if (FT_New_Face(freetype_library(), face.file.c_str(), face.index, &font->ft_face) != 0) {
-        font->ft_face = nullptr;
-        return nullptr;
-    }
-    if (!select_charmap(font->ft_face, font->symbol) || !set_size(*font, logfont)) return nullptr;
-    return font;
-}
-
-std::unique_ptr<RealizedFont> realize_font(const LOGFONTA &logfont) {
-    const FontFamily *family = find_family(logfont.lfFaceName);
-    if (!family) return nullptr;
-    return realize_face(*family, find_face(*family, logfont), logfont);
-}
-
-bool glyph_widths(const RealizedFont &font, unsigned code, ABCFLOAT &widths) {
+bool measure_glyph(RealizedFont &font, unsigned code, ABCFLOAT &widths) {
+    if (!open_face(font)) return false;
     FT_Face face = font.ft_face;
     FT_UInt glyph = font.symbol ? FT_Get_Char_Index(face, 0xF000 + code) : 0;
     if (glyph == 0) glyph = FT_Get_Char_Index(face, code);
@@ -122,5 +104,75 @@ bool glyph_widths(const RealizedFont &font, unsigned code, ABCFLOAT &widths) {
     widths.abcfA = static_cast<float>(a);
     widths.abcfB = static_cast<float>(b);
     widths.abcfC = static_cast<float>(advance - a - b);
+    return true;
+}
+
+// Widths of faces that two families share: a face with a CJK code page is
+// measured for its family and again, at the same size, for its "@" family.
+// Like GDI's own glyph-metrics cache, this lives as long as the font service.
+struct SharedWidthsKey {
+    std::string file;
+    FT_Long index;
+    long pixels_per_em, stretch_num, stretch_den;
+    unsigned code;
+    bool operator<(const SharedWidthsKey &other) const {
+        return std::tie(file, index, pixels_per_em, stretch_num, stretch_den, code) <
+               std::tie(other.file, other.index, other.pixels_per_em, other.stretch_num,
+                        other.stretch_den, other.code);
+    }
+};
+
+std::map<SharedWidthsKey, ABCFLOAT> &shared_widths() {
+    static std::map<SharedWidthsKey, ABCFLOAT> widths;
+    return widths;
+}
+
+}  // namespace
+
+RealizedFont::~RealizedFont() {
+    if (ft_face) FT_Done_Face(ft_face);
+}
+
+long pixels_per_em(const FontFace &face, LONG height) {
+    long ppem = 0;
+    if (height < 0) {
+        ppem =
+            -static_cast<long long>(height) > kLargestPixelsPerEm ? kLargestPixelsPerEm : -height;
+    } else {
+        const long cell = height == 0 ? kDefaultCellHeight : height;
+        ppem = mul_div(face.units_per_em, cell, face.cell_height);
+        if (mul_div(face.cell_height, ppem, face.units_per_em) > cell) --ppem;
+    }
+    return std::clamp<long>(ppem, 1, kLargestPixelsPerEm);
+}
+
+std::unique_ptr<RealizedFont> realize_face(const FontFamily &family, const FontFace &face,
+                                           const LOGFONTA &logfont) {
+    auto font = std::make_unique<RealizedFont>();
+    font->family = &family;
+    font->face = &face;
+    font->symbol = face.logfont.lfCharSet == SYMBOL_CHARSET;
+    choose_size(*font, logfont);
+    return font;
+}
+
+std::unique_ptr<RealizedFont> realize_font(const LOGFONTA &logfont) {
+    const FontFamily *family = find_family(logfont.lfFaceName);
+    if (!family) return nullptr;
+    return realize_face(*family, find_face(*family, logfont), logfont);
+}
+
+bool glyph_widths(RealizedFont &font, unsigned code, ABCFLOAT &widths) {
+    if (!font.face->cjk) return measure_glyph(font, code, widths);
+    const FontFace &face = *font.face;
+    const SharedWidthsKey key{face.file,        face.index,       font.pixels_per_em,
+                              font.stretch_num, font.stretch_den, code};
+    const auto known = shared_widths().find(key);
+    if (known != shared_widths().end()) {
+        widths = known->second;
+        return true;
+    }
+    if (!measure_glyph(font, code, widths)) return false;
+    shared_widths().emplace(key, widths);
     return true;
 }

@@ -10,8 +10,10 @@
 struct RealizedFont {
     const FontFamily *family = nullptr;
     const FontFace *face = nullptr;
-    FT_Face ft_face = nullptr;
+    FT_Face ft_face = nullptr;  // opened on the first glyph not measured before
+    bool open_failed = false;
     bool symbol = false;  // codes are looked up at 0xF000 + code first
+    long pixels_per_em = 0;
     // A horizontal stretch of stretch_num / stretch_den, applied to the
     // glyph's box in whole pixels and to its advance.
     long stretch_num = 1;
@@ -23,18 +25,17 @@ struct RealizedFont {
     ~RealizedFont();
 };
 
-// The font that `logfont` chooses, opened and sized; null when there is no
-// family at all or its file can no longer be read.
+// The font that `logfont` chooses; null only when there is no family at all.
 std::unique_ptr<RealizedFont> realize_font(const LOGFONTA &logfont);
 
-// `face` of `family` opened and sized for `logfont`; null where its file can
-// no longer be read as it was.
+// `face` of `family` sized for `logfont`. The face's file is opened when a
+// glyph is first measured.
 std::unique_ptr<RealizedFont> realize_face(const FontFamily &family, const FontFace &face,
                                            const LOGFONTA &logfont);
 
-// The A, B and C widths of `code` in pixels; false where the glyph cannot be
-// read from the font file.
-bool glyph_widths(const RealizedFont &font, unsigned code, ABCFLOAT &widths);
+// The A, B and C widths of `code` in pixels; false where the font file or the
+// glyph cannot be read.
+bool glyph_widths(RealizedFont &font, unsigned code, ABCFLOAT &widths);
 
 // Pixels per em for a logical font's height: positive is the cell height,
 // negative the em height, zero a default size.

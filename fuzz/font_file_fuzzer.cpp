@@ -1,0 +1,76 @@
+// libFuzzer entry: arbitrary bytes as a font file, read, realized and measured
+// as our GDI does it for every face the file holds, codes 32 to 127. The bytes
+// go to a file because our GDI opens fonts by path; fontconfig is left out so
+// that one input costs one file's work.
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "font_service.h"
+#include "realized_font.h"
+
+namespace {
+
+// Faces of one file we try; a collection's further faces add little.
+constexpr FT_Long kMostFaces = 4;
+
+struct InputFile {
+    std::string path;
+    InputFile() {
+        const char *tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/font_fuzz_XXXXXX";
+        const int fd = mkstemp(pattern.data());
+        if (fd < 0) {
+            std::perror("font_file_fuzzer: cannot make a temporary file");
+            std::abort();
+        }
+        close(fd);
+        path = pattern;
+    }
+    ~InputFile() { unlink(path.c_str()); }
+    InputFile(const InputFile &) = delete;
+    InputFile &operator=(const InputFile &) = delete;
+};
+
+bool write_input(const std::string &path, const std::uint8_t *data, std::size_t size) {
+    std::FILE *file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    const bool written = std::fwrite(data, 1, size, file) == size;
+    return std::fclose(file) == 0 && written;
+}
+
+void measure_face(const std::string &path, FT_Long index, FT_Long &face_count) {
+    FT_Face ft_face = nullptr;
+    if (FT_New_Face(freetype_library(), path.c_str(), index, &ft_face) != 0) return;
+    face_count = ft_face->num_faces;
+    FontFamily family;
+    FontFace face;
+    face.file = path;
+    face.index = index;
+    const bool offered = read_font_face(ft_face, face);
+    FT_Done_Face(ft_face);
+    if (!offered) return;
+    family.name = face.logfont.lfFaceName;
+    family.faces.push_back(face);
+    const auto font = realize_face(family, family.faces.front(), face.logfont);
+    if (!font) return;
+    for (unsigned code = 32; code <= 127; ++code) {
+        ABCFLOAT widths;
+        glyph_widths(*font, code, widths);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    static InputFile input;
+    if (!freetype_library() || !write_input(input.path, data, size)) return 0;
+    FT_Long face_count = 1;
+    for (FT_Long index = 0; index < face_count && index < kMostFaces; ++index)
+        measure_face(input.path, index, face_count);
+    return 0;
+}

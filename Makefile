@@ -2,12 +2,16 @@
 #   make        builds the program and its tests
 #   make run    builds, then runs the program in the directory make was called from
 #   make test   builds, then runs every test
+#   make asan   builds with AddressSanitizer and UBSan (build-asan), then runs every test
+#   make fuzz   builds the libFuzzer harness with clang (build-fuzz), then runs it for a
+#               minute (FUZZ_SECONDS, at most 120)
+#   make memcheck  builds, then runs the program over a few fonts under valgrind
 #   make bench  builds the program, then times whole runs of it (docs/performance.md)
 
 RUN_DIR := $(or $(PWD),$(CURDIR))
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all configure run test clean windows bench
+.PHONY: all configure run test clean windows asan fuzz memcheck bench
 
 all: configure
 	cmake --build --preset default -j $(JOBS)
@@ -31,5 +35,21 @@ bench: configure
 	cmake --build --preset default -j $(JOBS) --target dump_metrics12 bench_floor
 	/usr/bin/python3 bench/run_bench.py --build build
 
+# The whole test suite with AddressSanitizer and UBSan: any memory error, leak or
+# undefined behaviour fails the test that met it.
+asan:
+	cmake --preset asan >/dev/null
+	cmake --build --preset asan -j $(JOBS)
+	ctest --preset asan -j $(JOBS)
+
+# The font-file fuzzer (clang); a crash's input lands in build-fuzz/artifacts/.
+fuzz:
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS) --target font_file_fuzzer
+	fuzz/run_fuzzer.sh
+
+memcheck: all
+	tests/robustness/memcheck_run.sh build/dump_metrics12
+
 clean:
-	rm -rf build build-windows
+	rm -rf build build-windows build-asan build-fuzz

@@ -22,7 +22,9 @@ namespace {
 constexpr FT_UInt kPixelsPerEm = 32;
 constexpr FT_ULong kFirstCode = 32;
 constexpr FT_ULong kLastCode = 127;
-constexpr FT_Int32 kLoadFlags = FT_LOAD_NO_BITMAP | FT_LOAD_NO_AUTOHINT;
+// Hinted as the program must hint them: by the font's own instructions, or by
+// FreeType's auto-hinter where a TrueType font has none.
+constexpr FT_Int32 kLoadFlags = FT_LOAD_NO_BITMAP;
 
 struct Candidate {
     std::string file;

@@ -54,6 +54,9 @@ void measure_face(const std::string &path, FT_Long index, FT_Long &face_count) {
     const bool offered = read_font_face(ft_face, face);
     FT_Done_Face(ft_face);
     if (!offered) return;
+    // Widths kept for faces with CJK code pages are keyed by path, and every
+    // input has the same path: measure each input afresh.
+    face.cjk = false;
     family.name = face.logfont.lfFaceName;
     family.faces.push_back(face);
     const auto font = realize_face(family, family.faces.front(), face.logfont);

@@ -92,7 +92,7 @@ constexpr WidthCase kWidths[] = {
     {"DM12 Bdf", 0, FW_NORMAL, 'A', 0, 5, 0},
     {"DM12 Bdf", 0, FW_NORMAL, '~', 0, 6, 0},
     {"DM12 Bdf", 19, FW_NORMAL, ' ', 0, 6, 0},  // the 19 strike
-    {"DM12 Bdf", 13, FW_BOLD, ' ', 0, 5, 0},    // weight before height: bold 16
+    {"DM12 Bdf", 13, FW_BOLD, ' ', 0, 5, 0},  // weight before height: bold 16
     {"DM12 Pcf", 0, FW_NORMAL, ' ', 0, 5, 0},
     {"DM12 Pcf", 0, FW_NORMAL, 'B', 0, 7, 0},
     {"DM12 Pcf", 12, FW_NORMAL, 'B', 0, 6, 0},

@@ -279,7 +279,10 @@ void fill_bitmap(FT_Face ft_face, FontFace &face) {
 
     TEXTMETRICA &tm = face.metrics;
     tm.tmHeight = lf.lfHeight;
-    tm.tmAscent = static_cast<LONG>(ft_face->size ? ft_face->size->metrics.ascender / 64 : 0);
+    // The size metrics are the strike's only once it is selected; before, the
+    // ascent read as 0.
+    const bool selected = FT_Select_Size(ft_face, face.strike) == 0 && ft_face->size;
+    tm.tmAscent = static_cast<LONG>(selected ? ft_face->size->metrics.ascender / 64 : 0);
     tm.tmDescent = tm.tmHeight - tm.tmAscent;
     tm.tmAveCharWidth = lf.lfWidth;
     tm.tmMaxCharWidth = static_cast<LONG>(size.width);

@@ -16,11 +16,13 @@ namespace {
 
 struct Enumerated {
     LOGFONTA logfont;
+    TEXTMETRICA metrics;
     DWORD font_type;
 };
 
-int CALLBACK collect(const LOGFONTA *logfont, const TEXTMETRICA *, DWORD font_type, LPARAM list) {
-    reinterpret_cast<std::vector<Enumerated> *>(list)->push_back({*logfont, font_type});
+int CALLBACK collect(const LOGFONTA *logfont, const TEXTMETRICA *metrics, DWORD font_type,
+                     LPARAM list) {
+    reinterpret_cast<std::vector<Enumerated> *>(list)->push_back({*logfont, *metrics, font_type});
     return 1;
 }
 
@@ -37,6 +39,7 @@ struct FamilyCase {
     DWORD font_type;
     LONG height, width, weight;
     BYTE charset, pitch_and_family;
+    LONG ascent;  // of the strike: bitmap fonts height - height / 4
 };
 
 // The representative of each family: bitmap families their regular strike
@@ -46,12 +49,12 @@ struct FamilyCase {
 // glyphs' mean advance, 563 units, at that size. FNT/FON carry their own
 // weight and family bits (FF_SWISS, FF_ROMAN).
 constexpr FamilyCase kFamilies[] = {
-    {"DM12 Bdf", RASTER_FONTTYPE, 13, 7, FW_NORMAL, ANSI_CHARSET, VARIABLE_PITCH},
-    {"DM12 Fnt", RASTER_FONTTYPE, 14, 7, FW_BOLD, ANSI_CHARSET, FF_SWISS | VARIABLE_PITCH},
-    {"DM12 Fon", RASTER_FONTTYPE, 20, 9, FW_NORMAL, ANSI_CHARSET, FF_ROMAN | VARIABLE_PITCH},
-    {"DM12 Pcf", RASTER_FONTTYPE, 16, 8, FW_NORMAL, ANSI_CHARSET, VARIABLE_PITCH},
-    {"DM12 Type1", DEVICE_FONTTYPE, 32, 18, FW_NORMAL, ANSI_CHARSET, VARIABLE_PITCH},
-    {"DM12 Type1 Raw", DEVICE_FONTTYPE, 32, 18, FW_NORMAL, ANSI_CHARSET, VARIABLE_PITCH},
+    {"DM12 Bdf", RASTER_FONTTYPE, 13, 7, FW_NORMAL, ANSI_CHARSET, VARIABLE_PITCH, 10},
+    {"DM12 Fnt", RASTER_FONTTYPE, 14, 7, FW_BOLD, ANSI_CHARSET, FF_SWISS | VARIABLE_PITCH, 11},
+    {"DM12 Fon", RASTER_FONTTYPE, 20, 9, FW_NORMAL, ANSI_CHARSET, FF_ROMAN | VARIABLE_PITCH, 15},
+    {"DM12 Pcf", RASTER_FONTTYPE, 16, 8, FW_NORMAL, ANSI_CHARSET, VARIABLE_PITCH, 12},
+    {"DM12 Type1", DEVICE_FONTTYPE, 32, 18, FW_NORMAL, ANSI_CHARSET, VARIABLE_PITCH, 24},
+    {"DM12 Type1 Raw", DEVICE_FONTTYPE, 32, 18, FW_NORMAL, ANSI_CHARSET, VARIABLE_PITCH, 24},
 };
 
 TEST(FontFormats, EachFamilyOnceWithItsTypeAndLogfont) {
@@ -72,6 +75,10 @@ TEST(FontFormats, EachFamilyOnceWithItsTypeAndLogfont) {
         EXPECT_EQ(lf.lfOutPrecision, 3);
         EXPECT_EQ(lf.lfClipPrecision, 2);
         EXPECT_EQ(lf.lfQuality, 1);
+        const TEXTMETRICA &tm = families[i].metrics;
+        EXPECT_EQ(tm.tmHeight, want.height);
+        EXPECT_EQ(tm.tmAscent, want.ascent);
+        EXPECT_EQ(tm.tmAveCharWidth, want.width);
     }
 }
 

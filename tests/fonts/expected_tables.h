@@ -1,7 +1,7 @@
 // The tables that tests/fonts/make_fonts.py writes beside the fonts: which faces
 // the private font set holds, which families our GDI must enumerate and the
 // widths it must measure. The values come from the fonts' own numbers and the
-// rules of platform.md, not from any implementation (EXPECTED.md says how).
+// rules GDI measures by, not from any implementation (EXPECTED.md says how).
 //
 // Names in the tables are Windows-1252 bytes; everything but printable ASCII is
 // written \xHH, and read back here as the byte.
@@ -170,7 +170,7 @@ inline std::vector<ExpectedFamily> expected_families() {
     return families;
 }
 
-// Names that differ only in ASCII case: platform.md orders families by name
+// Names that differ only in ASCII case: GDI orders families by name
 // ignoring case, so such families may come in either order, and a face name
 // chooses its family ignoring case, so either may be realized for both.
 inline std::string fold_case(const std::string &name) {

@@ -17,11 +17,12 @@ to other bytes.
 The fonts are tiny and made for measuring, not for reading: every glyph of codes 33..127 is one
 rectangle (a parallelogram in italic faces) whose edges and advance are placed, in pixels at the size
 the enumeration's LOGFONTA realizes, well away from the places where floor, ceil and rounding could go
-either way (at least 0.1 px; asserted below). There are no TrueType instructions and no CFF hints, so
-the outlines are simply scaled.
+either way (at least 0.1 px; asserted below). The glyphs have no TrueType instructions and no CFF
+hints, and the TrueType fonts a one-instruction control-value program, so that no renderer
+auto-hints them: the outlines are simply scaled.
 
-The expected values are computed here from each font's own numbers with the rules of
-/work/shared/platform.md (a copy of the rules is in EXPECTED.md), not from what any implementation
+The expected values are computed here from each font's own numbers with the rules
+GDI measures by (written out in EXPECTED.md), not from what any implementation
 reports, so that the tests in tests/freetype_gdi are an independent check of our GDI.
 """
 
@@ -29,6 +30,7 @@ import argparse
 import filecmp
 import io
 import math
+from fractions import Fraction
 import os
 import re
 import sys
@@ -37,6 +39,7 @@ import tempfile
 import fontTools
 
 from fontTools.fontBuilder import FontBuilder
+from fontTools.ttLib.tables import ttProgram
 from fontTools.pens.t2CharStringPen import T2CharStringPen
 from fontTools.pens.ttGlyphPen import TTGlyphPen
 from fontTools.ttLib import TTCollection, TTFont, newTable
@@ -45,7 +48,7 @@ from fontTools.ttLib.tables._c_m_a_p import cmap_classes
 # 2025-01-01 00:00:00 UTC in seconds since 1904-01-01, the epoch of head.created and head.modified.
 FIXED_TIMESTAMP = 2082844800 + 1735689600
 
-# Font types (platform.md).
+# Font types (as GDI reports it).
 TRUETYPE_FONTTYPE = 0x4
 DEVICE_FONTTYPE = 0x2
 
@@ -55,7 +58,7 @@ MARGIN = 0.1
 
 FIRST_CODE, LAST_CODE = 32, 127
 
-# OS/2 ulCodePageRange1 bits and the character set each stands for (platform.md: lfCharSet is the
+# OS/2 ulCodePageRange1 bits and the character set each stands for (GDI: lfCharSet is the
 # character set of the face's first code-page bit).
 CODE_PAGE_CHARSET = {
     0: 0,     # Latin 1: ANSI_CHARSET
@@ -79,7 +82,7 @@ CJK_CODE_PAGE_BITS = (17, 18, 19, 20, 21)
 
 # PANOSE (10 bytes) and IBM class (sFamilyClass) of each design kind, and the lfPitchAndFamily family
 # bits they give. The two always agree, so that any reading of "from the PANOSE and IBM class" gives
-# the same family. Sans and Mono copy DejaVu Sans and DejaVu Sans Mono, the examples of platform.md.
+# the same family. Sans and Mono copy DejaVu Sans and DejaVu Sans Mono, GDI's documented examples.
 KINDS = {
     # kind: (panose, sFamilyClass, family bits)
     "sans": ((2, 11, 6, 3, 3, 8, 4, 2, 2, 4), 0x0000, 0x20),      # FF_SWISS
@@ -128,7 +131,7 @@ class Face:
         self.typographic = typographic    # (name ID 16, name ID 17) or None
         self.glyphs = {}                  # code -> (xMin, xMax, advance) in font units, or None
 
-    # -- the numbers platform.md derives from the font --
+    # -- the numbers GDI derives from the font --
 
     @property
     def cell(self):
@@ -163,7 +166,7 @@ def mul_div(a, b, c):
 
 
 def ppem_for_height(lf_height, em, cell):
-    """platform.md, CreateFontIndirectA: the pixels per em that lfHeight asks for."""
+    """GDI, CreateFontIndirectA: the pixels per em that lfHeight asks for."""
     if lf_height < 0:
         return -lf_height
     ppem = mul_div(em, lf_height, cell)
@@ -313,6 +316,13 @@ def build_font(face):
                                    "ItalicAngle": -12 if face.italic else 0},
                     charstrings, {})
     fb.setupHorizontalMetrics(metrics)
+    if is_ttf:
+        # A one-instruction control-value program: with it the fonts count as hinted, so no
+        # renderer reaches for an auto-hinter, and glyphs without instructions of their own keep
+        # their outlines exactly as drawn at every size.
+        prep = fb.font["prep"] = newTable("prep")
+        prep.program = ttProgram.Program()
+        prep.program.fromAssembly(["SVTCA[0]"])
 
     fb.setupHorizontalHeader(ascent=face.hhea[0], descent=face.hhea[1], lineGap=0,
                              caretSlopeRise=1 if not face.italic else 1000,
@@ -457,7 +467,7 @@ def the_faces():
 
     # A family name with characters outside ASCII: 'é' is 0xE9 in Windows-1252; 'Ж' is not in it and
     # has no best-fit look-alike there either, so it becomes '?' whether or not the conversion
-    # best-fits (Windows turns 'Ω' into 'O', for one, where platform.md says '?').
+    # best-fits (Windows turns 'Ω' into 'O', for one, where GDI says '?').
     faces.append(Face("DM12Cafe.ttf", "DM12 Caf\u00e9 \u0416", "Regular", em=1024, win=(1024, 256),
                       kind="sans", seed=14, base_advance=10, avg_px=13))
 
@@ -470,7 +480,7 @@ def the_faces():
     return faces
 
 
-# -- what platform.md says our GDI reports -----------------------------------------------------------
+# -- what GDI says our GDI reports -----------------------------------------------------------
 
 def gdi_name(family):
     """Name ID 1 as lfFaceName holds it: Windows-1252, '?' for what it lacks, cut to 31 bytes."""
@@ -518,32 +528,36 @@ def families(faces):
     """[(name bytes, representative face, [faces])] in enumeration order, "@" families last."""
     groups = {}
     for face in faces:
-        groups.setdefault(gdi_name(face.family), []).append(face)
+        groups.setdefault(gdi_name(face.family).lower(), []).append(face)
     plain = []
-    for name, members in groups.items():
-        members.sort(key=face_rank)
-        plain.append((name, members[0], members))
+    for members in groups.values():
+        # Names that agree but for case are one family, named by its representative face.
+        members.sort(key=lambda m: (face_rank(m), m.file))
+        plain.append((gdi_name(members[0].family), members[0], members))
     plain.sort(key=lambda f: f[0].lower())
     vertical = [(("@".encode() + name)[:31], rep, members) for name, rep, members in plain
                 if any(bit in CJK_CODE_PAGE_BITS for m in members for bit in m.code_pages)]
     return plain + vertical
 
 
-def abc(face, code, ppem, stretch=1.0):
-    """platform.md, GetCharABCWidthsFloatA, for a face at `ppem` with a horizontal stretch.
-    Returns (A, B, C, advance, margin), margin being the least distance to an ambiguous place."""
+def abc(face, code, ppem, stretch=Fraction(1)):
+    """GetCharABCWidthsFloatA for a face at `ppem` with a horizontal stretch. The glyph is measured
+    at `ppem` in whole pixels (A = floor(left edge), B = ceil(right edge) - A, at least 1, the advance
+    rounded); a stretch then scales the left edge down to whole pixels, the right edge and the
+    advance up. Returns (A, B, C, advance, margin), margin being the least distance to an
+    ambiguous place."""
     glyph = face.glyphs.get(code, face.glyphs[".notdef"])
     x_min, x_max, adv_units = glyph
-    scale = ppem / face.em * stretch
+    scale = ppem / face.em
     advance_exact = adv_units * scale
-    advance = round_half_up(advance_exact)
+    advance = math.ceil(round_half_up(advance_exact) * stretch)
     margin = abs((advance_exact - math.floor(advance_exact)) - 0.5)
     if x_min is None:
         return 0, 1, advance - 1, advance, margin
     left, right = x_min * scale, x_max * scale
     margin = min(margin, distance_to_integer(left), distance_to_integer(right))
-    a = math.floor(left)
-    b = max(1, math.ceil(right) - a)
+    a = math.floor(math.floor(left) * stretch)
+    b = max(1, math.ceil(math.ceil(right) * stretch) - a)
     return a, b, advance - a - b, advance, margin
 
 
@@ -585,7 +599,7 @@ def extra_requests(faces, fams):
             lf["lfCharSet"] = charset
         ppem = ppem_for_height(lf["lfHeight"], face.em, face.cell)
         average = realized_average_width(face, ppem)
-        stretch = 1.0 if lf["lfWidth"] in (0, average) else lf["lfWidth"] / average
+        stretch = Fraction(1) if lf["lfWidth"] in (0, average) else Fraction(lf["lfWidth"], average)
         requests.append((label, lf, face, realized_name, ppem, stretch))
 
     sans_name = gdi_name("DM12 Sans")
@@ -639,13 +653,13 @@ REQUEST_FIELDS = ("lfHeight", "lfWidth", "lfWeight", "lfItalic", "lfCharSet", "l
 def write_tables(out, faces):
     fams = families(faces)
 
-    fam_lines = ["# What EnumFontFamiliesA must report for tests/fonts, in order (platform.md).",
+    fam_lines = ["# What EnumFontFamiliesA must report for tests/fonts, in order (as GDI reports it).",
                  "# Made by make_fonts.py: do not edit. Names: Windows-1252 bytes, other than printable",
                  "# ASCII written \\xHH. Families whose names differ only in case may come in either",
                  "# order.",
                  "order,lfFaceName,font_type," + ",".join(LOGFONT_FIELDS) + ",file,face_index"]
     width_lines = [
-        "# What GetCharABCWidthsFloatA must report for tests/fonts (platform.md). Made by",
+        "# What GetCharABCWidthsFloatA must report for tests/fonts (as GDI reports it). Made by",
         "# make_fonts.py: do not edit. request 'enum' is the LOGFONTA the enumeration reports for",
         "# the family, all 96 codes; other requests change the fields given and list only the",
         "# codes whose edges and advance lie at least 0.1 px from an ambiguous place. Precisions",
@@ -665,7 +679,7 @@ def write_tables(out, faces):
                 continue
             width_lines.append(",".join(
                 [label, escape(lf["name"])] + [str(lf[f]) for f in REQUEST_FIELDS]
-                + [escape(realized), str(font_type(face)), str(ppem), repr(stretch), str(code),
+                + [escape(realized), str(font_type(face)), str(ppem), repr(float(stretch)), str(code),
                    str(a), str(b), str(c), str(advance), face.file, str(face.index),
                    str(int(face.symbol))]))
 
@@ -716,7 +730,7 @@ def expected_md(faces, fams):
         "Made with fontTools %s." % fontTools.version,
         "",
         "The values are computed by the script from each font's own numbers with the rules of",
-        "platform.md, not taken from any implementation:",
+        "GDI, not taken from any implementation:",
         "",
         "- cell = usWinAscent + usWinDescent (hhea ascender - descender where both are 0), em =",
         "  unitsPerEm, MulDiv(a, b, c) = a * b / c rounded to nearest;",
@@ -728,9 +742,10 @@ def expected_md(faces, fams):
         "- ppem from lfHeight > 0: MulDiv(em, lfHeight, cell), less 1 where MulDiv(cell, ppem, em) >",
         "  lfHeight; from lfHeight < 0: -lfHeight;",
         "- an lfWidth other than 0 and the realized average width (xAvgCharWidth at ppem, rounded)",
-        "  stretches x by lfWidth / average;",
-        "- A = floor(xMin * scale), B = max(1, ceil(xMax * scale) - A), C = advance - A - B with the",
-        "  advance rounded to whole pixels; a glyph with no outline: A = 0, B = 1, C = advance - 1; a",
+        "  stretches x by f = lfWidth / average;",
+        "- A = floor(floor(xMin * scale) * f), B = max(1, ceil(ceil(xMax * scale) * f) - A),",
+        "  C = advance - A - B with the advance ceil(round(advance * scale) * f); a glyph with no",
+        "  outline: A = 0, B = 1, C = advance - 1; a",
         "  code the font lacks measures glyph 0; the symbol font is read at 0xF000 + code.",
         "",
         "Every glyph edge and advance of the enumerated sizes lies at least 0.1 px from a pixel",
@@ -766,8 +781,7 @@ def expected_md(faces, fams):
         "",
         "## Families, in the order EnumFontFamiliesA reports them",
         "",
-        "The two families whose names differ only in case ('DM12 CASEY', 'DM12 Casey') may come in",
-        "either order. lfEscapement, lfOrientation, lfUnderline and lfStrikeOut are 0,",
+        "lfEscapement, lfOrientation, lfUnderline and lfStrikeOut are 0,",
         "lfOutPrecision 3, lfClipPrecision 2, lfQuality 1 in every one.",
         "",
         "| # | lfFaceName | type | lfHeight | lfWidth | lfWeight | lfItalic | lfCharSet | "
@@ -789,17 +803,18 @@ def expected_md(faces, fams):
         "for a few other requests (bold and italic faces, other heights, a stretch, a name in another",
         "case, the typographic family name, the \"@\" family, the long family's bold face).",
         "",
-        "## Readings this table takes where platform.md could be read otherwise",
+        "## Readings this table takes",
         "",
-        "- Hinting. The fonts have no TrueType instructions, and GDI's rasterizer has no auto-hinter:",
-        "  the glyph hinted at the realized size is the scaled outline. FreeType's own default",
-        "  auto-hints TrueType fonts whose maxSizeOfInstructions is 0 (Wine measures them so); loaded",
-        "  with FT_LOAD_NO_AUTOHINT it gives exactly this table (`font_set_test` checks that).",
-        "- Names that differ only in case ('DM12 Casey', 'DM12 CASEY') do not agree in their 31",
-        "  bytes, so they are two families here, each with its own widths. (Wine makes them one.)",
+        "- Hinting. The fonts carry a one-instruction control-value program and no glyph",
+        "  instructions, so they count as hinted (no renderer auto-hints them) and every glyph is",
+        "  measured as its scaled outline. `font_set_test` checks FreeType's widths against this table.",
+        "- Names that differ only in case ('DM12 Casey', 'DM12 CASEY') are one family, as in GDI and",
+        "  under Wine; the representative face (here the one in the first file) names it.",
         "- A character Windows-1252 lacks becomes '?'. 'Ж' has no best-fit look-alike in",
         "  Windows-1252, so a conversion that best-fits (as Windows' does: 'Ω' to 'O') gives '?' too.",
-        "- A horizontal stretch scales the outline by lfWidth / average before it is measured.",
+        "- A horizontal stretch by lfWidth / average (the average of the em at that size) applies to",
+        "  the glyph measured in whole pixels: the left edge is stretched and taken down to a whole",
+        "  pixel, the right edge and the advance stretched and taken up, as the reference GDI does.",
         "",
     ]
     return "\n".join(lines)

@@ -83,7 +83,7 @@ TEST(Enumeration, IsTheSameEveryTime) { EXPECT_EQ(enumerated_names(), enumerated
 
 class EnumeratedFamily : public ::testing::TestWithParam<ExpectedFamily> {};
 
-TEST_P(EnumeratedFamily, HasTheLogfontAndFontTypeOfPlatformMd) {
+TEST_P(EnumeratedFamily, HasTheLogfontAndFontTypeOfGdiReports) {
     const ExpectedFamily &expected = GetParam();
     const std::vector<Enumerated> families = enumerate_families();
     const auto found = std::find_if(families.begin(), families.end(),

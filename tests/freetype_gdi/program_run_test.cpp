@@ -178,7 +178,7 @@ TEST_F(ProgramOnTestFonts, ReplacesTheEarlierTableAndStartsWithTheHeader) {
     EXPECT_EQ(result().table.find("stale"), std::string::npos);
 }
 
-// A few rows, byte for byte, as platform.md's rules give them for the set
+// A few rows, byte for byte, as GDI's rules give them for the set
 // (tests/fonts/EXPECTED.md): codes that the row format must pass through as they
 // are (quote, apostrophe, comma, space, DEL), both font types, a symbol font, a
 // fixed-pitch font at 31 pixels per em, codes a font lacks, a name cut to 31
@@ -243,7 +243,7 @@ TEST_F(ProgramOnTestFonts, EveryFamilysRowsAreWhatTheExpectedTablesSay) {
     int families_wrong = 0;
     for (const std::string &family : order) {
         // The family's own widths, or those of a family whose name differs only
-        // in case, if the name realized that one (platform.md leaves it open).
+        // in case, if the name realized that one (GDI leaves it open).
         bool matched = false;
         std::string first_expected;
         for (const ExpectedRequest &request : requests) {

@@ -18,7 +18,8 @@
 //                             while proc returns nonzero; returns the last
 //                             value proc returned (1 when there is no family,
 //                             0 when dc is not a context).
-//   CreateFontIndirectA(lf)   a logical font; NULL for a NULL record.
+//   CreateFontIndirectA(logfont)
+//                             a logical font; NULL for a NULL record.
 //   SelectObject(dc, obj)     selects a font into dc and returns the object
 //                             selected before; NULL if either is not one.
 //   DeleteObject(obj)         releases a font; FALSE if obj is not one. A font
@@ -151,7 +152,7 @@ typedef int(CALLBACK *FONTENUMPROCA)(const LOGFONTA *, const TEXTMETRICA *, DWOR
 HDC CreateCompatibleDC(HDC dc);
 BOOL DeleteDC(HDC dc);
 int EnumFontFamiliesA(HDC dc, const char *family, FONTENUMPROCA proc, LPARAM lparam);
-HFONT CreateFontIndirectA(const LOGFONTA *lf);
+HFONT CreateFontIndirectA(const LOGFONTA *logfont);
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 BOOL DeleteObject(HGDIOBJ object);
 int GetTextFaceA(HDC dc, int count, char *face);

@@ -23,10 +23,10 @@ enum class Kind { context, font };
 struct Object {
     Kind kind;
     std::string name;
-    std::uintptr_t selected = 0;          // a context's font
-    std::optional<std::size_t> family;    // a font's family; none: the stock face
+    std::uintptr_t selected = 0;  // a context's font
+    std::optional<std::size_t> family;  // a font's family; none: the stock face
     bool stock = false;
-    bool deleted = false;                 // deleted while selected: no longer live
+    bool deleted = false;  // deleted while selected: no longer live
 };
 
 constexpr std::uintptr_t kStockFont = 0x7f00;
@@ -292,7 +292,8 @@ using fake_gdi::state;
 
 HDC CreateCompatibleDC(HDC dc) {
     auto &s = state();
-    const std::size_t call = fake_gdi::begin_call("CreateCompatibleDC", {s.describe(fake_gdi::value_of(dc))});
+    const std::size_t call =
+        fake_gdi::begin_call("CreateCompatibleDC", {s.describe(fake_gdi::value_of(dc))});
     if (dc != nullptr && s.live(fake_gdi::value_of(dc), Kind::context) == nullptr) {
         fake_gdi::end_call(call, "NULL", true);
         return nullptr;
@@ -321,9 +322,9 @@ BOOL DeleteDC(HDC dc) {
 int EnumFontFamiliesA(HDC dc, const char *family, FONTENUMPROCA proc, LPARAM lparam) {
     auto &s = state();
     const std::size_t call = fake_gdi::begin_call(
-        "EnumFontFamiliesA", {s.describe(fake_gdi::value_of(dc)),
-                              family ? fake_gdi::quoted(family) : std::string("NULL"),
-                              proc ? "proc" : "NULL"});
+        "EnumFontFamiliesA",
+        {s.describe(fake_gdi::value_of(dc)),
+         family ? fake_gdi::quoted(family) : std::string("NULL"), proc ? "proc" : "NULL"});
     if (s.live(fake_gdi::value_of(dc), Kind::context) == nullptr) {
         fake_gdi::end_call(call, "0", true);
         return 0;
@@ -354,8 +355,9 @@ int EnumFontFamiliesA(HDC dc, const char *family, FONTENUMPROCA proc, LPARAM lpa
 
 HFONT CreateFontIndirectA(const LOGFONTA *lf) {
     auto &s = state();
-    const std::size_t call = fake_gdi::begin_call(
-        "CreateFontIndirectA", {lf ? fake_gdi::quoted(fake_gdi::face_of(*lf)) : std::string("NULL")});
+    const std::size_t call =
+        fake_gdi::begin_call("CreateFontIndirectA",
+                             {lf ? fake_gdi::quoted(fake_gdi::face_of(*lf)) : std::string("NULL")});
     if (lf == nullptr) {
         fake_gdi::end_call(call, "NULL");
         return nullptr;
@@ -371,7 +373,8 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
     auto &s = state();
     const std::uintptr_t dc_value = fake_gdi::value_of(dc);
     const std::uintptr_t font = fake_gdi::value_of(object);
-    const std::size_t call = fake_gdi::begin_call("SelectObject", {s.describe(dc_value), s.describe(font)});
+    const std::size_t call =
+        fake_gdi::begin_call("SelectObject", {s.describe(dc_value), s.describe(font)});
     fake_gdi::Object *context = s.live(dc_value, Kind::context);
     if (context == nullptr || s.live(font, Kind::font) == nullptr) {
         fake_gdi::end_call(call, "NULL", true);
@@ -409,7 +412,8 @@ BOOL DeleteObject(HGDIOBJ object) {
 int GetTextFaceA(HDC dc, int count, char *face) {
     auto &s = state();
     const std::size_t call = fake_gdi::begin_call(
-        "GetTextFaceA", {s.describe(fake_gdi::value_of(dc)), std::to_string(count), face ? "buf" : "NULL"});
+        "GetTextFaceA",
+        {s.describe(fake_gdi::value_of(dc)), std::to_string(count), face ? "buf" : "NULL"});
     const fake_gdi::Object *context = s.live(fake_gdi::value_of(dc), Kind::context);
     if (context == nullptr) {
         fake_gdi::end_call(call, "0", true);
@@ -437,7 +441,8 @@ int GetTextFaceA(HDC dc, int count, char *face) {
     const std::size_t copied = std::min(name.size(), static_cast<std::size_t>(count - 1));
     std::memcpy(face, name.data(), copied);
     face[copied] = '\0';
-    fake_gdi::end_call(call, std::to_string(copied) + " " + fake_gdi::quoted(name.substr(0, copied)));
+    fake_gdi::end_call(call,
+                       std::to_string(copied) + " " + fake_gdi::quoted(name.substr(0, copied)));
     return static_cast<int>(copied);
 }
 
@@ -462,7 +467,8 @@ BOOL GetCharABCWidthsFloatA(HDC dc, UINT first, UINT last, ABCFLOAT *widths) {
             measured.push_back(fake_gdi::default_widths(0, code));
             continue;
         }
-        const std::optional<ABCFLOAT> scripted = fake_gdi::scripted_widths(s.script(), *font.family, code);
+        const std::optional<ABCFLOAT> scripted =
+            fake_gdi::scripted_widths(s.script(), *font.family, code);
         if (!scripted) {
             fake_gdi::end_call(call, "FALSE (scripted failure)");
             return FALSE;

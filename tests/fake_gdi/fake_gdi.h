@@ -43,7 +43,7 @@ inline constexpr char kLogVariable[] = "FAKE_GDI_LOG";
 inline constexpr char kStockFaceName[] = "System";
 
 struct Family {
-    LOGFONTA logfont{};     // the representative record EnumFontFamiliesA hands over
+    LOGFONTA logfont{};  // the representative record EnumFontFamiliesA hands over
     TEXTMETRICA metrics{};  // and its metrics
     DWORD font_type = TRUETYPE_FONTTYPE;
 
@@ -52,12 +52,12 @@ struct Family {
     std::optional<std::string> realized_name;
     bool text_face_fails = false;  // GetTextFaceA returns 0 for the family's font
 
-    bool all_codes_fail = false;           // every GetCharABCWidthsFloatA fails
-    std::set<unsigned> failing_codes;      // a range holding one of these fails
-    std::map<unsigned, ABCFLOAT> widths;   // chosen widths; default_widths() otherwise
+    bool all_codes_fail = false;  // every GetCharABCWidthsFloatA fails
+    std::set<unsigned> failing_codes;  // a range holding one of these fails
+    std::map<unsigned, ABCFLOAT> widths;  // chosen widths; default_widths() otherwise
 
     std::string enumerated_name() const;  // lfFaceName up to its terminator
-    std::string realized() const;         // what GetTextFaceA reports, in full
+    std::string realized() const;  // what GetTextFaceA reports, in full
 };
 
 // Field by field (the records byte by byte, widths bit by bit).

@@ -276,7 +276,8 @@ TEST(FakeGdiWidths, DefaultsAreExactAndVaried) {
     }
     EXPECT_TRUE(negative_a);
     EXPECT_TRUE(negative_c);
-    EXPECT_FALSE(same_bits(fake_gdi::default_widths(1, 65).abcfB, fake_gdi::default_widths(2, 65).abcfB));
+    EXPECT_FALSE(
+        same_bits(fake_gdi::default_widths(1, 65).abcfB, fake_gdi::default_widths(2, 65).abcfB));
 }
 
 TEST(FakeGdiWidths, EveryCodeCanFail) {
@@ -381,17 +382,17 @@ TEST(FakeGdiScript, HandWrittenScript) {
 
 TEST(FakeGdiScript, MistakesNameTheirLine) {
     const char *const bad[] = {
-        "type 4\n",                                   // before any family
-        "family A\ntype four\n",                      //
-        "family A\nfail -1\n",                        //
-        "family A\nwidth 65 1 2\n",                   //
-        "family A\nwidth 65 1 2 x\n",                 //
-        "family A\nfrobnicate\n",                     //
-        "family A\ntextface works\n",                 //
-        "family A\ncharset 256\n",                    //
+        "type 4\n",  // before any family
+        "family A\ntype four\n",  //
+        "family A\nfail -1\n",  //
+        "family A\nwidth 65 1 2\n",  //
+        "family A\nwidth 65 1 2 x\n",  //
+        "family A\nfrobnicate\n",  //
+        "family A\ntextface works\n",  //
+        "family A\ncharset 256\n",  //
         "family 0123456789012345678901234567890123\n",  // longer than 31 bytes
-        "family bad \\q escape\n",                    //
-        "family A\nfclose-error 5\n",                 // after a family
+        "family bad \\q escape\n",  //
+        "family A\nfclose-error 5\n",  // after a family
     };
     for (const char *text : bad) {
         try {

@@ -75,7 +75,8 @@ std::string unescape(std::string_view text, std::size_t line) {
 }
 
 unsigned long parse_unsigned(const std::string &word, std::size_t line, unsigned long max) {
-    if (word.empty() || word[0] == '-' || word[0] == '+') fail(line, "not a number: '" + word + "'");
+    if (word.empty() || word[0] == '-' || word[0] == '+')
+        fail(line, "not a number: '" + word + "'");
     errno = 0;
     char *end = nullptr;
     const unsigned long value = std::strtoul(word.c_str(), &end, 0);
@@ -119,15 +120,14 @@ std::string Family::enumerated_name() const {
     return std::string(logfont.lfFaceName, strnlen(logfont.lfFaceName, LF_FACESIZE));
 }
 
-std::string Family::realized() const {
-    return realized_name ? *realized_name : enumerated_name();
-}
+std::string Family::realized() const { return realized_name ? *realized_name : enumerated_name(); }
 
 bool operator==(const Family &a, const Family &b) {
     // Up to the last member: the padding after it holds nothing to compare.
     if (std::memcmp(&a.logfont, &b.logfont, offsetof(LOGFONTA, lfFaceName) + LF_FACESIZE) != 0)
         return false;
-    if (std::memcmp(&a.metrics, &b.metrics, offsetof(TEXTMETRICA, tmCharSet) + 1) != 0) return false;
+    if (std::memcmp(&a.metrics, &b.metrics, offsetof(TEXTMETRICA, tmCharSet) + 1) != 0)
+        return false;
     if (a.font_type != b.font_type || a.realized_name != b.realized_name ||
         a.text_face_fails != b.text_face_fails || a.all_codes_fail != b.all_codes_fail ||
         a.failing_codes != b.failing_codes || a.widths.size() != b.widths.size())
@@ -222,10 +222,12 @@ Script parse_script(std::string_view text) {
             family.realized_name = unescape(rest, line_number);
         } else if (keyword == "type") {
             if (words.size() != 1) fail(line_number, "type <n>");
-            family.font_type = static_cast<DWORD>(parse_unsigned(words[0], line_number, 0xFFFFFFFFul));
+            family.font_type =
+                static_cast<DWORD>(parse_unsigned(words[0], line_number, 0xFFFFFFFFul));
         } else if (keyword == "charset") {
             if (words.size() != 1) fail(line_number, "charset <n>");
-            family.logfont.lfCharSet = static_cast<BYTE>(parse_unsigned(words[0], line_number, 255));
+            family.logfont.lfCharSet =
+                static_cast<BYTE>(parse_unsigned(words[0], line_number, 255));
             family.metrics.tmCharSet = family.logfont.lfCharSet;
         } else if (keyword == "textface") {
             if (words.size() != 1 || words[0] != "fails") fail(line_number, "textface fails");
@@ -239,10 +241,11 @@ Script parse_script(std::string_view text) {
                     static_cast<unsigned>(parse_unsigned(words[0], line_number, 0xFFFFFFFFul)));
         } else if (keyword == "width") {
             if (words.size() != 4) fail(line_number, "width <code> <A> <B> <C>");
-            const auto code = static_cast<unsigned>(parse_unsigned(words[0], line_number, 0xFFFFFFFFul));
-            family.widths[code] = ABCFLOAT{parse_float(words[1], line_number),
-                                           parse_float(words[2], line_number),
-                                           parse_float(words[3], line_number)};
+            const auto code =
+                static_cast<unsigned>(parse_unsigned(words[0], line_number, 0xFFFFFFFFul));
+            family.widths[code] =
+                ABCFLOAT{parse_float(words[1], line_number), parse_float(words[2], line_number),
+                         parse_float(words[3], line_number)};
         } else {
             fail(line_number, "unknown directive '" + keyword + "'");
         }
@@ -252,7 +255,8 @@ Script parse_script(std::string_view text) {
 
 std::string format_script(const Script &script) {
     std::string out;
-    if (script.fclose_error != 0) out += "fclose-error " + std::to_string(script.fclose_error) + "\n";
+    if (script.fclose_error != 0)
+        out += "fclose-error " + std::to_string(script.fclose_error) + "\n";
     for (const Family &family : script.families) {
         out += "family " + escape(family.enumerated_name()) + "\n";
         if (family.realized_name) out += "realized " + escape(*family.realized_name) + "\n";
@@ -261,7 +265,8 @@ std::string format_script(const Script &script) {
             out += "charset " + std::to_string(family.logfont.lfCharSet) + "\n";
         if (family.text_face_fails) out += "textface fails\n";
         if (family.all_codes_fail) out += "fail all\n";
-        for (const unsigned code : family.failing_codes) out += "fail " + std::to_string(code) + "\n";
+        for (const unsigned code : family.failing_codes)
+            out += "fail " + std::to_string(code) + "\n";
         for (const auto &[code, widths] : family.widths)
             out += "width " + std::to_string(code) + " " + float_text(widths.abcfA) + " " +
                    float_text(widths.abcfB) + " " + float_text(widths.abcfC) + "\n";

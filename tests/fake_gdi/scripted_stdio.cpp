@@ -40,7 +40,8 @@ int __wrap_fclose(std::FILE *stream) {
         error = injected;
         call.result = std::string("EOF (scripted: ") + std::strerror(error) + ")";
     } else {
-        call.result = result == 0 ? std::string("0") : std::string("EOF (") + std::strerror(error) + ")";
+        call.result =
+            result == 0 ? std::string("0") : std::string("EOF (") + std::strerror(error) + ")";
     }
     fake_gdi::log_call(std::move(call));
     errno = error;

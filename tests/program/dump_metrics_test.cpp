@@ -26,7 +26,8 @@ std::string read_all(std::FILE *file) {
     std::rewind(file);
     std::string text;
     char buffer[4096];
-    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, got);
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        text.append(buffer, got);
     return text;
 }
 
@@ -58,7 +59,9 @@ Measured measure(std::size_t index, DWORD font_type) {
     return measured;
 }
 
-Measured measure(std::size_t index) { return measure(index, fake_gdi::script().families.at(index).font_type); }
+Measured measure(std::size_t index) {
+    return measure(index, fake_gdi::script().families.at(index).font_type);
+}
 
 Script one_family(Family family) {
     Script script;
@@ -67,8 +70,10 @@ Script one_family(Family family) {
 }
 
 void expect_clean_release() {
-    EXPECT_TRUE(fake_gdi::live_handles().empty()) << ::testing::PrintToString(fake_gdi::live_handles());
-    for (const fake_gdi::Call &call : fake_gdi::misuses()) ADD_FAILURE() << "misuse: " << call.text();
+    EXPECT_TRUE(fake_gdi::live_handles().empty())
+        << ::testing::PrintToString(fake_gdi::live_handles());
+    for (const fake_gdi::Call &call : fake_gdi::misuses())
+        ADD_FAILURE() << "misuse: " << call.text();
 }
 
 std::vector<std::string> texts_of(const std::string &function) {
@@ -100,7 +105,8 @@ TEST(DumpMetrics, AsksForCodes32To127OneAtATimeAndNoOther) {
 
 TEST(DumpMetrics, KeysCarryTheRawCharacter) {
     Family family = fake_gdi::make_family("Face");
-    for (const unsigned code : {0x20u, 0x22u, 0x27u, 0x2cu, 0x5cu, 0x7fu}) family.widths[code] = ABCFLOAT{1.0f, 2.0f, 3.0f};
+    for (const unsigned code : {0x20u, 0x22u, 0x27u, 0x2cu, 0x5cu, 0x7fu})
+        family.widths[code] = ABCFLOAT{1.0f, 2.0f, 3.0f};
     fake_gdi::set_script(one_family(family));
     const std::string table = measure(0).table;
     for (const char *row : {
@@ -116,9 +122,10 @@ TEST(DumpMetrics, KeysCarryTheRawCharacter) {
 
 TEST(DumpMetrics, AdvanceIsTheSumInDoubleRoundedOnceToFloat) {
     Family family = fake_gdi::make_family("Sum");
-    family.widths[0x41] = ABCFLOAT{16777216.0f, 1.0f, 1.0f};      // in float: 16777216
+    family.widths[0x41] = ABCFLOAT{16777216.0f, 1.0f, 1.0f};  // in float: 16777216
     family.widths[0x42] = ABCFLOAT{0.125f, std::ldexp(1.0f, -30), 0.0f};  // unrounded: 0.13
-    family.widths[0x43] = ABCFLOAT{9007199254740992.0f, 1.0f, -9007199254740992.0f};  // A + (B + C): 1
+    family.widths[0x43] =
+        ABCFLOAT{9007199254740992.0f, 1.0f, -9007199254740992.0f};  // A + (B + C): 1
     family.widths[0x44] = ABCFLOAT{-0.004f, 0.0f, 0.0f};
     family.widths[0x45] = ABCFLOAT{0.004f, -0.009f, 0.0f};
     family.widths[0x46] = ABCFLOAT{-1.5f, 10.25f, -0.75f};
@@ -200,7 +207,8 @@ TEST(DumpMetrics, ALongRealizedNameIsCutForItsTag) {
         fake_gdi::set_script(one_family(family));
         const Measured m = measure(0, c.type);
         EXPECT_EQ(m.out, expected::failure_line(c.label));
-        EXPECT_EQ(m.table.rfind(expected::key(c.label, 0x20) + ",", 0), 0u) << m.table.substr(0, 80);
+        EXPECT_EQ(m.table.rfind(expected::key(c.label, 0x20) + ",", 0), 0u)
+            << m.table.substr(0, 80);
         EXPECT_EQ(m.table, expected::font_output(fake_gdi::script(), 0, c.type).rows);
         expect_clean_release();
     }
@@ -249,7 +257,8 @@ TEST(DumpMetrics, EveryCodeFailingGivesNinetySixLinesAndTheNextFontIsMeasured) {
 
     const Measured broken = measure(0);
     std::string ninety_six;
-    for (int i = 0; i < 96; ++i) ninety_six += "Failed to get character widths for face 'Broken (RAS) '.\n";
+    for (int i = 0; i < 96; ++i)
+        ninety_six += "Failed to get character widths for face 'Broken (RAS) '.\n";
     EXPECT_EQ(broken.out, ninety_six);
     EXPECT_EQ(broken.table, "");
     expect_clean_release();
@@ -297,8 +306,8 @@ TEST(DumpMetrics, ReleasesEverythingWhenGetTextFaceAndEveryCodeFail) {
 TEST(DumpMetrics, NoHandleLeaksOverManyFonts) {
     Script script;
     for (int i = 0; i < 20; ++i) {
-        script.families.push_back(fake_gdi::make_family("Family " + std::to_string(i),
-                                                        static_cast<DWORD>(i)));
+        script.families.push_back(
+            fake_gdi::make_family("Family " + std::to_string(i), static_cast<DWORD>(i)));
         if (i % 3 == 0) script.families.back().all_codes_fail = true;
         if (i % 4 == 0) script.families.back().text_face_fails = true;
     }

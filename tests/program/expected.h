@@ -20,9 +20,9 @@ inline constexpr unsigned kLastCode = 127;
 inline std::string tag(DWORD font_type) {
     static const char *const tags[16] = {
         " (RAS) ", " (RAS) ", " (DEV) ", " (PLT) ",  // 0-3
-        " (TT) ",  "",        " (TT) ",  " (TT) ",   // 4-7
+        " (TT) ",  "",        " (TT) ",  " (TT) ",  // 4-7
         "",        "",        "",        " (DEV) ",  // 8-11
-        "",        "",        "",        "",         // 12-15
+        "",        "",        "",        "",  // 12-15
     };
     return tags[font_type & 0xF];
 }

@@ -29,13 +29,14 @@ struct TagCase {
 
 // The font-type tags, written out here on their own.
 const TagCase kTagCases[] = {
-    {0, " (RAS) "}, {1, " (RAS) "}, {2, " (DEV) "}, {3, " (PLT) "},
-    {4, " (TT) "},  {5, ""},        {6, " (TT) "},  {7, " (TT) "},
-    {8, ""},        {9, ""},        {10, ""},       {11, " (DEV) "},
+    {0, " (RAS) "}, {1, " (RAS) "}, {2, " (DEV) "}, {3, " (PLT) "}, {4, " (TT) "}, {5, ""},
+    {6, " (TT) "},  {7, " (TT) "},  {8, ""},        {9, ""},        {10, ""},      {11, " (DEV) "},
     {12, ""},       {13, ""},       {14, ""},       {15, ""},
 };
 
-void PrintTo(const TagCase &c, std::ostream *out) { *out << "low bits " << c.low_bits << ": '" << c.tag << "'"; }
+void PrintTo(const TagCase &c, std::ostream *out) {
+    *out << "low bits " << c.low_bits << ": '" << c.tag << "'";
+}
 
 class FontTypeTag : public ::testing::TestWithParam<TagCase> {};
 
@@ -43,7 +44,8 @@ TEST_P(FontTypeTag, ChosenByTheLowFourBitsOnly) {
     const TagCase c = GetParam();
     for (const DWORD high : {0x0u, 0x10u, 0x20u, 0x100u, 0x8000u, 0x80000000u, 0xFFFFFFF0u}) {
         const DWORD type = c.low_bits | high;
-        EXPECT_EQ(form("Face", type), std::string("Face") + c.tag) << "font type 0x" << std::hex << type;
+        EXPECT_EQ(form("Face", type), std::string("Face") + c.tag)
+            << "font type 0x" << std::hex << type;
         EXPECT_EQ(expected::tag(type), c.tag);  // the tests' own table agrees
     }
 }
@@ -92,7 +94,8 @@ TEST(FaceLabel, EveryTypeAndLengthGivesTheTaggedLabel) {
         for (std::size_t length = 0; length <= long_name.size(); ++length) {
             const std::string name = long_name.substr(0, length);
             const std::string label = form(name, type);
-            EXPECT_EQ(label, expected::label(name, type)) << "type " << type << " length " << length;
+            EXPECT_EQ(label, expected::label(name, type))
+                << "type " << type << " length " << length;
             EXPECT_LE(label.size(), 39u);
         }
 }

@@ -145,7 +145,8 @@ RunResult ProgramRun::run(const fake_gdi::Script &script, const std::vector<std:
 
     result.out = read_file(out_path);
     result.err = read_file(err_path);
-    if (fs::is_regular_file(fs::symlink_status(table_path()))) result.table = read_file(table_path());
+    if (fs::is_regular_file(fs::symlink_status(table_path())))
+        result.table = read_file(table_path());
     result.logged = fs::exists(log_path);
     if (result.logged) result.log = lines_of(read_file(log_path));
     return result;

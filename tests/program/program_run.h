@@ -12,12 +12,12 @@
 
 struct RunResult {
     int exit_code = -1;  // -1 where the program did not exit normally
-    int signal = 0;      // the signal that ended it, if one did
-    std::string out;     // standard output, as bytes
-    std::string err;     // standard error
+    int signal = 0;  // the signal that ended it, if one did
+    std::string out;  // standard output, as bytes
+    std::string err;  // standard error
     std::optional<std::string> table;  // dump_metrics12.csv after the run, if a regular file
-    std::vector<std::string> log;      // the fake's log, one call a line, "live: ..." last
-    bool logged = false;               // the fake wrote its log (it was used at all)
+    std::vector<std::string> log;  // the fake's log, one call a line, "live: ..." last
+    bool logged = false;  // the fake wrote its log (it was used at all)
 };
 
 // One temporary directory: `work()` is the program's working directory, and the

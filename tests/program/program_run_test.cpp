@@ -69,7 +69,8 @@ Script mixed_script() {
 
 std::size_t count_of(const std::string &text, const std::string &what) {
     std::size_t count = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size()))
+    for (std::size_t at = text.find(what); at != std::string::npos;
+         at = text.find(what, at + what.size()))
         ++count;
     return count;
 }
@@ -168,10 +169,10 @@ TEST_F(Program, KeysOfTheAwkwardCharacters) {
     const RunResult run = run_.run(script);
     ASSERT_TRUE(run.table.has_value());
     for (const char *row : {
-             "\"Face (TT) -' '-0x20\",0.50,10.00,-0.25,10.25\r\n",   // space
+             "\"Face (TT) -' '-0x20\",0.50,10.00,-0.25,10.25\r\n",  // space
              "\"Face (TT) -'\"'-0x22\",0.50,10.00,-0.25,10.25\r\n",  // a bare double quote
-             "\"Face (TT) -'''-0x27\",0.50,10.00,-0.25,10.25\r\n",   // three apostrophes
-             "\"Face (TT) -','-0x2c\",0.50,10.00,-0.25,10.25\r\n",   // a comma inside the quotes
+             "\"Face (TT) -'''-0x27\",0.50,10.00,-0.25,10.25\r\n",  // three apostrophes
+             "\"Face (TT) -','-0x2c\",0.50,10.00,-0.25,10.25\r\n",  // a comma inside the quotes
              "\"Face (TT) -'\x7f'-0x7f\",0.50,10.00,-0.25,10.25\r\n",  // the raw byte 0x7f
          })
         EXPECT_EQ(count_of(*run.table, row), 1u) << row;
@@ -406,7 +407,8 @@ TEST_F(FullDevice, RowsOfOneFamily) {
 
 TEST_F(FullDevice, MoreRowsThanAStreamBufferHolds) {
     Script script;
-    for (int i = 0; i < 30; ++i) script.families.push_back(fake_gdi::make_family("Family " + std::to_string(i)));
+    for (int i = 0; i < 30; ++i)
+        script.families.push_back(fake_gdi::make_family("Family " + std::to_string(i)));
     const RunResult run = run_.run(script);
     expect_write_failure(run);
     EXPECT_EQ(count_of(run.out, "Processing font"), 30u);

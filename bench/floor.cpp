@@ -1,15 +1,15 @@
 // bench_floor: the least work any program measuring these fonts must do, to
 // set our own program's time against. It lists the fonts with fontconfig,
-// takes one face per fontconfig family name (regular and upright preferred),
-// opens it, sizes it at 32 pixels per em and loads the hinted glyphs of codes
-// 32..127. It writes only a checksum of the glyph metrics to stdout, so that
-// the loads cannot be skipped and no output cost is counted; the number of
-// families and glyphs goes to stderr for the driver.
+// takes one face per family (regular and upright preferred), opens it, sizes
+// it at 32 pixels per em and loads the hinted glyphs of codes 32..127. It writes only a checksum of
+// the glyph metrics to stdout, so that the loads cannot be skipped and no output cost is counted;
+// the number of families and glyphs goes to stderr for the driver.
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -42,7 +42,10 @@ bool better(const Candidate &a, const Candidate &b) {
                            b.file, b.index);
 }
 
-// One face per family name, as fontconfig names them (the first FC_FAMILY).
+// One face per family as GDI counts them: by the last of the names fontconfig
+// gives a face (where a font has a typographic family name, fontconfig lists
+// it first and the legacy one, which makes a family of its own to GDI, last),
+// cut to 31 bytes and ignoring case.
 bool list_families(std::map<std::string, Candidate> &families) {
     FcConfig *config = FcInitLoadConfigAndFonts();
     if (!config) return false;
@@ -54,7 +57,10 @@ bool list_families(std::map<std::string, Candidate> &families) {
         FcPattern *pattern = set->fonts[i];
         FcChar8 *family = nullptr, *file = nullptr;
         Candidate candidate;
-        if (FcPatternGetString(pattern, FC_FAMILY, 0, &family) != FcResultMatch ||
+        int names = 0;
+        while (FcPatternGetString(pattern, FC_FAMILY, names, &family) == FcResultMatch) ++names;
+        if (names == 0 ||
+            FcPatternGetString(pattern, FC_FAMILY, names - 1, &family) != FcResultMatch ||
             FcPatternGetString(pattern, FC_FILE, 0, &file) != FcResultMatch)
             continue;
         FcPatternGetInteger(pattern, FC_INDEX, 0, &candidate.index);
@@ -62,8 +68,11 @@ bool list_families(std::map<std::string, Candidate> &families) {
         FcPatternGetInteger(pattern, FC_WEIGHT, 0, &candidate.weight);
         if (candidate.index > 0xFFFF) continue;  // a named instance of a variable font
         candidate.file = reinterpret_cast<const char *>(file);
-        const auto [entry, added] =
-            families.emplace(reinterpret_cast<const char *>(family), candidate);
+        std::string name(reinterpret_cast<const char *>(family));
+        name.resize(std::min<std::size_t>(name.size(), 31));
+        for (char &c : name)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        const auto [entry, added] = families.emplace(name, candidate);
         if (!added && better(candidate, entry->second)) entry->second = candidate;
     }
     if (set) FcFontSetDestroy(set);

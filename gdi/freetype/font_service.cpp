@@ -21,6 +21,9 @@ struct FontService {
     bool families_read = false;
     std::vector<FontFamily> families;
     std::size_t default_family = 0;
+    // Every family by its name ignoring case: names that agree so are one
+    // family, so each such name names one.
+    std::map<std::string, std::size_t> family_by_name;
 
     FontService() {
         if (FT_Init_FreeType(&library) != 0) library = nullptr;
@@ -37,16 +40,7 @@ FontService &service() {
     return instance;
 }
 
-int compare_ignoring_case(const std::string &a, const std::string &b) {
-    const std::size_t length = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < length; ++i) {
-        const auto ca = static_cast<unsigned char>(a[i]), cb = static_cast<unsigned char>(b[i]);
-        const int la = ca < 0x80 ? std::tolower(ca) : ca, lb = cb < 0x80 ? std::tolower(cb) : cb;
-        if (la != lb) return la < lb ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
+// Family names compare ignoring the case of ASCII letters.
 std::string folded_case(std::string name) {
     for (char &c : name)
         if (static_cast<unsigned char>(c) < 0x80) c = static_cast<char>(std::tolower(c));
@@ -55,7 +49,7 @@ std::string folded_case(std::string name) {
 
 bool family_order(const FontFamily &a, const FontFamily &b) {
     if (a.vertical != b.vertical) return b.vertical;
-    const int order = compare_ignoring_case(a.name, b.name);
+    const int order = folded_case(a.name).compare(folded_case(b.name));
     return order != 0 ? order < 0 : a.name < b.name;
 }
 
@@ -208,6 +202,8 @@ void read_families(FontService &s) {
                 face.index == default_file.index)
                 s.default_family = i;
     }
+    for (std::size_t i = 0; i < families.size(); ++i)
+        s.family_by_name.emplace(folded_case(families[i].name), i);
     s.families = std::move(families);
 }
 
@@ -225,13 +221,9 @@ const FontFamily *find_family(const char *face_name) {
     const std::vector<FontFamily> &families = font_families();
     if (families.empty()) return nullptr;
     const std::string name(face_name, strnlen(face_name, LF_FACESIZE - 1));
-    const FontFamily *ignoring_case = nullptr;
-    for (const FontFamily &family : families) {
-        if (family.name == name) return &family;
-        if (!ignoring_case && compare_ignoring_case(family.name, name) == 0)
-            ignoring_case = &family;
-    }
-    return ignoring_case ? ignoring_case : &families[service().default_family];
+    const auto &by_name = service().family_by_name;
+    const auto found = by_name.find(folded_case(name));
+    return &families[found != by_name.end() ? found->second : service().default_family];
 }
 
 const FontFace &find_face(const FontFamily &family, const LOGFONTA &logfont) {

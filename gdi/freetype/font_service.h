@@ -48,9 +48,9 @@ FT_Library freetype_library();
 // settings), then kept.
 const std::vector<FontFamily> &font_families();
 
-// The family that a logical font's face name chooses: its name ignoring case,
-// the exact spelling first; a name that matches none gets the default family.
-// Null only when there is no family at all.
+// The family that a logical font's face name chooses, ignoring case; a name
+// that matches none gets the default family. Null only when there is no
+// family at all.
 const FontFamily *find_family(const char *face_name);
 
 // The face of `family` closest to the weight and slant asked for, and for

@@ -19,7 +19,8 @@ all: configure
 configure:
 	cmake --preset default >/dev/null
 
-run: all
+run: configure
+	cmake --build --preset default -j $(JOBS) --target dump_metrics12
 	cd "$(RUN_DIR)" && "$(CURDIR)/build/dump_metrics12"
 
 test: all

@@ -174,18 +174,23 @@ TEST(Widths, NamesDifferingOnlyInCaseRealizeOneFamily) {
     }
 }
 
-TEST(Widths, ANameOfNoFamilyFallsBackToAnEnumeratedFamily) {
-    Dc dc;
-    Font font(dm12_gdi_test::logfont_named("No Such Family Anywhere", 36));
-    ASSERT_NE(font.get(), nullptr);
-    Selection selection(dc.get(), font.get());
-    const std::string realized = dm12_gdi_test::text_face(dc.get());
+// The font selected in `dc` is one of the set's families, and measures.
+void expect_an_enumerated_family_that_measures(HDC dc) {
+    const std::string realized = dm12_gdi_test::text_face(dc);
     bool known = false;
     for (const auto &family : dm12_fonts::expected_families())
         known = known || family.name == realized;
     EXPECT_TRUE(known) << "realized '" << escape(realized) << "'";
     ABCFLOAT abc{};
-    EXPECT_NE(GetCharABCWidthsFloatA(dc.get(), 'A', 'A', &abc), 0);
+    EXPECT_NE(GetCharABCWidthsFloatA(dc, 'A', 'A', &abc), 0);
+}
+
+TEST(Widths, ANameOfNoFamilyFallsBackToAnEnumeratedFamily) {
+    Dc dc;
+    Font font(dm12_gdi_test::logfont_named("No Such Family Anywhere", 36));
+    ASSERT_NE(font.get(), nullptr);
+    Selection selection(dc.get(), font.get());
+    expect_an_enumerated_family_that_measures(dc.get());
 }
 
 TEST(Widths, HeightZeroRealizesADefaultSize) {
@@ -202,13 +207,7 @@ TEST(Widths, HeightZeroRealizesADefaultSize) {
 // A fresh memory context starts with a default font, which measures.
 TEST(Widths, AFreshContextHasADefaultFontThatMeasures) {
     Dc dc;
-    const std::string realized = dm12_gdi_test::text_face(dc.get());
-    bool known = false;
-    for (const auto &family : dm12_fonts::expected_families())
-        known = known || family.name == realized;
-    EXPECT_TRUE(known) << "realized '" << escape(realized) << "'";
-    ABCFLOAT abc{};
-    EXPECT_NE(GetCharABCWidthsFloatA(dc.get(), 'A', 'A', &abc), 0);
+    expect_an_enumerated_family_that_measures(dc.get());
 }
 
 // Codes the font lacks, within 0..255, measure glyph 0, as 'Q' of Gappy does.

@@ -11,28 +11,12 @@
 #include <vector>
 
 #include "gdi.h"
+#include "gdi_test_support.h"
 
 namespace {
 
-struct Enumerated {
-    LOGFONTA logfont;
-    TEXTMETRICA metrics;
-    DWORD font_type;
-};
-
-int CALLBACK collect(const LOGFONTA *logfont, const TEXTMETRICA *metrics, DWORD font_type,
-                     LPARAM list) {
-    reinterpret_cast<std::vector<Enumerated> *>(list)->push_back({*logfont, *metrics, font_type});
-    return 1;
-}
-
-std::vector<Enumerated> enumerate() {
-    std::vector<Enumerated> families;
-    HDC dc = CreateCompatibleDC(nullptr);
-    EnumFontFamiliesA(dc, nullptr, collect, reinterpret_cast<LPARAM>(&families));
-    DeleteDC(dc);
-    return families;
-}
+using dm12_gdi_test::enumerate_families;
+using dm12_gdi_test::Enumerated;
 
 struct FamilyCase {
     const char *name;
@@ -58,7 +42,7 @@ constexpr FamilyCase kFamilies[] = {
 };
 
 TEST(FontFormats, EachFamilyOnceWithItsTypeAndLogfont) {
-    const std::vector<Enumerated> families = enumerate();
+    const std::vector<Enumerated> families = enumerate_families();
     ASSERT_EQ(families.size(), std::size(kFamilies));
     for (std::size_t i = 0; i < families.size(); ++i) {
         const FamilyCase &want = kFamilies[i];
@@ -118,7 +102,7 @@ constexpr WidthCase kWidths[] = {
 };
 
 TEST(FontFormats, WidthsOfChosenFaces) {
-    const std::vector<Enumerated> families = enumerate();
+    const std::vector<Enumerated> families = enumerate_families();
     HDC dc = CreateCompatibleDC(nullptr);
     for (const WidthCase &want : kWidths) {
         SCOPED_TRACE(std::string(want.face) + " height " + std::to_string(want.height) +

@@ -51,7 +51,7 @@ void measure_face(const std::string &path, FT_Long index, FT_Long &face_count) {
     FontFace face;
     face.file = path;
     face.index = index;
-    const bool offered = read_font_face(ft_face, face);
+    const bool offered = read_font_face(ft_face, face) && measures_space(ft_face, face);
     FT_Done_Face(ft_face);
     if (!offered) return;
     // Widths kept for faces with CJK code pages are keyed by path, and every

@@ -315,6 +315,7 @@ bool read_font_face(FT_Face ft_face, FontFace &face) {
     face.italic = (ft_face->style_flags & FT_STYLE_FLAG_ITALIC) != 0;
     face.bold = (ft_face->style_flags & FT_STYLE_FLAG_BOLD) != 0;
     face.format_rank = FT_IS_SFNT(ft_face) ? 0 : face.font_type == RASTER_FONTTYPE ? 2 : 1;
+    face.bitmap_only = face.font_type == TRUETYPE_FONTTYPE && !FT_IS_SCALABLE(ft_face);
     lf.lfItalic = face.italic ? 255 : 0;
     lf.lfOutPrecision = 3;
     lf.lfClipPrecision = 2;

@@ -18,6 +18,10 @@ struct FontFace {
     LOGFONTA logfont{};  // lfFaceName is the family name
     TEXTMETRICA metrics{};
     DWORD font_type = 0;
+    // A TrueType face whose glyphs are all empty outlines beside bitmap
+    // strikes (the form font editors make for Windows); FreeType reads it as
+    // a bitmap font.
+    bool bitmap_only = false;
     bool italic = false;
     bool bold = false;
     // Where one face comes in several formats, the first of OpenType, Type 1

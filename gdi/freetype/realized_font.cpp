@@ -6,7 +6,7 @@
 #include <string>
 #include <tuple>
 
-#include FT_BBOX_H
+#include FT_ADVANCES_H
 #include FT_OUTLINE_H
 #include FT_TRUETYPE_IDS_H
 
@@ -58,21 +58,93 @@ void choose_size(RealizedFont &font, const LOGFONTA &logfont) {
     }
 }
 
+// The strike of a bitmap-only TrueType face drawn at `pixels_per_em`; -1
+// where it has none, and its glyphs are blank outlines.
+int strike_at(FT_Face ft_face, long pixels_per_em) {
+    for (FT_Int i = 0; i < ft_face->num_fixed_sizes; ++i)
+        if (ft_face->available_sizes[i].y_ppem == pixels_per_em * 64) return i;
+    return -1;
+}
+
+// A blank glyph: no ink, so a box of one pixel at the origin.
+void blank_glyph(long advance, ABCFLOAT &widths) {
+    widths.abcfA = 0;
+    widths.abcfB = 1;
+    widths.abcfC = static_cast<float>(advance - 1);
+}
+
+void set_widths(long a, long b, long advance, ABCFLOAT &widths) {
+    widths.abcfA = static_cast<float>(a);
+    widths.abcfB = static_cast<float>(b);
+    widths.abcfC = static_cast<float>(advance - a - b);
+}
+
+// A glyph of a bitmap-only TrueType face. To GDI these are TrueType fonts
+// whose outlines are empty: at a size the font has a strike for, the
+// scaler draws the strike's bitmap with the strike's own metrics (bearing,
+// width, advance); at any other size, and for a glyph the strike lacks, the
+// blank outline with its advance from hmtx, scaled and rounded.
+bool measure_bitmap_only_glyph(const RealizedFont &font, FT_UInt glyph, ABCFLOAT &widths) {
+    const FT_Face ft_face = font.ft_face;
+    const long num = font.stretch_num, den = font.stretch_den;
+    if (font.sbit_strike >= 0 && FT_Load_Glyph(ft_face, glyph, FT_LOAD_DEFAULT) == 0 &&
+        ft_face->glyph->format == FT_GLYPH_FORMAT_BITMAP) {
+        const FT_GlyphSlot slot = ft_face->glyph;
+        const long advance = ceil_ratio(floor_pixels(slot->advance.x + 32) * num, den);
+        if (slot->bitmap.width == 0) {
+            blank_glyph(advance, widths);
+            return true;
+        }
+        const long a = floor_ratio(slot->bitmap_left * num, den);
+        const long right = slot->bitmap_left + static_cast<long>(slot->bitmap.width);
+        set_widths(a, std::max(ceil_ratio(right * num, den) - a, 1L), advance, widths);
+        return true;
+    }
+    FT_Fixed units = 0;
+    if (FT_Get_Advance(ft_face, glyph, FT_LOAD_NO_SCALE, &units) != 0) return false;
+    const long advance =
+        mul_div(static_cast<long>(units), font.pixels_per_em, font.face->units_per_em);
+    blank_glyph(ceil_ratio(advance * num, den), widths);
+    return true;
+}
+
+// Sizes `ft_face` for `font` and selects its character map; the font then
+// measures with it.
+bool adopt_face(RealizedFont &font, FT_Face ft_face) {
+    const FontFace &face = *font.face;
+    font.ft_face = ft_face;
+    bool sized = true;
+    if (face.strike >= 0) {
+        sized = FT_Select_Size(ft_face, face.strike) == 0;
+    } else if (face.bitmap_only) {
+        // FreeType sizes such a face only at one of its strikes; elsewhere
+        // its blank glyphs need no size, their advances are scaled here.
+        font.sbit_strike = strike_at(ft_face, font.pixels_per_em);
+        if (font.sbit_strike >= 0) sized = FT_Select_Size(ft_face, font.sbit_strike) == 0;
+    } else {
+        sized = FT_Set_Pixel_Sizes(ft_face, 0, static_cast<FT_UInt>(font.pixels_per_em)) == 0;
+    }
+    return sized && select_charmap(ft_face, font.symbol);
+}
+
+// The face's file, opened and sized on the first glyph measured. A face that
+// cannot be opened or sized stays failed: every later glyph fails too,
+// rather than being measured at some other size.
 bool open_face(RealizedFont &font) {
     if (font.ft_face || font.open_failed) return font.ft_face != nullptr;
     const FontFace &face = *font.face;
-    font.open_failed = true;
+    FT_Face ft_face = nullptr;
     if (!freetype_library() ||
-        FT_New_Face(freetype_library(), face.file.c_str(), face.index, &font.ft_face) != 0) {
-        font.ft_face = nullptr;
+        FT_New_Face(freetype_library(), face.file.c_str(), face.index, &ft_face) != 0) {
+        font.open_failed = true;
         return false;
     }
-    const bool sized =
-        face.strike >= 0
-            ? FT_Select_Size(font.ft_face, face.strike) == 0
-            : FT_Set_Pixel_Sizes(font.ft_face, 0, static_cast<FT_UInt>(font.pixels_per_em)) == 0;
-    if (!select_charmap(font.ft_face, font.symbol) || !sized) return false;
-    font.open_failed = false;
+    if (!adopt_face(font, ft_face)) {
+        FT_Done_Face(ft_face);
+        font.ft_face = nullptr;
+        font.open_failed = true;
+        return false;
+    }
     return true;
 }
 
@@ -81,6 +153,7 @@ bool measure_glyph(RealizedFont &font, unsigned code, ABCFLOAT &widths) {
     FT_Face face = font.ft_face;
     FT_UInt glyph = font.symbol ? FT_Get_Char_Index(face, 0xF000 + code) : 0;
     if (glyph == 0) glyph = FT_Get_Char_Index(face, code);
+    if (font.face->bitmap_only) return measure_bitmap_only_glyph(font, glyph, widths);
 
     const bool bitmap = font.face->strike >= 0;
     if (FT_Load_Glyph(face, glyph, bitmap ? FT_LOAD_DEFAULT : kOutlineLoadFlags) != 0) return false;
@@ -90,20 +163,22 @@ bool measure_glyph(RealizedFont &font, unsigned code, ABCFLOAT &widths) {
     // its box are stretched, then taken outwards to whole pixels again.
     const long advance = ceil_ratio(floor_pixels(slot->advance.x + 32) * num, den);
 
-    long a = 0, b = 1;
     if (bitmap) {
-        b = advance;
+        set_widths(0, advance, advance, widths);
     } else if (slot->format == FT_GLYPH_FORMAT_OUTLINE && slot->outline.n_points > 0) {
+        // The black box spans every point of the hinted outline, on the curve
+        // and off it, as a glyph's bounding box is defined in the font's own
+        // tables; a curve's control point may lie beyond the curve itself.
         FT_BBox box;
-        if (FT_Outline_Get_BBox(&slot->outline, &box) != 0) return false;
-        a = floor_ratio(floor_pixels(box.xMin) * num, den);
-        b = std::max(ceil_ratio(ceil_pixels(box.xMax) * num, den) - a, 1L);
-    } else if (slot->format != FT_GLYPH_FORMAT_OUTLINE) {
+        FT_Outline_Get_CBox(&slot->outline, &box);
+        const long a = floor_ratio(floor_pixels(box.xMin) * num, den);
+        set_widths(a, std::max(ceil_ratio(ceil_pixels(box.xMax) * num, den) - a, 1L), advance,
+                   widths);
+    } else if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
+        blank_glyph(advance, widths);
+    } else {
         return false;
     }
-    widths.abcfA = static_cast<float>(a);
-    widths.abcfB = static_cast<float>(b);
-    widths.abcfC = static_cast<float>(advance - a - b);
     return true;
 }
 
@@ -175,4 +250,15 @@ bool glyph_widths(RealizedFont &font, unsigned code, ABCFLOAT &widths) {
     if (!measure_glyph(font, code, widths)) return false;
     shared_widths().emplace(key, widths);
     return true;
+}
+
+bool measures_space(FT_Face ft_face, const FontFace &face) {
+    RealizedFont font;
+    font.face = &face;
+    font.symbol = face.logfont.lfCharSet == SYMBOL_CHARSET;
+    choose_size(font, face.logfont);
+    ABCFLOAT widths{};
+    const bool measured = adopt_face(font, ft_face) && measure_glyph(font, ' ', widths);
+    font.ft_face = nullptr;  // the caller's
+    return measured;
 }

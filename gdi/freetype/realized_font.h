@@ -14,6 +14,7 @@ struct RealizedFont {
     bool open_failed = false;
     bool symbol = false;  // codes are looked up at 0xF000 + code first
     long pixels_per_em = 0;
+    int sbit_strike = -1;  // bitmap-only TrueType faces: the strike drawn, if any
     // A horizontal stretch of stretch_num / stretch_den, applied to the
     // glyph's box in whole pixels and to its advance.
     long stretch_num = 1;
@@ -36,6 +37,10 @@ std::unique_ptr<RealizedFont> realize_face(const FontFamily &family, const FontF
 // The A, B and C widths of `code` in pixels; false where the font file or the
 // glyph cannot be read.
 bool glyph_widths(RealizedFont &font, unsigned code, ABCFLOAT &widths);
+
+// Whether `face`, open as `ft_face`, measures the space at its enumerated
+// size as a realized font would: a face that cannot is not offered.
+bool measures_space(FT_Face ft_face, const FontFace &face);
 
 // Pixels per em for a logical font's height: positive is the cell height,
 // negative the em height, zero a default size.

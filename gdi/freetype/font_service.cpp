@@ -2,6 +2,7 @@
 // read once from fontconfig's list of font files.
 
 #include "font_service.h"
+#include "realized_font.h"
 
 #include <fontconfig/fontconfig.h>
 
@@ -53,27 +54,41 @@ bool family_order(const FontFamily &a, const FontFamily &b) {
     return order != 0 ? order < 0 : a.name < b.name;
 }
 
-// The nearest face: slant first, then weight, then format, then (bitmap
-// faces) the height.
-auto face_distance(const FontFace &face, LONG weight, bool italic, LONG height) {
-    const long weight_distance = std::labs(static_cast<long>(face.logfont.lfWeight) - weight);
-    const long height_distance =
-        face.strike < 0 ? 0 : std::labs(static_cast<long>(face.logfont.lfHeight) - height);
-    return std::make_tuple(face.italic != italic, weight_distance, face.logfont.lfWeight,
-                           face.format_rank, height_distance, face.logfont.lfHeight);
+// Where a family has faces for several character sets, the enumeration
+// takes the one a Western system's GDI takes: ANSI_CHARSET (Windows-1252),
+// what DEFAULT_CHARSET stands for there. Failing that, the character sets in
+// the order of the OS/2 code-page bits that name them, then the others by
+// number.
+int charset_rank(BYTE charset) {
+    static constexpr BYTE kCodePageOrder[] = {
+        ANSI_CHARSET,       EASTEUROPE_CHARSET,  RUSSIAN_CHARSET,  GREEK_CHARSET,
+        TURKISH_CHARSET,    HEBREW_CHARSET,      ARABIC_CHARSET,   BALTIC_CHARSET,
+        VIETNAMESE_CHARSET, THAI_CHARSET,        SHIFTJIS_CHARSET, GB2312_CHARSET,
+        HANGEUL_CHARSET,    CHINESEBIG5_CHARSET, JOHAB_CHARSET,    SYMBOL_CHARSET,
+    };
+    for (std::size_t i = 0; i < std::size(kCodePageOrder); ++i)
+        if (kCodePageOrder[i] == charset) return static_cast<int>(i);
+    return static_cast<int>(std::size(kCodePageOrder)) + charset;
 }
 
-// The representative face: regular, then bold, then italic, then bold
-// italic; within those OpenType before Type 1 before bitmap copies, then the
-// weight nearest normal; of bitmap faces, the strike nearest 16 pixels, the
-// smaller on a tie.
+// The representative face: that of the first character set above, then
+// regular, then bold, then italic, then bold italic; within those OpenType
+// before Type 1 before bitmap copies, then the weight nearest normal, the
+// lighter on a tie; of bitmap faces, the strike nearest 16 pixels, the
+// smaller on a tie; then the file.
 constexpr LONG kRepresentativeBitmapHeight = 16;
+
+long height_distance(const FontFace &face, LONG height) {
+    return face.strike < 0 ? 0 : std::labs(static_cast<long>(face.logfont.lfHeight) - height);
+}
 
 bool representative_order(const FontFace &a, const FontFace &b) {
     const auto key = [](const FontFace &face) {
-        return std::tuple_cat(std::make_tuple(face.italic, face.bold, face.format_rank),
-                              face_distance(face, FW_NORMAL, false, kRepresentativeBitmapHeight),
-                              std::tie(face.file, face.index));
+        return std::make_tuple(
+            charset_rank(face.logfont.lfCharSet), face.italic, face.bold, face.format_rank,
+            std::labs(static_cast<long>(face.logfont.lfWeight) - FW_NORMAL), face.logfont.lfWeight,
+            height_distance(face, kRepresentativeBitmapHeight), face.logfont.lfHeight,
+            std::tie(face.file, face.index));
     };
     return key(a) < key(b);
 }
@@ -168,7 +183,9 @@ void read_families(FontService &s) {
         FontFace face;
         face.file = file.path;
         face.index = file.index;
-        const bool offered = read_font_face(ft_face, face);
+        // A face is offered only where it measures: never a family whose
+        // every code fails on a file that reads.
+        const bool offered = read_font_face(ft_face, face) && measures_space(ft_face, face);
         FT_Done_Face(ft_face);
         if (!offered) continue;
         // Names that agree in their 31 bytes, ignoring case, are one family.
@@ -227,14 +244,25 @@ const FontFamily *find_family(const char *face_name) {
 }
 
 const FontFace &find_face(const FontFamily &family, const LOGFONTA &logfont) {
+    // As GDI's font mapper weighs them: the character set above all, then
+    // slant, weight and, for bitmap faces, height (a strike bigger than asked
+    // for is the worse of two equally near); faces that tie go in the
+    // family's own order, so that a family's enumerated LOGFONTA realizes its
+    // representative face.
     const LONG weight = logfont.lfWeight > 0 ? logfont.lfWeight : FW_NORMAL;
     const bool italic = logfont.lfItalic != 0;
     const LONG height =
         logfont.lfHeight < 0 ? -std::max(logfont.lfHeight, -0x7FFF) : logfont.lfHeight;
+    const auto distance = [&](const FontFace &face) {
+        const bool other_charset =
+            logfont.lfCharSet != DEFAULT_CHARSET && logfont.lfCharSet != face.logfont.lfCharSet;
+        return std::make_tuple(other_charset, face.italic != italic,
+                               std::labs(static_cast<long>(face.logfont.lfWeight) - weight),
+                               height_distance(face, height),
+                               face.strike >= 0 && face.logfont.lfHeight > height);
+    };
     const FontFace *best = &family.faces.front();
     for (const FontFace &face : family.faces)
-        if (face_distance(face, weight, italic, height) <
-            face_distance(*best, weight, italic, height))
-            best = &face;
+        if (distance(face) < distance(*best)) best = &face;
     return *best;
 }

@@ -1,16 +1,20 @@
 #!/usr/bin/env python3
-"""Runs dump_metrics12 over the good fonts alone, then over the good and the
-damaged fonts together (make_damaged_fonts.py's folder), and checks that no
-damaged file breaks the run:
+"""Runs dump_metrics12 over the good fonts alone (make_damaged_fonts.py's
+good folder, and further font folders of intact fonts), then over the good
+and the damaged fonts together, and checks that no damaged file breaks the
+run and that every intact font measures:
 
 - both runs exit 0 with nothing on standard error, within the time limit;
 - every code of every enumerated face gives a row or a failure line, never
   both, never twice;
+- no code of an intact font fails, and in neither run does a family fail at
+  the space (so never at every code): a face that cannot be measured is not
+  offered;
 - every good family's rows are the same bytes in both runs;
 - the manifest's expectations: 'absent' families are not enumerated,
   'glyph:C' families fail at code C alone.
 
-usage: check_damaged_run.py PROGRAM FONT_FOLDER
+usage: check_damaged_run.py PROGRAM FONT_FOLDER [INTACT_FONT_FOLDER...]
 """
 import os
 import re
@@ -86,6 +90,8 @@ def parse(name, stdout, table):
         if len(face["rows"]) + face["failures"] != CODES:
             problem("%s run: %r has %d rows and %d failures, not %d codes"
                     % (name, label, len(face["rows"]), face["failures"], CODES))
+        if 0x20 not in face["rows"]:
+            problem("%s run: %r is enumerated but cannot measure the space" % (name, label))
     return faces, families
 
 
@@ -98,10 +104,10 @@ def label_of(faces, family):
 
 def main():
     program, folder = sys.argv[1], sys.argv[2]
-    good_folder = os.path.join(folder, "good")
+    good_folders = [os.path.join(folder, "good")] + sys.argv[3:]
     damaged_folder = os.path.join(folder, "damaged")
-    good = run(program, folder, "good", [good_folder])
-    both = run(program, folder, "damaged", [good_folder, damaged_folder])
+    good = run(program, folder, "good", good_folders)
+    both = run(program, folder, "damaged", good_folders + [damaged_folder])
     if good is None or both is None:
         return 1
     good_faces, good_families = good

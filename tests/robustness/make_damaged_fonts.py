@@ -176,12 +176,17 @@ def main():
             continue
         with open(os.path.join(good_dir, name), "rb") as f:
             data = f.read()
-        # Renamed first (DM12 -> DX12, the same length) so that a damaged copy
-        # that still opens makes a family of its own.
+        # Renamed first (DM12 -> DX12, the same length, also as UTF-16 in a
+        # name table) so that a damaged copy that still opens makes a family
+        # of its own.
+        def renamed(font):
+            return font.replace(b"DM12", b"DX12").replace("DM12".encode("utf-16-be"),
+                                                           "DX12".encode("utf-16-be"))
+
         if name.endswith(".gz"):
-            data = gzip.compress(gzip.decompress(data).replace(b"DM12", b"DX12"), mtime=0)
+            data = gzip.compress(renamed(gzip.decompress(data)), mtime=0)
         else:
-            data = data.replace(b"DM12", b"DX12")
+            data = renamed(data)
         stem, ext = name.split(".", 1)
         write("cut-%s.%s" % (stem, ext), data[:len(data) * 2 // 3])
         write("flip-%s.%s" % (stem, ext), flip(data, [rng.randrange(len(data)) for _ in range(8)]))

@@ -1,11 +1,15 @@
 #!/usr/bin/env python3
-"""Writes the robustness tests' bitmap and Type 1 fonts into this folder.
+"""Writes the robustness tests' bitmap, Type 1 and bitmap-only TrueType fonts
+into this folder.
 
 Every font is drawn here from numbers, so the same script gives the same
 bytes: BDF written as text, PCF made from a BDF by bdftopcf (xfonts-utils)
 and gzipped without a time stamp, Windows FNT 2.0 and a FON holding two FNT
-3.0 resources assembled from their documented layout, and Type 1 fonts as
-PFA, PFB and a raw binary .t1, eexec-encrypted with fontTools' helpers.
+3.0 resources assembled from their documented layout (FNT files of one
+family in several character sets among them), Type 1 fonts as PFA, PFB and a
+raw binary .t1, eexec-encrypted with fontTools' helpers, and a bitmap-only
+TrueType font as font editors make them for Windows: a glyf table of empty
+glyphs (only .notdef has an outline) beside an EBLC/EBDT strike.
 
 Glyphs are filled boxes; a glyph's advance is the only thing the tests
 measure, so each code gets its own advance:
@@ -20,8 +24,12 @@ import subprocess
 import sys
 import tempfile
 
+from fontTools.fontBuilder import FontBuilder
 from fontTools.misc import eexec
 from fontTools.misc.psCharStrings import T1CharString
+from fontTools.pens.ttGlyphPen import TTGlyphPen
+from fontTools.ttLib import newTable
+from fontTools.ttLib.tables import ttProgram
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 OUT = HERE  # where the fonts go; --check writes them elsewhere and compares
@@ -110,7 +118,7 @@ def write_pcf_gz(name, family, height):
 
 # --- Windows FNT and FON ------------------------------------------------------
 
-def fnt_bytes(face, height, version, weight, family_bits):
+def fnt_bytes(face, height, version, weight, family_bits, charset=0):
     """One FNT resource: header, character table, column-major bitmaps, name."""
     header_size = 118 if version == 0x200 else 148
     entry_size = 4 if version == 0x200 else 6
@@ -140,7 +148,7 @@ def fnt_bytes(face, height, version, weight, family_bits):
         version, file_size, b"dump_metrics12 test font".ljust(60, b"\0"),
         0,  # raster
         height * 3 // 4, 96, 96, ascent_of(height), 0, 0,
-        0, 0, 0, weight, 0,  # ANSI_CHARSET
+        0, 0, 0, weight, charset,
         0, height,  # variable pitch
         family_bits | 1,  # bit 0 set: variable pitch
         average, max(widths),
@@ -280,6 +288,129 @@ def write_t1(name, family, font_name, weight, scale):
         f.write(clear + encrypted + trailer)
 
 
+# --- Bitmap-only TrueType -------------------------------------------------------
+
+# The outlines are empty, with advances of their own in hmtx; the strike at
+# SBIT_PPEM has other metrics, so a width tells which of the two was read.
+SBIT_EM = 1000
+SBIT_PPEM = 12
+
+
+def sbit_hmtx_advance(code):
+    """In font units: 250 for the space, else 500 .. 740."""
+    return 250 if code == 32 else 500 + 40 * (code % 7)
+
+
+def sbit_metrics(code):
+    """(width, height, bearing x, bearing y, advance) of the strike's bitmap, in pixels."""
+    if code == 32:
+        return 0, 0, 0, 0, 4
+    width = 2 + code % 4
+    bearing = code % 3 - 1  # -1 .. 1
+    return width, 8, bearing, 8, width + 2
+
+
+def sbit_line_metrics(direction, ascender, descender, width_max):
+    fields = [("ascender", ascender), ("descender", descender), ("widthMax", width_max),
+              ("caretSlopeNumerator", 1), ("caretSlopeDenominator", 0), ("caretOffset", 0),
+              ("minOriginSB", 0), ("minAdvanceSB", 0), ("maxBeforeBL", ascender),
+              ("minAfterBL", descender), ("pad1", 0), ("pad2", 0)]
+    return '<sbitLineMetrics direction="%s">%s</sbitLineMetrics>' % (
+        direction, "".join('<%s value="%d"/>' % field for field in fields))
+
+
+def sbit_tables_xml(names):
+    """EBDT and EBLC in fontTools' XML: one strike of byte-aligned bitmaps
+    with their small metrics (image format 1) for every glyph but .notdef."""
+    bitmaps, locations = [], []
+    for glyph_id, (name, code) in enumerate(names):
+        if code is None:
+            continue
+        width, height, bearing_x, bearing_y, advance = sbit_metrics(code)
+        image = "ff" * ((width + 7) // 8 * height)
+        bitmaps.append(
+            '<ebdt_bitmap_format_1 name="%s"><SmallGlyphMetrics><height value="%d"/>'
+            '<width value="%d"/><BearingX value="%d"/><BearingY value="%d"/>'
+            '<Advance value="%d"/></SmallGlyphMetrics><rawimagedata>%s</rawimagedata>'
+            "</ebdt_bitmap_format_1>" % (name, height, width, bearing_x, bearing_y, advance, image))
+        locations.append('<glyphLoc id="%d" name="%s"/>' % (glyph_id, name))
+    last = len(names) - 1
+    return (
+        '<ttFont><EBDT><header version="2.0"/><strikedata index="0">%s</strikedata></EBDT>'
+        '<EBLC><header version="2.0"/><strike index="0"><bitmapSizeTable>%s%s'
+        '<colorRef value="0"/><startGlyphIndex value="1"/><endGlyphIndex value="%d"/>'
+        '<ppemX value="%d"/><ppemY value="%d"/><bitDepth value="1"/><flags value="1"/>'
+        '</bitmapSizeTable><eblc_index_sub_table_1 imageFormat="1" firstGlyphIndex="1" '
+        'lastGlyphIndex="%d">%s</eblc_index_sub_table_1></strike></EBLC></ttFont>'
+        % ("".join(bitmaps), sbit_line_metrics("hori", 10, -2, 8),
+           sbit_line_metrics("vert", 6, -6, 8), last, SBIT_PPEM, SBIT_PPEM, last,
+           "".join(locations)))
+
+
+def write_bitmap_only_ttf(name, family):
+    names = [(".notdef", None)] + [("g%02X" % code, code) for code in range(FIRST, LAST + 1)]
+    builder = FontBuilder(SBIT_EM, isTTF=True)
+    builder.font.recalcTimestamp = False
+    builder.updateHead(created=0, modified=0, fontRevision=1.0)
+    builder.setupGlyphOrder([n for n, _ in names])
+    builder.setupCharacterMap({code: n for n, code in names if code is not None})
+    notdef = TTGlyphPen(None)
+    for point in [(50, 0), (50, 700), (450, 700), (450, 0)]:
+        (notdef.lineTo if point != (50, 0) else notdef.moveTo)(point)
+    notdef.closePath()
+    glyphs = {n: TTGlyphPen(None).glyph() for n, _ in names}
+    glyphs[".notdef"] = notdef.glyph()
+    builder.setupGlyf(glyphs)
+    builder.setupHorizontalMetrics(
+        {n: (500 if code is None else sbit_hmtx_advance(code), 0) for n, code in names})
+    builder.setupHorizontalHeader(ascent=800, descent=-200)
+    builder.setupNameTable({"familyName": family, "styleName": "Regular",
+                            "uniqueFontIdentifier": family + " Regular",
+                            "fullName": family + " Regular", "psName": family.replace(" ", "")})
+    builder.setupOS2(sTypoAscender=800, sTypoDescender=-200, usWinAscent=800, usWinDescent=200,
+                     xAvgCharWidth=600, ulCodePageRange1=1, achVendID="DM12")
+    builder.setupPost()
+    with tempfile.TemporaryDirectory() as tmp:
+        xml = os.path.join(tmp, "sbit.ttx")
+        with open(xml, "w") as f:
+            f.write(sbit_tables_xml(names))
+        builder.font.importXML(xml)
+    builder.save(os.path.join(OUT, name))
+
+
+# --- A curve past its points ----------------------------------------------------
+
+def write_curve_ttf(name, family):
+    """'O' is one quadratic arc from (100, 0) to (100, 700) whose control
+    point lies at x = 800, while the arc itself reaches only x = 450: the
+    black box follows the points, as a TrueType glyph's box is defined. A
+    one-instruction control-value program marks the font as hinted, so no
+    renderer auto-hints it and the outline is only scaled."""
+    builder = FontBuilder(1000, isTTF=True)
+    builder.font.recalcTimestamp = False
+    builder.updateHead(created=0, modified=0, fontRevision=1.0)
+    builder.setupGlyphOrder([".notdef", "space", "O"])
+    builder.setupCharacterMap({32: "space", ord("O"): "O"})
+    arc = TTGlyphPen(None)
+    arc.moveTo((100, 0))
+    arc.qCurveTo((800, 350), (100, 700))
+    arc.closePath()
+    builder.setupGlyf({".notdef": TTGlyphPen(None).glyph(), "space": TTGlyphPen(None).glyph(),
+                       "O": arc.glyph()})
+    builder.setupHorizontalMetrics({".notdef": (500, 0), "space": (250, 0), "O": (900, 100)})
+    builder.setupHorizontalHeader(ascent=800, descent=-200)
+    builder.setupNameTable({"familyName": family, "styleName": "Regular",
+                            "uniqueFontIdentifier": family + " Regular",
+                            "fullName": family + " Regular", "psName": family.replace(" ", "")})
+    builder.setupOS2(sTypoAscender=800, sTypoDescender=-200, usWinAscent=800, usWinDescent=200,
+                     xAvgCharWidth=550, ulCodePageRange1=1, achVendID="DM12")
+    builder.setupPost()
+    prep = builder.font["prep"] = newTable("prep")
+    prep.program = ttProgram.Program()
+    prep.program.fromAssembly(["SVTCA[0]"])
+    builder.save(os.path.join(OUT, name))
+
+
 def make_all():
     write_bdf("DM12Bdf-13.bdf", "DM12 Bdf", 13)
     write_bdf("DM12Bdf-19.bdf", "DM12 Bdf", 19)
@@ -291,6 +422,16 @@ def make_all():
     with open(os.path.join(OUT, "DM12Fon.fon"), "wb") as f:
         f.write(fon_bytes([fnt_bytes("DM12 Fon", 10, 0x300, 400, 0x10),
                            fnt_bytes("DM12 Fon", 20, 0x300, 400, 0x10)], "DM12FON"))
+    # One family in two character sets, and one in two without Windows-1252.
+    for file, family, height, charset in [
+            ("DM12Codepage-1252.fnt", "DM12 Codepage", 13, 0),
+            ("DM12Codepage-1251.fnt", "DM12 Codepage", 16, 204),
+            ("DM12CodepageRest-1253.fnt", "DM12 Codepage Rest", 13, 161),
+            ("DM12CodepageRest-1255.fnt", "DM12 Codepage Rest", 16, 177)]:
+        with open(os.path.join(OUT, file), "wb") as f:
+            f.write(fnt_bytes(family, height, 0x200, 400, 0x20, charset))
+    write_bitmap_only_ttf("DM12Sbit.ttf", "DM12 Sbit")
+    write_curve_ttf("DM12Curve.ttf", "DM12 Curve")
     write_pfa("DM12Type1-Regular.pfa", "DM12 Type1", "DM12Type1-Regular", "Regular", 4)
     write_pfb("DM12Type1-Bold.pfb", "DM12 Type1", "DM12Type1-Bold", "Bold", 5)
     write_t1("DM12Type1Raw.t1", "DM12 Type1 Raw", "DM12Type1Raw", "Regular", 4)

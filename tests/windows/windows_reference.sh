@@ -2,8 +2,8 @@
 # Runs the Windows program under Wine and our build natively on the fonts of
 # FONT_DIR alone, and compares the two tables with compare_tables. Wine's
 # repeats of a family per character set are dropped and the families of Wine's
-# own font folder ignored, as neither is what Windows reports; further
-# compare_tables options may follow.
+# own font folder ignored (unless FONT_DIR is that folder), as neither is what
+# Windows reports; further compare_tables options may follow.
 #
 #   windows_reference.sh WINDOWS_EXE NATIVE_EXE COMPARE_TABLES WORK_DIR FONT_DIR [OPTION...]
 set -eu
@@ -37,9 +37,11 @@ rm -f "$work_dir/native/dump_metrics12.csv"
 (cd "$work_dir/native" && FONTCONFIG_FILE=$fonts_conf "$native_exe" >stdout.txt) ||
     { echo "windows_reference: '$native_exe' failed in '$work_dir/native'" >&2; exit 1; }
 
-# The families of Wine's own font folder, by the names fontconfig reads there.
+# The families of Wine's own font folder, by the names fontconfig reads there:
+# Wine adds them to every set, so they are left out, unless they are the set.
 wine_fonts=/usr/share/wine/fonts
-if [ -d "$wine_fonts" ] && command -v fc-scan >/dev/null 2>&1; then
+if [ -d "$wine_fonts" ] && [ "$(realpath "$font_dir")" != "$(realpath "$wine_fonts")" ] &&
+    command -v fc-scan >/dev/null 2>&1; then
     families=$(fc-scan --format '%{family[0]}\n' "$wine_fonts" | sort -u)
     old_ifs=$IFS
     IFS='

@@ -3,6 +3,7 @@
 #   make run    builds, then runs the program in the directory make was called from
 #   make test   builds, then runs every test
 #   make asan   builds with AddressSanitizer and UBSan (build-asan), then runs every test
+#   make tsan   builds with ThreadSanitizer (build-tsan), then runs every test
 #   make fuzz   builds the libFuzzer harness with clang (build-fuzz), then runs it for a
 #               minute (FUZZ_SECONDS, at most 120)
 #   make memcheck  builds, then runs the program over a few fonts under valgrind
@@ -11,7 +12,7 @@
 RUN_DIR := $(or $(PWD),$(CURDIR))
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all configure run test clean windows asan fuzz memcheck bench
+.PHONY: all configure run test clean windows asan tsan fuzz memcheck bench
 
 all: configure
 	cmake --build --preset default -j $(JOBS)
@@ -43,6 +44,13 @@ asan:
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
 
+# The whole test suite with ThreadSanitizer: any data race between the
+# program's thread and the threads that measure ahead fails the test.
+tsan:
+	cmake --preset tsan >/dev/null
+	cmake --build --preset tsan -j $(JOBS)
+	ctest --preset tsan -j $(JOBS)
+
 # The font-file fuzzer (clang); a crash's input lands in build-fuzz/artifacts/.
 fuzz:
 	cmake --preset fuzz >/dev/null
@@ -53,4 +61,4 @@ memcheck: all
 	tests/robustness/memcheck_run.sh build/dump_metrics12
 
 clean:
-	rm -rf build build-windows build-asan build-fuzz
+	rm -rf build build-windows build-asan build-tsan build-fuzz

@@ -1,5 +1,6 @@
-// libFuzzer entry: arbitrary bytes as a font file, read, realized and measured
-// as our GDI does it for every face the file holds, codes 32 to 127. The bytes
+// libFuzzer entry: arbitrary bytes as a font file, peeked at, read, realized
+// and measured as our GDI does it for every face the file holds, codes 32 to
+// 127. The bytes
 // go to a file because our GDI opens fonts by path; fontconfig is left out so
 // that one input costs one file's work.
 
@@ -54,9 +55,6 @@ void measure_face(const std::string &path, FT_Long index, FT_Long &face_count) {
     const bool offered = read_font_face(ft_face, face) && measures_space(ft_face, face);
     FT_Done_Face(ft_face);
     if (!offered) return;
-    // Widths kept for faces with CJK code pages are keyed by path, and every
-    // input has the same path: measure each input afresh.
-    face.cjk = false;
     family.name = face.logfont.lfFaceName;
     family.faces.push_back(face);
     const auto font = realize_face(family, family.faces.front(), face.logfont);
@@ -73,7 +71,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     static InputFile input;
     if (!freetype_library() || !write_input(input.path, data, size)) return 0;
     FT_Long face_count = 1;
-    for (FT_Long index = 0; index < face_count && index < kMostFaces; ++index)
+    for (FT_Long index = 0; index < face_count && index < kMostFaces; ++index) {
+        // What the enumeration reads of a file without FreeType.
+        std::string name;
+        peek_sfnt_family_name(input.path, index, name);
         measure_face(input.path, index, face_count);
+    }
+    PcfStyle style;
+    peek_pcf_style(input.path, style);
     return 0;
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "font_service.h"
 
@@ -73,25 +74,18 @@ std::string utf16be_to_cp1252(const FT_Byte *bytes, FT_UInt length) {
     return name;
 }
 
-// The legacy family name (name ID 1) from the Windows records, English
-// (0x409) preferred, else the first; empty where the font has none.
+// The legacy family name as the enumeration reads it: from the Windows
+// records, FreeType's copy of the name table.
 std::string windows_family_name(FT_Face face) {
-    bool found = false;
-    FT_SfntName chosen{};
+    std::vector<NameRecord> records;
     const FT_UInt count = FT_Get_Sfnt_Name_Count(face);
     for (FT_UInt i = 0; i < count; ++i) {
         FT_SfntName name;
-        if (FT_Get_Sfnt_Name(face, i, &name) != 0) continue;
-        if (name.platform_id != TT_PLATFORM_MICROSOFT || name.name_id != TT_NAME_ID_FONT_FAMILY)
-            continue;
-        if (name.encoding_id != TT_MS_ID_SYMBOL_CS && name.encoding_id != TT_MS_ID_UNICODE_CS &&
-            name.encoding_id != TT_MS_ID_UCS_4)
-            continue;
-        if (!found || name.language_id == TT_MS_LANGID_ENGLISH_UNITED_STATES) chosen = name;
-        found = true;
-        if (name.language_id == TT_MS_LANGID_ENGLISH_UNITED_STATES) break;
+        if (FT_Get_Sfnt_Name(face, i, &name) == 0)
+            records.push_back({name.platform_id, name.encoding_id, name.language_id, name.name_id,
+                               name.string, name.string_len});
     }
-    return found ? utf16be_to_cp1252(chosen.string, chosen.string_len) : std::string();
+    return legacy_family_name(records);
 }
 
 bool has_table(FT_Face face, FT_ULong tag) {
@@ -298,6 +292,39 @@ long mul_div(long a, long b, long c) {
     const long long rounded = (product < 0) == (c < 0) ? (product + (c < 0 ? -half : half)) / c
                                                        : (product - (c < 0 ? -half : half)) / c;
     return static_cast<long>(rounded);
+}
+
+std::string legacy_family_name(const std::vector<NameRecord> &records) {
+    const NameRecord *chosen = nullptr;
+    for (const NameRecord &name : records) {
+        if (name.platform_id != TT_PLATFORM_MICROSOFT || name.name_id != TT_NAME_ID_FONT_FAMILY)
+            continue;
+        if (name.encoding_id != TT_MS_ID_SYMBOL_CS && name.encoding_id != TT_MS_ID_UNICODE_CS &&
+            name.encoding_id != TT_MS_ID_UCS_4)
+            continue;
+        if (!chosen || name.language_id == TT_MS_LANGID_ENGLISH_UNITED_STATES) chosen = &name;
+        if (name.language_id == TT_MS_LANGID_ENGLISH_UNITED_STATES) break;
+    }
+    return chosen ? utf16be_to_cp1252(chosen->bytes, chosen->length) : std::string();
+}
+
+std::string utf8_to_cp1252(const std::string &utf8) {
+    std::string name;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        const int extra = byte < 0x80    ? 0
+                          : byte >= 0xF0 ? 3
+                          : byte >= 0xE0 ? 2
+                          : byte >= 0xC0 ? 1
+                                         : -1;
+        char32_t code_point = extra < 0 ? 0xFFFD : byte & (0x3F >> extra);
+        std::size_t next = i + 1;
+        for (int k = 0; k < extra && next < utf8.size(); ++k, ++next)
+            code_point = code_point << 6 | (static_cast<unsigned char>(utf8[next]) & 0x3F);
+        name += to_cp1252(code_point);
+        i = next;
+    }
+    return name;
 }
 
 bool read_font_face(FT_Face ft_face, FontFace &face) {

@@ -1,30 +1,64 @@
-// The font service's lasting state: the FreeType library and the families,
-// read once from fontconfig's list of font files.
+// The font service's lasting state: the FreeType library and the families.
+//
+// Listing a family costs little of a font file: a face's legacy family name
+// is its cached family name where it is not an sfnt, and else is read from
+// its name table alone. A family's faces are read when the
+// family is first resolved: each face to choose the representative (a PCF
+// face only by the tables at the start of its file), then the representative
+// in full, kept open for its widths.
 
 #include "font_service.h"
-#include "realized_font.h"
 
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <cctype>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <set>
 #include <tuple>
 #include <utility>
 
+#include "realized_font.h"
+
 namespace {
+
+// One face as fontconfig lists it.
+struct ListedFace {
+    std::string path;
+    FT_Long index = 0;
+    std::string format;  // FC_FONTFORMAT: "TrueType", "CFF", "Type 1", "PCF", ...
+    bool operator<(const ListedFace &other) const {
+        return std::tie(path, index) < std::tie(other.path, other.index);
+    }
+};
+
+// A family as the listing knows it: its faces, and once resolved, what they
+// offer. A slot is resolved once, by whichever thread asks first.
+struct FamilySlot {
+    std::string folded_name;
+    std::vector<ListedFace> members;
+    // Faces the listing already read in full to learn their names.
+    std::vector<FontFace> read_members;
+    enum class State { kListed, kResolving, kResolved } state = State::kListed;
+    std::unique_ptr<FontFamily> family;  // null when resolved to nothing
+};
 
 struct FontService {
     FT_Library library = nullptr;
-    bool families_read = false;
-    std::vector<FontFamily> families;
-    std::size_t default_family = 0;
-    // Every family by its name ignoring case: names that agree so are one
-    // family, so each such name names one.
-    std::map<std::string, std::size_t> family_by_name;
+    bool listed = false;
+    std::vector<FamilySlot> slots;  // by folded name
+    std::map<std::string, std::size_t> slot_by_name;
+    ListedFace default_face{"", -1, ""};
+    std::mutex mutex;  // guards the slots' states and families
+    std::condition_variable resolved;
+    bool verticals_made = false;
+    std::vector<std::unique_ptr<FontFamily>> verticals;
+    std::map<std::string, std::size_t> vertical_by_name;
 
     FontService() {
         if (FT_Init_FreeType(&library) != 0) library = nullptr;
@@ -48,8 +82,13 @@ std::string folded_case(std::string name) {
     return name;
 }
 
+std::string face_name(std::string name) {
+    if (name.find('\0') != std::string::npos) name.resize(name.find('\0'));
+    name.resize(std::min<std::size_t>(name.size(), LF_FACESIZE - 1));
+    return name;
+}
+
 bool family_order(const FontFamily &a, const FontFamily &b) {
-    if (a.vertical != b.vertical) return b.vertical;
     const int order = folded_case(a.name).compare(folded_case(b.name));
     return order != 0 ? order < 0 : a.name < b.name;
 }
@@ -82,53 +121,88 @@ long height_distance(const FontFace &face, LONG height) {
     return face.strike < 0 ? 0 : std::labs(static_cast<long>(face.logfont.lfHeight) - height);
 }
 
-bool representative_order(const FontFace &a, const FontFace &b) {
-    const auto key = [](const FontFace &face) {
-        return std::make_tuple(
-            charset_rank(face.logfont.lfCharSet), face.italic, face.bold, face.format_rank,
-            std::labs(static_cast<long>(face.logfont.lfWeight) - FW_NORMAL), face.logfont.lfWeight,
-            height_distance(face, kRepresentativeBitmapHeight), face.logfont.lfHeight,
-            std::tie(face.file, face.index));
-    };
-    return key(a) < key(b);
+auto representative_key(const FontFace &face) {
+    return std::make_tuple(
+        charset_rank(face.logfont.lfCharSet), face.italic, face.bold, face.format_rank,
+        std::labs(static_cast<long>(face.logfont.lfWeight) - FW_NORMAL), face.logfont.lfWeight,
+        height_distance(face, kRepresentativeBitmapHeight), face.logfont.lfHeight,
+        std::tie(face.file, face.index));
 }
 
-struct FontFile {
-    std::string path;
-    FT_Long index;
-    bool operator<(const FontFile &other) const {
-        return std::tie(path, index) < std::tie(other.path, other.index);
-    }
-    bool operator==(const FontFile &other) const {
-        return path == other.path && index == other.index;
-    }
-};
+bool representative_order(const FontFace &a, const FontFace &b) {
+    return representative_key(a) < representative_key(b);
+}
 
-std::string pattern_string(FcPattern *pattern, const char *object) {
+std::string pattern_string(FcPattern *pattern, const char *object, int n = 0) {
     FcChar8 *value = nullptr;
-    if (FcPatternGetString(pattern, object, 0, &value) != FcResultMatch) return std::string();
+    if (FcPatternGetString(pattern, object, n, &value) != FcResultMatch) return std::string();
     return reinterpret_cast<const char *>(value);
 }
 
-bool font_file_of(FcPattern *pattern, FontFile &file) {
+bool listed_face_of(FcPattern *pattern, ListedFace &face) {
     FcChar8 *path = nullptr;
     int index = 0;
     if (FcPatternGetString(pattern, FC_FILE, 0, &path) != FcResultMatch) return false;
     if (FcPatternGetInteger(pattern, FC_INDEX, 0, &index) != FcResultMatch) index = 0;
-    file = {reinterpret_cast<const char *>(path), index};
+    face.path = reinterpret_cast<const char *>(path);
+    face.index = index;
+    face.format = pattern_string(pattern, FC_FONTFORMAT);
     return true;
 }
 
-// The font files fontconfig lists, sorted so that the same fonts give the same
-// families whatever order the caches hold; and the file its best match for
-// "sans-serif" names, which chooses the default family.
-std::vector<FontFile> list_font_files(FontFile &default_file) {
-    std::vector<FontFile> files;
+bool is_sfnt(const ListedFace &face) { return face.format == "TrueType" || face.format == "CFF"; }
+
+// Reads face `face` with FreeType in full; false for a face that is not
+// offered.
+bool read_with_freetype(FT_Library library, const ListedFace &listed, FontFace &face,
+                        FT_Face *opened = nullptr) {
+    FT_Face ft_face = nullptr;
+    if (!library || FT_New_Face(library, listed.path.c_str(), listed.index, &ft_face) != 0)
+        return false;
+    face = FontFace{};
+    face.file = listed.path;
+    face.index = listed.index;
+    const bool offered = read_font_face(ft_face, face);
+    if (offered && opened)
+        *opened = ft_face;
+    else
+        FT_Done_Face(ft_face);
+    return offered;
+}
+
+// The name a face's family goes by. For formats other than sfnt it is
+// FreeType's family name, which fontconfig took and holds in its cache. An
+// sfnt's legacy name (name ID 1) only its name table can tell: fontconfig
+// keeps the typographic family (name ID 16) instead where there is one. The
+// table is read on its own, and failing that the face itself (kept in
+// `read`).
+bool listed_family_name(FT_Library library, FcPattern *pattern, const ListedFace &face,
+                        std::string &name, std::vector<FontFace> &read) {
+    if (!is_sfnt(face)) {
+        name = face_name(pattern_string(pattern, FC_FAMILY));
+        return !name.empty();
+    }
+    if (peek_sfnt_family_name(face.path, face.index, name)) {
+        name = face_name(name);
+        return true;
+    }
+    FontFace full;
+    if (!read_with_freetype(library, face, full)) return false;
+    name = full.logfont.lfFaceName;
+    read.push_back(std::move(full));
+    return true;
+}
+
+// Lists the fonts fontconfig knows into families, by name; and notes the face
+// of its best match for "sans-serif", whose family is the default.
+void list_families(FontService &s) {
+    s.listed = true;
     FcConfig *config = FcInitLoadConfigAndFonts();
-    if (!config) return files;
+    if (!config) return;
     FcPattern *everything = FcPatternCreate();
     FcObjectSet *objects =
         FcObjectSetBuild(FC_FILE, FC_INDEX, FC_FAMILY, FC_STYLE, FC_FONTFORMAT, nullptr);
+    std::vector<std::tuple<ListedFace, std::string, std::vector<FontFace>>> faces;
     if (FcFontSet *set = FcFontList(config, everything, objects)) {
         // A Type 1 face that also comes as OpenType is never chosen over that
         // copy, so it is not worth reading (Type 1 files are the slowest to
@@ -140,14 +214,17 @@ std::vector<FontFile> list_font_files(FontFile &default_file) {
                                         pattern_string(set->fonts[i], FC_STYLE));
         for (int i = 0; i < set->nfont; ++i) {
             FcPattern *pattern = set->fonts[i];
+            ListedFace face;
             const bool type1_copy = pattern_string(pattern, FC_FONTFORMAT) == "Type 1" &&
                                     opentype_styles.count({pattern_string(pattern, FC_FAMILY),
                                                            pattern_string(pattern, FC_STYLE)});
-            FontFile file;
             // Named instances of variable fonts (index above 0xFFFF) are not
             // faces of their own to GDI; the default instance stands for them.
-            if (!type1_copy && font_file_of(pattern, file) && file.index <= 0xFFFF)
-                files.push_back(file);
+            if (type1_copy || !listed_face_of(pattern, face) || face.index > 0xFFFF) continue;
+            std::string name;
+            std::vector<FontFace> read;
+            if (listed_family_name(s.library, pattern, face, name, read) && !name.empty())
+                faces.emplace_back(std::move(face), std::move(name), std::move(read));
         }
         FcFontSetDestroy(set);
     }
@@ -159,88 +236,252 @@ std::vector<FontFile> list_font_files(FontFile &default_file) {
         FcDefaultSubstitute(wanted);
         FcResult result;
         if (FcPattern *match = FcFontMatch(config, wanted, &result)) {
-            font_file_of(match, default_file);
+            listed_face_of(match, s.default_face);
             FcPatternDestroy(match);
         }
         FcPatternDestroy(wanted);
     }
     FcConfigDestroy(config);
 
-    std::sort(files.begin(), files.end());
-    files.erase(std::unique(files.begin(), files.end()), files.end());
-    return files;
+    // The same fonts give the same families whatever order the caches hold.
+    std::sort(faces.begin(), faces.end(),
+              [](const auto &a, const auto &b) { return std::get<0>(a) < std::get<0>(b); });
+    std::map<std::string, std::vector<std::size_t>> by_name;
+    for (std::size_t i = 0; i < faces.size(); ++i) {
+        if (i > 0 && !(std::get<0>(faces[i - 1]) < std::get<0>(faces[i]))) continue;  // twice
+        // Names that agree in their 31 bytes, ignoring case, are one family.
+        by_name[folded_case(std::get<1>(faces[i]))].push_back(i);
+    }
+    for (auto &[folded, members] : by_name) {
+        FamilySlot slot;
+        slot.folded_name = folded;
+        for (std::size_t i : members) {
+            slot.members.push_back(std::get<0>(faces[i]));
+            for (FontFace &read : std::get<2>(faces[i])) slot.read_members.push_back(read);
+        }
+        s.slot_by_name.emplace(folded, s.slots.size());
+        s.slots.push_back(std::move(slot));
+    }
 }
 
-void read_families(FontService &s) {
-    s.families_read = true;
-    if (!s.library) return;
-    FontFile default_file{"", -1};
-    std::vector<FontFamily> families;
-    std::map<std::string, std::size_t> family_index;
-    for (const FontFile &file : list_font_files(default_file)) {
-        FT_Face ft_face = nullptr;
-        if (FT_New_Face(s.library, file.path.c_str(), file.index, &ft_face) != 0) continue;
+FontService &listed_service() {
+    FontService &s = service();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (!s.listed) list_families(s);
+    return s;
+}
+
+// A PCF face another face may represent needs only what orders the two.
+bool peek_pcf_face(const ListedFace &listed, FontFace &face) {
+    PcfStyle style;
+    if (listed.format != "PCF" || !peek_pcf_style(listed.path, style)) return false;
+    face = FontFace{};
+    face.file = listed.path;
+    face.index = listed.index;
+    face.complete = false;
+    face.font_type = RASTER_FONTTYPE;
+    face.format_rank = 2;
+    face.strike = 0;
+    face.italic = style.italic;
+    face.bold = style.bold;
+    const std::string name = face_name(style.family);
+    LOGFONTA &lf = face.logfont;
+    std::memcpy(lf.lfFaceName, name.c_str(), name.size() + 1);
+    lf.lfHeight = static_cast<LONG>(style.height);
+    lf.lfWeight = style.bold ? FW_BOLD : FW_NORMAL;
+    lf.lfItalic = style.italic ? 255 : 0;
+    lf.lfCharSet = ANSI_CHARSET;
+    return true;
+}
+
+struct OpenFace {
+    FT_Face face = nullptr;
+    OpenFace() = default;
+    explicit OpenFace(FT_Face opened) : face(opened) {}
+    OpenFace(OpenFace &&other) noexcept : face(std::exchange(other.face, nullptr)) {}
+    OpenFace &operator=(OpenFace &&other) noexcept {
+        std::swap(face, other.face);
+        return *this;
+    }
+    OpenFace(const OpenFace &) = delete;
+    OpenFace &operator=(const OpenFace &) = delete;
+    ~OpenFace() {
+        if (face) FT_Done_Face(face);
+    }
+};
+
+// A family's faces, read, ordered and tried as its representative; null
+// where none is offered. The representative's face stays open in `opened`.
+std::unique_ptr<FontFamily> resolve(const FamilySlot &slot, FT_Library library, OpenFace &opened) {
+    std::vector<FontFace> faces;
+    std::vector<OpenFace> open;  // beside faces, while the representative is chosen
+    for (const ListedFace &listed : slot.members) {
+        const auto read = std::find_if(
+            slot.read_members.begin(), slot.read_members.end(),
+            [&](const FontFace &f) { return f.file == listed.path && f.index == listed.index; });
         FontFace face;
-        face.file = file.path;
-        face.index = file.index;
-        // A face is offered only where it measures: never a family whose
-        // every code fails on a file that reads.
-        const bool offered = read_font_face(ft_face, face) && measures_space(ft_face, face);
-        FT_Done_Face(ft_face);
-        if (!offered) continue;
-        // Names that agree in their 31 bytes, ignoring case, are one family.
-        const auto [entry, added] =
-            family_index.emplace(folded_case(face.logfont.lfFaceName), families.size());
-        if (added) families.emplace_back();
-        families[entry->second].faces.push_back(std::move(face));
+        FT_Face ft_face = nullptr;
+        if (read != slot.read_members.end()) {
+            face = *read;
+        } else if (!peek_pcf_face(listed, face) &&
+                   !read_with_freetype(library, listed, face, &ft_face)) {
+            continue;
+        }
+        faces.push_back(std::move(face));
+        open.emplace_back(ft_face);
     }
+    while (!faces.empty()) {
+        std::size_t best = 0;
+        for (std::size_t i = 1; i < faces.size(); ++i)
+            if (representative_order(faces[i], faces[best])) best = i;
+        FontFace &face = faces[best];
+        bool offered = true;
+        if (!open[best].face) {
+            const ListedFace listed{face.file, face.index, ""};
+            FontFace full;
+            FT_Face ft_face = nullptr;
+            offered = read_with_freetype(library, listed, full, &ft_face);
+            open[best] = OpenFace(ft_face);
+            // Read in full, a peeked face may order otherwise: try again.
+            if (offered && representative_key(full) != representative_key(face)) {
+                face = std::move(full);
+                continue;
+            }
+            if (offered) face = std::move(full);
+        }
+        if (offered && measures_space(open[best].face, face)) {
+            auto family = std::make_unique<FontFamily>();
+            // The representative names the family, and every face carries
+            // that name.
+            family->name = face.logfont.lfFaceName;
+            opened = std::move(open[best]);
+            family->faces.push_back(std::move(face));
+            for (std::size_t i = 0; i < faces.size(); ++i)
+                if (i != best) family->faces.push_back(std::move(faces[i]));
+            std::sort(family->faces.begin() + 1, family->faces.end(), representative_order);
+            for (FontFace &f : family->faces)
+                std::memcpy(f.logfont.lfFaceName, family->name.c_str(), family->name.size() + 1);
+            return family;
+        }
+        faces.erase(faces.begin() + static_cast<std::ptrdiff_t>(best));
+        open.erase(open.begin() + static_cast<std::ptrdiff_t>(best));
+    }
+    return nullptr;
+}
 
-    const std::size_t horizontal_count = families.size();
-    for (std::size_t i = 0; i < horizontal_count; ++i) {
-        FontFamily &family = families[i];
-        std::sort(family.faces.begin(), family.faces.end(), representative_order);
-        // The representative face names the family, and every face carries
-        // that name.
-        family.name = family.faces.front().logfont.lfFaceName;
-        for (FontFace &face : family.faces)
-            std::memcpy(face.logfont.lfFaceName, family.name.c_str(), family.name.size() + 1);
-        if (!family.faces.front().cjk) continue;
-        FontFamily vertical{("@" + family.name).substr(0, LF_FACESIZE - 1), family.faces, true};
-        for (FontFace &face : vertical.faces)
-            std::memcpy(face.logfont.lfFaceName, vertical.name.c_str(), vertical.name.size() + 1);
-        families.push_back(std::move(vertical));
-    }
-    std::sort(families.begin(), families.end(), family_order);
+const FontFamily *resolve_on_main_thread(std::size_t i) {
+    return resolve_family(i, freetype_library());
+}
 
-    s.default_family = 0;
-    for (std::size_t i = 0; i < families.size(); ++i) {
-        for (const FontFace &face : families[i].faces)
-            if (!families[i].vertical && face.file == default_file.path &&
-                face.index == default_file.index)
-                s.default_family = i;
+const FontFamily *default_family() {
+    FontService &s = listed_service();
+    const ListedFace &wanted = s.default_face;
+    for (std::size_t i = 0; i < s.slots.size(); ++i) {
+        const auto &members = s.slots[i].members;
+        if (std::none_of(members.begin(), members.end(), [&](const ListedFace &f) {
+                return f.path == wanted.path && f.index == wanted.index;
+            }))
+            continue;
+        const FontFamily *family = resolve_on_main_thread(i);
+        if (family &&
+            std::any_of(family->faces.begin(), family->faces.end(), [&](const FontFace &f) {
+                return f.file == wanted.path && f.index == wanted.index;
+            }))
+            return family;
     }
-    for (std::size_t i = 0; i < families.size(); ++i)
-        s.family_by_name.emplace(folded_case(families[i].name), i);
-    s.families = std::move(families);
+    // Else the first family there is.
+    for (std::size_t i = 0; i < s.slots.size(); ++i)
+        if (const FontFamily *family = resolve_on_main_thread(i)) return family;
+    return nullptr;
 }
 
 }  // namespace
 
 FT_Library freetype_library() { return service().library; }
 
-const std::vector<FontFamily> &font_families() {
-    FontService &s = service();
-    if (!s.families_read) read_families(s);
-    return s.families;
+std::size_t family_count() { return listed_service().slots.size(); }
+
+const FontFamily *resolve_family(std::size_t i, FT_Library library, FT_Face *opened) {
+    if (opened) *opened = nullptr;
+    FontService &s = listed_service();
+    if (i >= s.slots.size()) return nullptr;
+    FamilySlot &slot = s.slots[i];
+    {
+        std::unique_lock<std::mutex> lock(s.mutex);
+        s.resolved.wait(lock, [&] { return slot.state != FamilySlot::State::kResolving; });
+        if (slot.state == FamilySlot::State::kResolved) return slot.family.get();
+        slot.state = FamilySlot::State::kResolving;
+    }
+    OpenFace face;
+    std::unique_ptr<FontFamily> family = resolve(slot, library, face);
+    if (opened) *opened = std::exchange(face.face, nullptr);
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        slot.family = std::move(family);
+        slot.state = FamilySlot::State::kResolved;
+    }
+    s.resolved.notify_all();
+    return slot.family.get();
 }
 
-const FontFamily *find_family(const char *face_name) {
-    const std::vector<FontFamily> &families = font_families();
-    if (families.empty()) return nullptr;
-    const std::string name(face_name, strnlen(face_name, LF_FACESIZE - 1));
-    const auto &by_name = service().family_by_name;
-    const auto found = by_name.find(folded_case(name));
-    return &families[found != by_name.end() ? found->second : service().default_family];
+std::vector<const FontFamily *> vertical_families() {
+    FontService &s = listed_service();
+    std::vector<const FontFamily *> horizontal;
+    for (std::size_t i = 0; i < s.slots.size(); ++i)
+        horizontal.push_back(resolve_on_main_thread(i));
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (!s.verticals_made) {
+        s.verticals_made = true;
+        for (const FontFamily *family : horizontal) {
+            if (!family || !family->faces.front().cjk) continue;
+            auto vertical = std::make_unique<FontFamily>(*family);
+            vertical->name = ("@" + family->name).substr(0, LF_FACESIZE - 1);
+            vertical->vertical = true;
+            for (FontFace &face : vertical->faces)
+                std::memcpy(face.logfont.lfFaceName, vertical->name.c_str(),
+                            vertical->name.size() + 1);
+            s.verticals.push_back(std::move(vertical));
+        }
+        std::stable_sort(s.verticals.begin(), s.verticals.end(),
+                         [](const auto &a, const auto &b) { return family_order(*a, *b); });
+        for (std::size_t i = 0; i < s.verticals.size(); ++i)
+            s.vertical_by_name.emplace(folded_case(s.verticals[i]->name), i);
+    }
+    std::vector<const FontFamily *> verticals;
+    for (const auto &family : s.verticals) verticals.push_back(family.get());
+    return verticals;
+}
+
+const FontFamily *find_family(const char *face_name_asked) {
+    FontService &s = listed_service();
+    const std::string folded =
+        folded_case(std::string(face_name_asked, strnlen(face_name_asked, LF_FACESIZE - 1)));
+    const auto found = s.slot_by_name.find(folded);
+    if (found != s.slot_by_name.end())
+        if (const FontFamily *family = resolve_on_main_thread(found->second)) return family;
+    if (!folded.empty() && folded[0] == '@') {
+        const std::vector<const FontFamily *> verticals = vertical_families();
+        const auto vertical = s.vertical_by_name.find(folded);
+        if (vertical != s.vertical_by_name.end()) return verticals[vertical->second];
+    }
+    return default_family();
+}
+
+std::vector<FontFace> complete_faces(const FontFamily &family) {
+    std::vector<FontFace> faces;
+    for (const FontFace &face : family.faces) {
+        FontFace full;
+        FT_Face ft_face = nullptr;
+        if (!read_with_freetype(freetype_library(), ListedFace{face.file, face.index, ""}, full,
+                                &ft_face))
+            continue;
+        const bool measures = measures_space(ft_face, full);
+        FT_Done_Face(ft_face);
+        if (!measures) continue;
+        std::memcpy(full.logfont.lfFaceName, family.name.c_str(), family.name.size() + 1);
+        faces.push_back(std::move(full));
+    }
+    return faces;
 }
 
 const FontFace &find_face(const FontFamily &family, const LOGFONTA &logfont) {

@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "gdi.h"
+#include "measure_ahead.h"
 #include "realized_font.h"
 
 namespace {
@@ -146,23 +148,40 @@ BOOL DeleteDC(HDC dc) {
     return TRUE;
 }
 
+namespace {
+
+int report(const FontFace &face, FONTENUMPROCA proc, LPARAM lparam) {
+    const LOGFONTA logfont = face.logfont;
+    const TEXTMETRICA metrics = face.metrics;
+    return proc(&logfont, &metrics, face.font_type, lparam);
+}
+
+// Every face of the family named so, in full.
+int enumerate_family(const char *family_name, FONTENUMPROCA proc, LPARAM lparam) {
+    const std::string name(family_name, strnlen(family_name, LF_FACESIZE - 1));
+    const FontFamily *family = find_family(name.c_str());
+    if (!family || family->name != name) return 1;
+    int result = 1;
+    for (const FontFace &face : complete_faces(*family))
+        if ((result = report(face, proc, lparam)) == 0) return 0;
+    return result;
+}
+
+}  // namespace
+
 int EnumFontFamiliesA(HDC dc, const char *family_name, FONTENUMPROCA proc, LPARAM lparam) {
     if (!proc || !handles().contexts.find(value_of(dc))) return 0;
+    if (family_name) return enumerate_family(family_name, proc, lparam);
+    // The representative face of each family, horizontal families first;
+    // each is resolved and measured as the enumeration comes to it.
     int result = 1;
-    for (const FontFamily &family : font_families()) {
-        if (family_name &&
-            family.name != std::string(family_name, strnlen(family_name, LF_FACESIZE - 1)))
-            continue;
-        // With a family name every face of that family is reported, else
-        // the representative face of each family.
-        for (const FontFace &face : family.faces) {
-            const LOGFONTA logfont = face.logfont;
-            const TEXTMETRICA metrics = face.metrics;
-            result = proc(&logfont, &metrics, face.font_type, lparam);
-            if (result == 0) return 0;
-            if (!family_name) break;
-        }
-    }
+    for (std::size_t i = 0; i < family_count() && result != 0; ++i)
+        if (const FontFamily *family = enumerated_family(i))
+            result = report(family->faces.front(), proc, lparam);
+    for (const FontFamily *family :
+         result != 0 ? vertical_families() : std::vector<const FontFamily *>())
+        if ((result = report(family->faces.front(), proc, lparam)) == 0) break;
+    end_enumeration();
     return result;
 }
 

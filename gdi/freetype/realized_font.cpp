@@ -1,5 +1,7 @@
 #include "realized_font.h"
 
+#include "measure_ahead.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <map>
@@ -148,11 +150,8 @@ bool open_face(RealizedFont &font) {
     return true;
 }
 
-bool measure_glyph(RealizedFont &font, unsigned code, ABCFLOAT &widths) {
-    if (!open_face(font)) return false;
+bool measure_loaded_glyph(RealizedFont &font, FT_UInt glyph, ABCFLOAT &widths) {
     FT_Face face = font.ft_face;
-    FT_UInt glyph = font.symbol ? FT_Get_Char_Index(face, 0xF000 + code) : 0;
-    if (glyph == 0) glyph = FT_Get_Char_Index(face, code);
     if (font.face->bitmap_only) return measure_bitmap_only_glyph(font, glyph, widths);
 
     const bool bitmap = font.face->strike >= 0;
@@ -182,24 +181,19 @@ bool measure_glyph(RealizedFont &font, unsigned code, ABCFLOAT &widths) {
     return true;
 }
 
-// Widths of faces that two families share: a face with a CJK code page is
-// measured for its family and again, at the same size, for its "@" family.
-// Like GDI's own glyph-metrics cache, this lives as long as the font service.
-struct SharedWidthsKey {
-    std::string file;
-    FT_Long index;
-    long pixels_per_em, stretch_num, stretch_den;
-    unsigned code;
-    bool operator<(const SharedWidthsKey &other) const {
-        return std::tie(file, index, pixels_per_em, stretch_num, stretch_den, code) <
-               std::tie(other.file, other.index, other.pixels_per_em, other.stretch_num,
-                        other.stretch_den, other.code);
+bool measure_glyph(RealizedFont &font, unsigned code, ABCFLOAT &widths) {
+    if (!open_face(font)) return false;
+    FT_Face face = font.ft_face;
+    FT_UInt glyph = font.symbol ? FT_Get_Char_Index(face, 0xF000 + code) : 0;
+    if (glyph == 0) glyph = FT_Get_Char_Index(face, code);
+    for (const auto &[known, result] : font.measured_glyphs) {
+        if (known != glyph) continue;
+        widths = result.second;
+        return result.first;
     }
-};
-
-std::map<SharedWidthsKey, ABCFLOAT> &shared_widths() {
-    static std::map<SharedWidthsKey, ABCFLOAT> widths;
-    return widths;
+    const bool measured = measure_loaded_glyph(font, glyph, widths);
+    font.measured_glyphs.push_back({glyph, {measured, widths}});
+    return measured;
 }
 
 }  // namespace
@@ -238,18 +232,33 @@ std::unique_ptr<RealizedFont> realize_font(const LOGFONTA &logfont) {
 }
 
 bool glyph_widths(RealizedFont &font, unsigned code, ABCFLOAT &widths) {
-    if (!font.face->cjk) return measure_glyph(font, code, widths);
-    const FontFace &face = *font.face;
-    const SharedWidthsKey key{face.file,        face.index,       font.pixels_per_em,
-                              font.stretch_num, font.stretch_den, code};
-    const auto known = shared_widths().find(key);
-    if (known != shared_widths().end()) {
-        widths = known->second;
-        return true;
+    if (!font.prepared_looked_up) {
+        font.prepared_looked_up = true;
+        font.has_prepared = take_prepared_widths(font, font.prepared);
     }
-    if (!measure_glyph(font, code, widths)) return false;
-    shared_widths().emplace(key, widths);
-    return true;
+    if (font.has_prepared && code >= 32 && code <= 127) {
+        widths = font.prepared.widths[code - 32];
+        return font.prepared.measured[code - 32];
+    }
+    return measure_glyph(font, code, widths);
+}
+
+SizedFace sized_face_of(const RealizedFont &font) {
+    return {font.face->file, font.face->index, font.pixels_per_em, font.stretch_num,
+            font.stretch_den};
+}
+
+void measure_representative(const FontFamily &family, FT_Face ft_face, SizedFace &sized,
+                            CodeWidths &widths) {
+    const FontFace &face = family.faces.front();
+    const auto font = realize_face(family, face, face.logfont);
+    sized = sized_face_of(*font);
+    // Sized for this font, the face is the font's: it closes it.
+    const bool adopted = adopt_face(*font, ft_face);
+    if (!adopted) font->open_failed = true;
+    for (unsigned code = 32; code <= 127; ++code)
+        widths.measured[code - 32] =
+            adopted && measure_glyph(*font, code, widths.widths[code - 32]);
 }
 
 bool measures_space(FT_Face ft_face, const FontFace &face) {

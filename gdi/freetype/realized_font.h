@@ -3,9 +3,32 @@
 #ifndef DUMP_METRICS12_REALIZED_FONT_H
 #define DUMP_METRICS12_REALIZED_FONT_H
 
+#include <array>
 #include <memory>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "font_service.h"
+
+// The widths of codes 32 to 127 of one face at one size.
+struct CodeWidths {
+    std::array<ABCFLOAT, 96> widths{};
+    std::array<bool, 96> measured{};  // false where the glyph could not be read
+};
+
+// A face at a size: what a glyph's widths depend on.
+struct SizedFace {
+    std::string file;
+    FT_Long index = 0;
+    long pixels_per_em = 0, stretch_num = 1, stretch_den = 1;
+    bool operator<(const SizedFace &other) const {
+        return std::tie(file, index, pixels_per_em, stretch_num, stretch_den) <
+               std::tie(other.file, other.index, other.pixels_per_em, other.stretch_num,
+                        other.stretch_den);
+    }
+};
 
 struct RealizedFont {
     const FontFamily *family = nullptr;
@@ -19,6 +42,13 @@ struct RealizedFont {
     // glyph's box in whole pixels and to its advance.
     long stretch_num = 1;
     long stretch_den = 1;
+    // Glyphs measured before, by index: codes the font lacks all measure
+    // glyph 0, and some fonts map several codes to one glyph.
+    std::vector<std::pair<FT_UInt, std::pair<bool, ABCFLOAT>>> measured_glyphs;
+    // Widths of codes 32 to 127 measured ahead, taken on the first query.
+    bool prepared_looked_up = false;
+    bool has_prepared = false;
+    CodeWidths prepared;
 
     RealizedFont() = default;
     RealizedFont(const RealizedFont &) = delete;
@@ -37,6 +67,15 @@ std::unique_ptr<RealizedFont> realize_face(const FontFamily &family, const FontF
 // The A, B and C widths of `code` in pixels; false where the font file or the
 // glyph cannot be read.
 bool glyph_widths(RealizedFont &font, unsigned code, ABCFLOAT &widths);
+
+// The face and size `font` measures.
+SizedFace sized_face_of(const RealizedFont &font);
+
+// Measures codes 32 to 127 of `family`'s representative at the size of its
+// own LOGFONTA as a realized font measures them, with `ft_face`, which is
+// open and which the call closes; `sized` receives the face and size.
+void measure_representative(const FontFamily &family, FT_Face ft_face, SizedFace &sized,
+                            CodeWidths &widths);
 
 // Whether `face`, open as `ft_face`, measures the space at its enumerated
 // size as a realized font would: a face that cannot is not offered.

@@ -9,7 +9,10 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include "font_peek.h"
+
 #include <algorithm>
+#include <cstring>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -42,16 +45,16 @@ bool better(const Candidate &a, const Candidate &b) {
                            b.file, b.index);
 }
 
-// One face per family as GDI counts them: by the last of the names fontconfig
-// gives a face (where a font has a typographic family name, fontconfig lists
-// it first and the legacy one, which makes a family of its own to GDI, last),
-// cut to 31 bytes and ignoring case.
+// One face per family as GDI counts them: by an sfnt's legacy family name
+// (name ID 1), which only its name table holds (fontconfig keeps the
+// typographic name instead where there is one), and by fontconfig's name for
+// other formats; cut to 31 bytes and ignoring case.
 bool list_families(std::map<std::string, Candidate> &families) {
     FcConfig *config = FcInitLoadConfigAndFonts();
     if (!config) return false;
     FcPattern *everything = FcPatternCreate();
     FcObjectSet *objects =
-        FcObjectSetBuild(FC_FAMILY, FC_FILE, FC_INDEX, FC_SLANT, FC_WEIGHT, nullptr);
+        FcObjectSetBuild(FC_FAMILY, FC_FILE, FC_INDEX, FC_SLANT, FC_WEIGHT, FC_FONTFORMAT, nullptr);
     FcFontSet *set = FcFontList(config, everything, objects);
     for (int i = 0; set && i < set->nfont; ++i) {
         FcPattern *pattern = set->fonts[i];
@@ -59,8 +62,7 @@ bool list_families(std::map<std::string, Candidate> &families) {
         Candidate candidate;
         int names = 0;
         while (FcPatternGetString(pattern, FC_FAMILY, names, &family) == FcResultMatch) ++names;
-        if (names == 0 ||
-            FcPatternGetString(pattern, FC_FAMILY, names - 1, &family) != FcResultMatch ||
+        if (names == 0 || FcPatternGetString(pattern, FC_FAMILY, 0, &family) != FcResultMatch ||
             FcPatternGetString(pattern, FC_FILE, 0, &file) != FcResultMatch)
             continue;
         FcPatternGetInteger(pattern, FC_INDEX, 0, &candidate.index);
@@ -69,6 +71,11 @@ bool list_families(std::map<std::string, Candidate> &families) {
         if (candidate.index > 0xFFFF) continue;  // a named instance of a variable font
         candidate.file = reinterpret_cast<const char *>(file);
         std::string name(reinterpret_cast<const char *>(family));
+        FcChar8 *format = nullptr;
+        if (FcPatternGetString(pattern, FC_FONTFORMAT, 0, &format) == FcResultMatch &&
+            (std::strcmp(reinterpret_cast<const char *>(format), "TrueType") == 0 ||
+             std::strcmp(reinterpret_cast<const char *>(format), "CFF") == 0))
+            peek_sfnt_family_name(candidate.file, candidate.index, name);
         name.resize(std::min<std::size_t>(name.size(), 31));
         for (char &c : name)
             if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');

@@ -4,6 +4,10 @@ and, where mingw-w64 and Wine are installed, the Windows build under Wine.
 
     bench/run_bench.py [--build DIR] [--runs N] [--no-wine] [--no-scale]
 
+Ours runs twice: pinned to one CPU (taskset -c 0), where it starts no worker
+thread, and on every CPU the driver may use, where one worker per CPU
+measures ahead. The floor is single-threaded and is pinned the same way.
+
 The fonts are the machine's, or those of FONTCONFIG_FILE when it is set. Each
 program runs once to warm up (fontconfig's cache, the Wine prefix template,
 the page cache), then N times; the table gives the medians of wall and CPU
@@ -35,6 +39,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PR_SET_CHILD_SUBREAPER = 36
 STRAGGLER_WAIT_SECONDS = 15.0
 TIME = "/usr/bin/time"
+TASKSET = "/usr/bin/taskset"
 
 
 def fail(message):
@@ -235,6 +240,8 @@ def main():
     floor = os.path.join(build, "bench_floor")
     if not os.access(TIME, os.X_OK):
         fail(f"no {TIME} (Debian package time)")
+    if not os.access(TASKSET, os.X_OK):
+        fail(f"no {TASKSET} (Debian package util-linux)")
     for program in (ours, floor):
         if not os.access(program, os.X_OK):
             fail(f"no program at '{program}' (build it with 'make')")
@@ -250,8 +257,9 @@ def main():
     if with_wine:
         build_windows()
 
+    cpus = len(os.sched_getaffinity(0))
     print(f"dump_metrics12 benchmark: {args.runs} timed runs each after one warm-up; medians")
-    print(f"fonts: {base_conf or 'the machine configuration'}; {os.cpu_count()} CPUs, "
+    print(f"fonts: {base_conf or 'the machine configuration'}; {cpus} CPUs, "
           f"load average at start {os.getloadavg()[0]:.2f}")
 
     rows = []
@@ -266,7 +274,9 @@ def main():
         return row
 
     wine_argv = [os.path.join(ROOT, "tools", "run_under_wine.sh"), wine_exe]
-    floor_row = add(base_name, "floor", [floor], base_env)
+    one_cpu = [TASKSET, "-c", "0"]
+    floor_row = add(base_name, "floor", one_cpu + [floor], base_env)
+    ours_one_row = add(base_name, "ours-1", one_cpu + [ours], base_env)
     ours_row = add(base_name, "ours", [ours], base_env)
     wine_row = add(base_name, "wine", wine_argv, base_env, base_conf) if with_wine else None
 
@@ -282,12 +292,16 @@ def main():
     if with_wine:
         add("empty", "wine", wine_argv, empty_env, empty_conf)
 
-    print_table(f"Whole runs over {base_name} fonts and over no font", rows)
-    print(f"\nours/floor: wall {ratio(ours_row['wall'], floor_row['wall'])}, "
+    print_table(f"Whole runs over {base_name} fonts and over no font "
+                f"(ours-1: ours pinned to one CPU)", rows)
+    print(f"\none CPU:     ours/floor wall {ratio(ours_one_row['wall'], floor_row['wall'])}, "
+          f"cpu {ratio(ours_one_row['cpu'], floor_row['cpu'])}, "
+          f"max RSS {ratio(ours_one_row['rss_mib'], floor_row['rss_mib'])}")
+    print(f"{cpus} CPUs:      ours/floor wall {ratio(ours_row['wall'], floor_row['wall'])}, "
           f"cpu {ratio(ours_row['cpu'], floor_row['cpu'])}, "
           f"max RSS {ratio(ours_row['rss_mib'], floor_row['rss_mib'])}")
     if wine_row:
-        print(f"wine/ours:  wall {ratio(wine_row['wall'], ours_row['wall'])}, "
+        print(f"wine/ours:   wall {ratio(wine_row['wall'], ours_row['wall'])}, "
               f"cpu {ratio(wine_row['cpu'], ours_row['cpu'])}, "
               f"max RSS {ratio(wine_row['rss_mib'], ours_row['rss_mib'])}")
         print("  wine's figures are whole runs of tools/run_under_wine.sh: cloning the prefix, "

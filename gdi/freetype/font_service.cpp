@@ -327,8 +327,16 @@ std::unique_ptr<FontFamily> resolve(const FamilySlot &slot, FT_Library library, 
                    !read_with_freetype(library, listed, face, &ft_face)) {
             continue;
         }
+        // Only the best face so far stays open: a family of large faces (CJK
+        // collections) would else hold them all at once.
+        std::size_t best = 0;
+        for (std::size_t i = 1; i < faces.size(); ++i)
+            if (representative_order(faces[i], faces[best])) best = i;
+        const bool better = faces.empty() || representative_order(face, faces[best]);
+        if (better && !faces.empty()) open[best] = OpenFace();
         faces.push_back(std::move(face));
-        open.emplace_back(ft_face);
+        open.emplace_back(better ? ft_face : nullptr);
+        if (!better && ft_face) FT_Done_Face(ft_face);
     }
     while (!faces.empty()) {
         std::size_t best = 0;

@@ -1,5 +1,6 @@
 #include "measure_ahead.h"
 
+#include <malloc.h>
 #include <sched.h>
 
 #include <algorithm>
@@ -122,6 +123,9 @@ const FontFamily *enumerated_family(std::size_t i) {
         std::unique_lock<std::mutex> lock(m.mutex);
         if (i == 0 && m.workers.empty() && !m.stopping) {
             const std::size_t workers = worker_count();
+            // Each thread would get a malloc arena of its own, and glibc keeps
+            // an arena's freed pages: memory would grow with the threads.
+            if (workers > 0) mallopt(M_ARENA_MAX, 1);
             for (std::size_t w = 0; w < workers; ++w)
                 m.workers.emplace_back(work, std::ref(m), families,
                                        kFamiliesAheadPerWorker * workers);

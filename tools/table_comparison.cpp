@@ -78,6 +78,7 @@ Comparison compare_tables(const WidthTable &first, const WidthTable &second,
     for (std::size_t t = 0; t < 2; ++t) {
         result.rows_read[t] = tables[t]->rows.size();
         kept[t] = keep_rows(*tables[t], options, result.repeats_dropped[t], result.ignored_rows[t]);
+        result.fonts[t] = kept[t].font_order.size();
     }
 
     for (std::size_t t = 0; t < 2; ++t) {
@@ -109,7 +110,7 @@ Comparison compare_tables(const WidthTable &first, const WidthTable &second,
         FontTally &tally = result.by_font[row.face];
         ++tally.rows_in_both;
         ++result.rows_in_both;
-        RowDifference difference{row.key, row.fields, other.fields, {}};
+        RowDifference difference{row.key, row.face, row.code, row.fields, other.fields, {}};
         bool any = false;
         for (std::size_t k = 0; k < 4; ++k) {
             if (row.fields[k] == other.fields[k]) continue;

@@ -30,6 +30,8 @@ struct CompareOptions {
 
 struct RowDifference {
     std::string key;
+    std::string face;
+    unsigned code = 0;
     std::array<std::string, 4> first;
     std::array<std::string, 4> second;
     std::array<bool, 4> differs{};
@@ -47,6 +49,8 @@ struct Comparison {
     std::array<std::size_t, 2> rows_read{};
     std::array<std::size_t, 2> repeats_dropped{};
     std::array<std::size_t, 2> ignored_rows{};
+    // Fonts (face labels) each table has, after ignoring and dropping.
+    std::array<std::size_t, 2> fonts{};
     // Fonts (face labels) only one table has, in the order that table has them,
     // with their row counts.
     std::array<std::vector<std::pair<std::string, std::size_t>>, 2> fonts_only_in;

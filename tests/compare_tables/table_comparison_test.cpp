@@ -138,6 +138,9 @@ TEST(CompareTables, TalliesEachFontAndTheLargestGap) {
     EXPECT_EQ(result.fonts_only_in[0][0], (std::pair<std::string, std::size_t>{"Tahoma (TT) ", 1}));
     ASSERT_EQ(result.differences.size(), 2u);
     EXPECT_EQ(result.differences[0].key, "Sans (TT) -'B'-0x42");
+    EXPECT_EQ(result.differences[0].face, "Sans (TT) ");
+    EXPECT_EQ(result.differences[0].code, 0x42u);
+    EXPECT_EQ(result.fonts, (std::array<std::size_t, 2>{3, 2}));
     EXPECT_EQ(result.differences[0].differs, (std::array<bool, 4>{false, true, true, false}));
 }
 

@@ -1,7 +1,8 @@
 // compare_tables: compares two dump_metrics12.csv tables, typically the
 // reference run under Wine and our own build on the same fonts, and tells
 // which fonts and rows differ and how. Exit status 0 when they agree, 1 when
-// they do not, 2 on bad usage or a table that cannot be read.
+// they do not, 2 on bad usage, a table that cannot be read or a report that
+// cannot be written.
 
 #include <cerrno>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <iostream>
 #include <string>
 
+#include "html_report.h"
 #include "table_comparison.h"
 #include "width_table_reader.h"
 
@@ -24,12 +26,15 @@ constexpr const char kUsage[] =
     "                        (Wine repeats a family once per character set)\n"
     "  --common-families     fonts only one table has do not count against agreement\n"
     "  --ignore-family NAME  leave out a family (by name or face label); repeatable\n"
-    "  --show N              list at most N differing rows (default 20)\n";
+    "  --show N              list at most N differing rows (default 20)\n"
+    "  --html REPORT.html    also write the comparison as one HTML page: where the\n"
+    "                        rows differ, and a drawing of each differing row\n";
 
 struct Arguments {
     CompareOptions options;
     double min_equal = 100.0;
     std::size_t show = 20;
+    std::string html;  // the report's file, none when empty
     std::string files[2];
 };
 
@@ -65,6 +70,9 @@ Arguments parse_arguments(int argc, char **argv) {
             arguments.options.ignored_families.emplace_back(value());
         } else if (argument == "--show") {
             arguments.show = static_cast<std::size_t>(parse_number(value(), "--show"));
+        } else if (argument == "--html") {
+            arguments.html = value();
+            if (arguments.html.empty()) usage_error("--html wants a file name");
         } else if (argument == "--help" || argument == "-h") {
             std::fputs(kUsage, stdout);
             std::exit(0);
@@ -149,6 +157,22 @@ void print_report(const Comparison &comparison, const Arguments &arguments) {
     }
 }
 
+void write_report(const std::string &file, const std::string &page) {
+    std::FILE *out = std::fopen(file.c_str(), "wb");
+    if (!out) {
+        std::fprintf(stderr, "compare_tables: cannot write '%s': %s\n", file.c_str(),
+                     std::strerror(errno));
+        std::exit(2);
+    }
+    const bool written = std::fwrite(page.data(), 1, page.size(), out) == page.size();
+    const int saved_errno = errno;
+    if (std::fclose(out) != 0 || !written) {
+        std::fprintf(stderr, "compare_tables: cannot write '%s': %s\n", file.c_str(),
+                     std::strerror(written ? errno : saved_errno));
+        std::exit(2);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -160,5 +184,10 @@ int main(int argc, char **argv) {
     const bool agree = tables_agree(comparison, arguments.options, arguments.min_equal);
     std::printf("%s (at least %.2f%% equal wanted)\n", agree ? "tables agree" : "tables differ",
                 arguments.min_equal);
+    if (!arguments.html.empty()) {
+        const ReportHeading heading{
+            {arguments.files[0], arguments.files[1]}, arguments.min_equal, agree};
+        write_report(arguments.html, html_report(comparison, heading));
+    }
     return agree ? 0 : 1;
 }

@@ -434,11 +434,11 @@ void append_drawing(std::string &out, const RowDifference &row, std::size_t f, b
     if (std::isfinite(width)) {
         appendf(out,
                 "<svg class=d width=\"%d\" height=\"36\" viewBox=\"%s 0 %s 9\" "
-                "preserveAspectRatio=\"none\"><path class=z d=\"M0 0v9\"/>",
+                "preserveAspectRatio=\"none\">",
                 static_cast<int>(width) * scale, number(span.low).c_str(), number(width).c_str());
         append_bar(out, values_of(row.first), 0);
         append_bar(out, values_of(row.second), 1);
-        out += "</svg>";
+        out += "<path class=z d=\"M0 0v9\"/></svg>";
     } else {
         out += "<span></span>";
     }

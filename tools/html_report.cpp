@@ -25,7 +25,7 @@ constexpr char32_t kWindows1252High[32] = {
 // The page's look. The pixel grid behind each drawing is added with the
 // page's scale; everything else is fixed.
 constexpr const char kStyle[] =
-    "body{font:14px/1.4 sans-serif;margin:1em 2em;color:#222}"
+    "body{font:14px/1.4 sans-serif;margin:.8em 1.2em;color:#222}"
     "h1{font-size:1.5em;margin:.2em 0}h2{font-size:1.2em;margin:1.2em 0 .4em}"
     "h3{font-size:1em;margin:1.2em 0 .2em}"
     ".t{display:inline-block;min-width:1.3em;text-align:center;color:#fff;border-radius:3px;"

@@ -1,0 +1,52 @@
+#!/bin/sh
+# Makes the README's picture of compare_tables' HTML report: the Windows build
+# under Wine against ours on fonts where the two differ (URW base35, whose URW
+# Bookman they realize from different faces, and the Noto Sans Mono and Noto
+# Sans Armenian families, heavy faces not flagged bold among them), then a
+# screenshot of the report's top in headless Chromium.
+#
+#   tools/make_report_screenshot.sh [OUTPUT.png]     (default docs/report.png)
+#
+# Needs the Debian packages fonts-urw-base35 fonts-noto-core fonts-noto-mono
+# chromium, and what `make` and `make windows` need (README). Everything else
+# it makes, the Wine prefix included, is in a temporary folder it removes.
+set -eu
+
+cd "$(dirname "$0")/.."
+root=$PWD
+output=$(realpath -m "${1:-docs/report.png}")
+fail() {
+    echo "make_report_screenshot: $*" >&2
+    exit 1
+}
+
+urw=/usr/share/fonts/opentype/urw-base35
+noto=/usr/share/fonts/truetype/noto
+[ -d "$urw" ] || fail "no URW base35 fonts in $urw (Debian package fonts-urw-base35)"
+[ -f "$noto/NotoSansMono-Regular.ttf" ] || fail "no Noto Sans Mono in $noto (fonts-noto-mono)"
+[ -f "$noto/NotoSansArmenian-Regular.ttf" ] ||
+    fail "no Noto Sans Armenian in $noto (fonts-noto-core)"
+chromium=$(command -v chromium) || fail "chromium not installed (Debian package chromium)"
+
+make all windows >/dev/null
+
+work=$(mktemp -d /tmp/report.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/fonts"
+ln -s "$urw"/*.otf "$noto"/NotoSansMono-*.ttf "$noto"/NotoSansArmenian-*.ttf "$work/fonts/"
+
+# Exit status 1 is the tables differing, which they do here.
+status=0
+WINE_TEMPLATE=$work/wine-prefix sh tests/windows/windows_reference.sh \
+    build-windows/dump_metrics12.exe "$root/build/dump_metrics12" build/compare_tables \
+    "$work/run" "$work/fonts" --html "$work/report.html" >"$work/summary.txt" || status=$?
+[ "$status" -le 1 ] || { cat "$work/summary.txt" >&2; fail "the comparison failed"; }
+
+mkdir -p "$(dirname "$output")"
+HOME=$work timeout -k 10 120 "$chromium" --headless --no-sandbox --disable-gpu --disable-quic \
+    --no-first-run --disable-background-networking --disable-component-update --disable-sync \
+    --user-data-dir="$work/chromium" --hide-scrollbars --window-size=1480,1000 \
+    --screenshot="$output" "file://$work/report.html" >/dev/null 2>"$work/chromium.log" ||
+    { cat "$work/chromium.log" >&2; fail "chromium could not take the screenshot"; }
+echo "$output: $(wc -c <"$output") bytes, of the report of:"
+grep -e 'rows' -e 'tables' "$work/summary.txt"

@@ -28,8 +28,8 @@ constexpr const char kStyle[] =
     "body{font:14px/1.4 sans-serif;margin:.8em 1.2em;color:#222}"
     "h1{font-size:1.5em;margin:.2em 0}h2{font-size:1.2em;margin:1.2em 0 .4em}"
     "h3{font-size:1em;margin:1.2em 0 .2em}"
-    ".t{display:inline-block;min-width:1.3em;text-align:center;color:#fff;border-radius:3px;"
-    "font-weight:bold}"
+    ".t{display:inline-block;min-width:1.3em}"
+    ".t1,.t2{text-align:center;color:#fff;border-radius:3px;font-weight:bold}"
     ".t1{background:#222}.t2{background:#1f5fbf}"
     "table.s th,table.s td{padding:1px 10px 1px 0;text-align:left}"
     "table.k th,table.k td{padding:1px 8px;text-align:right;border-bottom:1px solid #ddd}"
@@ -50,15 +50,19 @@ constexpr const char kStyle[] =
     ".u1{background:repeating-linear-gradient(45deg,#999 0 2px,#fff 2px 4px)}"
     ".u2{background:repeating-linear-gradient(-45deg,#999 0 2px,#fff 2px 4px)}"
     "ul.f{columns:22em;padding-left:1.2em}"
-    ".r{display:grid;align-items:center;justify-items:start;column-gap:12px;margin:6px 0}"
+    // Drawings off screen are laid out only when scrolled to, so that a page of
+    // thousands opens at once.
+    ".r{content-visibility:auto;contain-intrinsic-size:auto 68px;display:grid;align-items:center;"
+    "justify-items:start;column-gap:12px;margin:6px 0}"
     ".ch{font:12px monospace;text-align:center}"
-    "svg.d{border:1px solid #ccc}"
+    "svg.d{border:1px solid #ccc;height:36px}"
     ".d path{vector-effect:non-scaling-stroke}"
     ".a{fill:url(#pa)}.c{fill:url(#pc)}.k1{fill:url(#p1)}.k2{fill:url(#p2)}"
     ".n{fill:#d62728;fill-opacity:.55}"
     ".m{stroke:#8e24aa;stroke-width:3}.z{stroke:#000;stroke-dasharray:2 2}"
     "table.n{font:12px monospace;border-collapse:collapse}"
-    "table.n th,table.n td{padding:0 6px;text-align:right}"
+    "table.n th,table.n td{padding:0 6px;text-align:right}table.n th.t1,table.n th.t2{"
+    "text-align:center}"
     "table.n td.x{font-weight:bold;background:#fde2a6}"
     ".sw.a{background:#f2c57c}.sw.c{background:#9fd39a}.sw.k1{background:#222}"
     ".sw.n{background:#d62728;opacity:.55}.sw.m{background:#8e24aa;width:3px}"
@@ -403,8 +407,7 @@ void append_numbers(std::string &out, const RowDifference &row) {
     for (const char *name : kWidthKindNames) appendf(out, "<th>%s", name);
     const std::array<std::string, 4> *fields[2] = {&row.first, &row.second};
     for (std::size_t t = 0; t < 2; ++t) {
-        out += "<tr><th>";
-        append_table_badge(out, t);
+        appendf(out, "<tr><th class=t%zu>%zu", t + 1, t + 1);
         for (std::size_t k = 0; k < 4; ++k)
             appendf(out, "<td%s>%s", row.differs[k] ? " class=x" : "", (*fields[t])[k].c_str());
     }
@@ -433,7 +436,7 @@ void append_drawing(std::string &out, const RowDifference &row, std::size_t f, b
     // A table may hold "inf", which no drawing shows; the numbers still stand.
     if (std::isfinite(width)) {
         appendf(out,
-                "<svg class=d width=\"%d\" height=\"36\" viewBox=\"%s 0 %s 9\" "
+                "<svg class=d width=\"%d\" viewBox=\"%s 0 %s 9\" "
                 "preserveAspectRatio=\"none\">",
                 static_cast<int>(width) * scale, number(span.low).c_str(), number(width).c_str());
         append_bar(out, values_of(row.first), 0);

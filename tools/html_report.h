@@ -22,7 +22,7 @@ struct ReportHeading {
 // At most this many differing rows are drawn, whole fonts at a time in the
 // overview's order, so that a comparison where everything differs still makes
 // a page a browser opens at once; the overview shows every font.
-inline constexpr std::size_t kMaxDrawnRows = 5000;
+inline constexpr std::size_t kMaxDrawnRows = 3000;
 
 // Face-label bytes (Windows-1252) as HTML text: UTF-8, with & < > " '
 // escaped. Bytes Windows-1252 leaves undefined, and control bytes, are shown

@@ -52,15 +52,13 @@ std::string row(const std::string &face, unsigned code, const char *numbers) {
 }
 
 TEST(HtmlReport, DrawsOnlyTheDifferingFontsMostDifferingFirst) {
-    const std::string first = row("Mono", 0x41, "0.00,19.00,0.00,19.00") +
-                              row("Sans", 0x26, "1.00,20.00,1.00,22.00") +
-                              row("Sans", 0x3c, "3.00,21.00,3.00,27.00") +
-                              row("Same", 0x41, "0.00,22.00,0.00,22.00");
-    const std::string second = row("Mono", 0x41, "0.00,20.00,-1.00,19.00") +
-                               row("Sans", 0x26, "1.00,20.00,1.00,23.00") +
-                               row("Sans", 0x3c, "3.00,22.00,3.00,28.00") +
-                               row("Same", 0x41, "0.00,22.00,0.00,22.00") +
-                               row("Caf\xe9", 0x41, "0.00,22.00,0.00,22.00");
+    const std::string first =
+        row("Mono", 0x41, "0.00,19.00,0.00,19.00") + row("Sans", 0x26, "1.00,20.00,1.00,22.00") +
+        row("Sans", 0x3c, "3.00,21.00,3.00,27.00") + row("Same", 0x41, "0.00,22.00,0.00,22.00");
+    const std::string second =
+        row("Mono", 0x41, "0.00,20.00,-1.00,19.00") + row("Sans", 0x26, "1.00,20.00,1.00,23.00") +
+        row("Sans", 0x3c, "3.00,22.00,3.00,28.00") + row("Same", 0x41, "0.00,22.00,0.00,22.00") +
+        row("Caf\xe9", 0x41, "0.00,22.00,0.00,22.00");
     const std::string page =
         html_report(compare_tables(table_of(first), table_of(second), {}), {{"1.csv", "2.csv"}});
     const std::size_t sans = page.find("<a href=\"#f1\">Sans (TT) </a>");

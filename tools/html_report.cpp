@@ -565,7 +565,9 @@ std::string difference_class(const RowDifference &difference) {
 std::string html_report(const Comparison &comparison, const ReportHeading &heading) {
     const std::vector<Font> fonts = differing_fonts(comparison);
     std::string out;
-    out.reserve(64 * 1024 + fonts.size() * 1024 + comparison.differences.size() * 200);
+    // About what a font's overview line and a drawing take.
+    out.reserve(std::size_t{64} * 1024 + fonts.size() * kCodeCount * 16 +
+                std::min(comparison.differences.size(), kMaxDrawnRows) * 700);
     out += "<!DOCTYPE html>\n<html lang=en><head><meta charset=utf-8>\n<title>";
     append_escaped(out, heading.files[0]);
     out += " against ";

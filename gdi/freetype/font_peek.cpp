@@ -79,7 +79,11 @@ bool read_name_table(File &file, long directory, std::vector<unsigned char> &tab
 struct PcfReader {
     gzFile file;
     long position = 0;
-    explicit PcfReader(const std::string &path) : file(gzopen(path.c_str(), "rb")) {}
+    // A small buffer: the tables wanted lie in the first kilobytes, and zlib
+    // would otherwise inflate 16 KiB at a time.
+    explicit PcfReader(const std::string &path) : file(gzopen(path.c_str(), "rb")) {
+        if (file) gzbuffer(file, 1024);
+    }
     ~PcfReader() {
         if (file) gzclose(file);
     }

@@ -123,7 +123,10 @@ bool adopt_face(RealizedFont &font, FT_Face ft_face) {
         // its blank glyphs need no size, their advances are scaled here.
         font.sbit_strike = strike_at(ft_face, font.pixels_per_em);
         if (font.sbit_strike >= 0) sized = FT_Select_Size(ft_face, font.sbit_strike) == 0;
-    } else {
+    } else if (!ft_face->size || ft_face->size->metrics.x_ppem != font.pixels_per_em ||
+               ft_face->size->metrics.y_ppem != font.pixels_per_em) {
+        // Sizing runs the font's control-value program: not again for a face
+        // already at this size (the enumeration sized it to try its space).
         sized = FT_Set_Pixel_Sizes(ft_face, 0, static_cast<FT_UInt>(font.pixels_per_em)) == 0;
     }
     return sized && select_charmap(ft_face, font.symbol);

@@ -347,6 +347,18 @@ def sbit_tables_xml(names):
            "".join(locations)))
 
 
+def finish_sfnt(builder, family, average_width):
+    """The tables the small TrueType fonts share: a regular face of `family`
+    with an 800/200 cell on an em of 1000, in Windows-1252 (code page bit 0)."""
+    builder.setupHorizontalHeader(ascent=800, descent=-200)
+    builder.setupNameTable({"familyName": family, "styleName": "Regular",
+                            "uniqueFontIdentifier": family + " Regular",
+                            "fullName": family + " Regular", "psName": family.replace(" ", "")})
+    builder.setupOS2(sTypoAscender=800, sTypoDescender=-200, usWinAscent=800, usWinDescent=200,
+                     xAvgCharWidth=average_width, ulCodePageRange1=1, achVendID="DM12")
+    builder.setupPost()
+
+
 def write_bitmap_only_ttf(name, family):
     names = [(".notdef", None)] + [("g%02X" % code, code) for code in range(FIRST, LAST + 1)]
     builder = FontBuilder(SBIT_EM, isTTF=True)
@@ -363,13 +375,7 @@ def write_bitmap_only_ttf(name, family):
     builder.setupGlyf(glyphs)
     builder.setupHorizontalMetrics(
         {n: (500 if code is None else sbit_hmtx_advance(code), 0) for n, code in names})
-    builder.setupHorizontalHeader(ascent=800, descent=-200)
-    builder.setupNameTable({"familyName": family, "styleName": "Regular",
-                            "uniqueFontIdentifier": family + " Regular",
-                            "fullName": family + " Regular", "psName": family.replace(" ", "")})
-    builder.setupOS2(sTypoAscender=800, sTypoDescender=-200, usWinAscent=800, usWinDescent=200,
-                     xAvgCharWidth=600, ulCodePageRange1=1, achVendID="DM12")
-    builder.setupPost()
+    finish_sfnt(builder, family, 600)
     with tempfile.TemporaryDirectory() as tmp:
         xml = os.path.join(tmp, "sbit.ttx")
         with open(xml, "w") as f:
@@ -398,13 +404,7 @@ def write_curve_ttf(name, family):
     builder.setupGlyf({".notdef": TTGlyphPen(None).glyph(), "space": TTGlyphPen(None).glyph(),
                        "O": arc.glyph()})
     builder.setupHorizontalMetrics({".notdef": (500, 0), "space": (250, 0), "O": (900, 100)})
-    builder.setupHorizontalHeader(ascent=800, descent=-200)
-    builder.setupNameTable({"familyName": family, "styleName": "Regular",
-                            "uniqueFontIdentifier": family + " Regular",
-                            "fullName": family + " Regular", "psName": family.replace(" ", "")})
-    builder.setupOS2(sTypoAscender=800, sTypoDescender=-200, usWinAscent=800, usWinDescent=200,
-                     xAvgCharWidth=550, ulCodePageRange1=1, achVendID="DM12")
-    builder.setupPost()
+    finish_sfnt(builder, family, 550)
     prep = builder.font["prep"] = newTable("prep")
     prep.program = ttProgram.Program()
     prep.program.fromAssembly(["SVTCA[0]"])

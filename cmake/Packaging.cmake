@@ -2,7 +2,9 @@
 #
 #   cmake --install <build> --prefix <dir>   bin/dump_metrics12 and
 #                                            share/man/man1/dump_metrics12.1
-#   cpack -G DEB      (in <build>)           a .deb of the same (Linux)
+#   cpack -G DEB      (in <build>)           a .deb of the program, its manual
+#                                            page gzipped, the copyright and the
+#                                            changelog, as Debian's policy asks
 #   cpack -G ZIP      (in <build>)           a .zip holding bin/dump_metrics12.exe
 #                                            (Windows builds; their default)
 #
@@ -12,9 +14,10 @@ include(GNUInstallDirs)
 
 set(DUMP_METRICS12_MAN_PAGE ${PROJECT_SOURCE_DIR}/man/dump_metrics12.1)
 
-install(TARGETS dump_metrics12 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS dump_metrics12 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
 if(NOT WIN32)
-  install(FILES ${DUMP_METRICS12_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${DUMP_METRICS12_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+          COMPONENT manual)
 endif()
 
 # The manual page names the version in its title line; keep the two together.
@@ -49,6 +52,12 @@ if(WIN32)
   set(CPACK_GENERATOR ZIP)
 else()
   set(CPACK_GENERATOR DEB)
+  # One package of the program and the files Debian's layout wants (the page
+  # gzipped in place of the plain one): see DebianDocs.cmake.
+  set(CPACK_DEB_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+  set(CPACK_COMPONENTS_ALL program debian)
+  include(${CMAKE_CURRENT_LIST_DIR}/DebianDocs.cmake)
   # Debian package names allow no underscore.
   set(CPACK_DEBIAN_PACKAGE_NAME dump-metrics12)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # dump-metrics12_0.1.0_amd64.deb

@@ -1,7 +1,8 @@
 # A thin front over CMake's presets.
 #   make        builds the program and its tests
 #   make run    builds, then runs the program in the directory make was called from
-#   make test   builds, then runs every test
+#   make test   builds, then runs every test (the default preset always builds the tests,
+#               whatever the build folder's cache says; installing has build-release)
 #   make asan   builds with AddressSanitizer and UBSan (build-asan), then runs every test
 #   make tsan   builds with ThreadSanitizer (build-tsan), then runs every test
 #   make fuzz   builds the libFuzzer harness with clang (build-fuzz), then runs it for a
@@ -61,4 +62,4 @@ memcheck: all
 	tests/robustness/memcheck_run.sh build/dump_metrics12
 
 clean:
-	rm -rf build build-windows build-asan build-tsan build-fuzz
+	rm -rf build build-release build-windows build-asan build-tsan build-fuzz

@@ -40,8 +40,7 @@ rm -f "$work_dir/native/dump_metrics12.csv"
 # The families of Wine's own font folder, by the names fontconfig reads there:
 # Wine adds them to every set, so they are left out, unless they are the set.
 wine_fonts=/usr/share/wine/fonts
-if [ -d "$wine_fonts" ] && [ "$(realpath "$font_dir")" != "$(realpath "$wine_fonts")" ] &&
-    command -v fc-scan >/dev/null 2>&1; then
+if [ -d "$wine_fonts" ] && [ "$(realpath "$font_dir")" != "$(realpath "$wine_fonts")" ]; then
     families=$(fc-scan --format '%{family[0]}\n' "$wine_fonts" | sort -u)
     old_ifs=$IFS
     IFS='

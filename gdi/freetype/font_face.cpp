@@ -308,25 +308,6 @@ std::string legacy_family_name(const std::vector<NameRecord> &records) {
     return chosen ? utf16be_to_cp1252(chosen->bytes, chosen->length) : std::string();
 }
 
-std::string utf8_to_cp1252(const std::string &utf8) {
-    std::string name;
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto byte = static_cast<unsigned char>(utf8[i]);
-        const int extra = byte < 0x80    ? 0
-                          : byte >= 0xF0 ? 3
-                          : byte >= 0xE0 ? 2
-                          : byte >= 0xC0 ? 1
-                                         : -1;
-        char32_t code_point = extra < 0 ? 0xFFFD : byte & (0x3F >> extra);
-        std::size_t next = i + 1;
-        for (int k = 0; k < extra && next < utf8.size(); ++k, ++next)
-            code_point = code_point << 6 | (static_cast<unsigned char>(utf8[next]) & 0x3F);
-        name += to_cp1252(code_point);
-        i = next;
-    }
-    return name;
-}
-
 bool read_font_face(FT_Face ft_face, FontFace &face) {
     if (!font_type_of(ft_face, face.font_type)) return false;
     if (face.font_type == RASTER_FONTTYPE && ft_face->num_fixed_sizes < 1) return false;

@@ -97,10 +97,6 @@ bool read_font_face(FT_Face ft_face, FontFace &face);
 // empty where there is none.
 std::string legacy_family_name(const std::vector<NameRecord> &records);
 
-// A name in UTF-8 (as fontconfig holds it) in Windows-1252, converted as a
-// name record's UTF-16 is.
-std::string utf8_to_cp1252(const std::string &utf8);
-
 // a * b / c rounded to nearest, as Windows' MulDiv; 0 where c is 0.
 long mul_div(long a, long b, long c);
 

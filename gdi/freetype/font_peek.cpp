@@ -18,6 +18,7 @@ constexpr std::size_t kLargestNameTable = 1 << 20;
 constexpr std::uint32_t kMostPcfTables = 64;
 constexpr std::int32_t kMostPcfProperties = 1024;
 constexpr std::int32_t kLargestPcfStrings = 1 << 16;
+constexpr long kFurthestPcfTable = 1 << 20;
 
 std::uint32_t big_endian(const unsigned char *p, int bytes) {
     std::uint32_t value = 0;
@@ -95,12 +96,16 @@ struct PcfReader {
         position += size;
         return true;
     }
-    // Forward only: a gzipped file would have to be inflated again from its
-    // start to go back.
+    // Forward only (a gzipped file would have to be inflated again from its
+    // start to go back), and not far: the tables wanted lie at the start.
     bool skip_to(long offset) {
-        if (offset < position) return false;
-        std::vector<unsigned char> gap(static_cast<std::size_t>(offset - position));
-        return gap.empty() || read(gap.data(), static_cast<unsigned>(gap.size()));
+        if (offset < position || offset > kFurthestPcfTable) return false;
+        unsigned char gap[4096];
+        while (position < offset) {
+            const long step = std::min<long>(offset - position, sizeof gap);
+            if (!read(gap, static_cast<unsigned>(step))) return false;
+        }
+        return true;
     }
 };
 

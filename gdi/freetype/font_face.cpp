@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "font_service.h"
@@ -113,21 +114,24 @@ bool font_type_of(FT_Face face, DWORD &font_type) {
     return true;
 }
 
+// The OS/2 code-page bits of ulCodePageRange1 that name a character set, in
+// the order of the bits.
+struct CodePageCharset {
+    int bit;
+    BYTE charset;
+};
+constexpr CodePageCharset kCodePageCharsets[] = {
+    {0, ANSI_CHARSET},     {1, EASTEUROPE_CHARSET},   {2, RUSSIAN_CHARSET},
+    {3, GREEK_CHARSET},    {4, TURKISH_CHARSET},      {5, HEBREW_CHARSET},
+    {6, ARABIC_CHARSET},   {7, BALTIC_CHARSET},       {8, VIETNAMESE_CHARSET},
+    {16, THAI_CHARSET},    {17, SHIFTJIS_CHARSET},    {18, GB2312_CHARSET},
+    {19, HANGEUL_CHARSET}, {20, CHINESEBIG5_CHARSET}, {21, JOHAB_CHARSET},
+    {31, SYMBOL_CHARSET},
+};
+
 // The character set of the first code-page bit of OS/2 ulCodePageRange1.
 BYTE charset_of_code_pages(FT_ULong code_pages) {
-    struct CodePageCharset {
-        int bit;
-        BYTE charset;
-    };
-    static constexpr CodePageCharset kCharsets[] = {
-        {0, ANSI_CHARSET},     {1, EASTEUROPE_CHARSET},   {2, RUSSIAN_CHARSET},
-        {3, GREEK_CHARSET},    {4, TURKISH_CHARSET},      {5, HEBREW_CHARSET},
-        {6, ARABIC_CHARSET},   {7, BALTIC_CHARSET},       {8, VIETNAMESE_CHARSET},
-        {16, THAI_CHARSET},    {17, SHIFTJIS_CHARSET},    {18, GB2312_CHARSET},
-        {19, HANGEUL_CHARSET}, {20, CHINESEBIG5_CHARSET}, {21, JOHAB_CHARSET},
-        {31, SYMBOL_CHARSET},
-    };
-    for (const CodePageCharset &entry : kCharsets)
+    for (const CodePageCharset &entry : kCodePageCharsets)
         if (code_pages & (1UL << entry.bit)) return entry.charset;
     return OEM_CHARSET;
 }
@@ -308,6 +312,19 @@ std::string legacy_family_name(const std::vector<NameRecord> &records) {
     return chosen ? utf16be_to_cp1252(chosen->bytes, chosen->length) : std::string();
 }
 
+int charset_rank(BYTE charset) {
+    const std::size_t count = std::size(kCodePageCharsets);
+    for (std::size_t i = 0; i < count; ++i)
+        if (kCodePageCharsets[i].charset == charset) return static_cast<int>(i);
+    return static_cast<int>(count) + charset;
+}
+
+std::string face_name(std::string name) {
+    if (name.find('\0') != std::string::npos) name.resize(name.find('\0'));
+    name.resize(std::min<std::size_t>(name.size(), LF_FACESIZE - 1));
+    return name;
+}
+
 bool read_font_face(FT_Face ft_face, FontFace &face) {
     if (!font_type_of(ft_face, face.font_type)) return false;
     if (face.font_type == RASTER_FONTTYPE && ft_face->num_fixed_sizes < 1) return false;
@@ -315,8 +332,7 @@ bool read_font_face(FT_Face ft_face, FontFace &face) {
     std::string family = FT_IS_SFNT(ft_face) ? windows_family_name(ft_face) : std::string();
     if (family.empty() && ft_face->family_name) family = ft_face->family_name;
     if (family.empty()) return false;
-    family.resize(std::min<std::size_t>(family.size(), LF_FACESIZE - 1));
-    if (family.find('\0') != std::string::npos) family.resize(family.find('\0'));
+    family = face_name(family);
 
     LOGFONTA &lf = face.logfont;
     std::memcpy(lf.lfFaceName, family.c_str(), family.size() + 1);

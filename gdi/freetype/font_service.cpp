@@ -40,7 +40,6 @@ struct ListedFace {
 // A family as the listing knows it: its faces, and once resolved, what they
 // offer. A slot is resolved once, by whichever thread asks first.
 struct FamilySlot {
-    std::string folded_name;
     std::vector<ListedFace> members;
     // Faces the listing already read in full to learn their names.
     std::vector<FontFace> read_members;
@@ -82,12 +81,6 @@ std::string folded_case(std::string name) {
     return name;
 }
 
-std::string face_name(std::string name) {
-    if (name.find('\0') != std::string::npos) name.resize(name.find('\0'));
-    name.resize(std::min<std::size_t>(name.size(), LF_FACESIZE - 1));
-    return name;
-}
-
 bool family_order(const FontFamily &a, const FontFamily &b) {
     const int order = folded_case(a.name).compare(folded_case(b.name));
     return order != 0 ? order < 0 : a.name < b.name;
@@ -95,21 +88,8 @@ bool family_order(const FontFamily &a, const FontFamily &b) {
 
 // Where a family has faces for several character sets, the enumeration
 // takes the one a Western system's GDI takes: ANSI_CHARSET (Windows-1252),
-// what DEFAULT_CHARSET stands for there. Failing that, the character sets in
-// the order of the OS/2 code-page bits that name them, then the others by
-// number.
-int charset_rank(BYTE charset) {
-    static constexpr BYTE kCodePageOrder[] = {
-        ANSI_CHARSET,       EASTEUROPE_CHARSET,  RUSSIAN_CHARSET,  GREEK_CHARSET,
-        TURKISH_CHARSET,    HEBREW_CHARSET,      ARABIC_CHARSET,   BALTIC_CHARSET,
-        VIETNAMESE_CHARSET, THAI_CHARSET,        SHIFTJIS_CHARSET, GB2312_CHARSET,
-        HANGEUL_CHARSET,    CHINESEBIG5_CHARSET, JOHAB_CHARSET,    SYMBOL_CHARSET,
-    };
-    for (std::size_t i = 0; i < std::size(kCodePageOrder); ++i)
-        if (kCodePageOrder[i] == charset) return static_cast<int>(i);
-    return static_cast<int>(std::size(kCodePageOrder)) + charset;
-}
-
+// what DEFAULT_CHARSET stands for there; failing that, the first by
+// charset_rank.
 // The representative face: that of the first character set above, then
 // regular, then bold, then italic, then bold italic; within those OpenType
 // before Type 1 before bitmap copies, then the weight nearest normal, the
@@ -133,9 +113,14 @@ bool representative_order(const FontFace &a, const FontFace &b) {
     return representative_key(a) < representative_key(b);
 }
 
-std::string pattern_string(FcPattern *pattern, const char *object, int n = 0) {
+std::size_t best_face(const std::vector<FontFace> &faces) {
+    return static_cast<std::size_t>(
+        std::min_element(faces.begin(), faces.end(), representative_order) - faces.begin());
+}
+
+std::string pattern_string(FcPattern *pattern, const char *object) {
     FcChar8 *value = nullptr;
-    if (FcPatternGetString(pattern, object, n, &value) != FcResultMatch) return std::string();
+    if (FcPatternGetString(pattern, object, 0, &value) != FcResultMatch) return std::string();
     return reinterpret_cast<const char *>(value);
 }
 
@@ -254,7 +239,6 @@ void list_families(FontService &s) {
     }
     for (auto &[folded, members] : by_name) {
         FamilySlot slot;
-        slot.folded_name = folded;
         for (std::size_t i : members) {
             slot.members.push_back(std::get<0>(faces[i]));
             for (FontFace &read : std::get<2>(faces[i])) slot.read_members.push_back(read);
@@ -329,9 +313,7 @@ std::unique_ptr<FontFamily> resolve(const FamilySlot &slot, FT_Library library, 
         }
         // Only the best face so far stays open: a family of large faces (CJK
         // collections) would else hold them all at once.
-        std::size_t best = 0;
-        for (std::size_t i = 1; i < faces.size(); ++i)
-            if (representative_order(faces[i], faces[best])) best = i;
+        const std::size_t best = best_face(faces);
         const bool better = faces.empty() || representative_order(face, faces[best]);
         if (better && !faces.empty()) open[best] = OpenFace();
         faces.push_back(std::move(face));
@@ -339,9 +321,7 @@ std::unique_ptr<FontFamily> resolve(const FamilySlot &slot, FT_Library library, 
         if (!better && ft_face) FT_Done_Face(ft_face);
     }
     while (!faces.empty()) {
-        std::size_t best = 0;
-        for (std::size_t i = 1; i < faces.size(); ++i)
-            if (representative_order(faces[i], faces[best])) best = i;
+        const std::size_t best = best_face(faces);
         FontFace &face = faces[best];
         bool offered = true;
         if (!open[best].face) {

@@ -92,6 +92,15 @@ std::vector<FontFace> complete_faces(const FontFamily &family);
 // not offer (not a font, unreadable, no glyphs it can draw).
 bool read_font_face(FT_Face ft_face, FontFace &face);
 
+// Where a character set comes among those a family's faces may have: by the
+// order of the OS/2 code-page bits that name them (Windows-1252 first), then
+// the others by number.
+int charset_rank(BYTE charset);
+
+// A family name as a face name holds it: up to a terminator, at most 31
+// bytes.
+std::string face_name(std::string name);
+
 // The legacy family name (name ID 1) from the Windows records, English
 // (0x409) preferred, else the first, in Windows-1252 with Windows' best fit;
 // empty where there is none.

@@ -178,9 +178,9 @@ int EnumFontFamiliesA(HDC dc, const char *family_name, FONTENUMPROCA proc, LPARA
     for (std::size_t i = 0; i < family_count() && result != 0; ++i)
         if (const FontFamily *family = enumerated_family(i))
             result = report(family->faces.front(), proc, lparam);
-    for (const FontFamily *family :
-         result != 0 ? vertical_families() : std::vector<const FontFamily *>())
-        if ((result = report(family->faces.front(), proc, lparam)) == 0) break;
+    if (result != 0)
+        for (const FontFamily *family : vertical_families())
+            if ((result = report(family->faces.front(), proc, lparam)) == 0) break;
     end_enumeration();
     return result;
 }

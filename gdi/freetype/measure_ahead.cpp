@@ -3,8 +3,8 @@
 #include <malloc.h>
 #include <sched.h>
 
-#include <algorithm>
 #include <condition_variable>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <set>

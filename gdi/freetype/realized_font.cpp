@@ -4,9 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <map>
 #include <string>
-#include <tuple>
 
 #include FT_ADVANCES_H
 #include FT_OUTLINE_H
@@ -256,12 +254,11 @@ void measure_representative(const FontFamily &family, FT_Face ft_face, SizedFace
     const FontFace &face = family.faces.front();
     const auto font = realize_face(family, face, face.logfont);
     sized = sized_face_of(*font);
-    // Sized for this font, the face is the font's: it closes it.
-    const bool adopted = adopt_face(*font, ft_face);
-    if (!adopted) font->open_failed = true;
+    // Adopted, the face is the font's: it closes it. A face that cannot be
+    // sized measures nothing.
+    if (!adopt_face(*font, ft_face)) return;
     for (unsigned code = 32; code <= 127; ++code)
-        widths.measured[code - 32] =
-            adopted && measure_glyph(*font, code, widths.widths[code - 32]);
+        widths.measured[code - 32] = measure_glyph(*font, code, widths.widths[code - 32]);
 }
 
 bool measures_space(FT_Face ft_face, const FontFace &face) {

@@ -11,7 +11,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "font_service.h"
+#include "font_face.h"
+#include "font_peek.h"
 #include "realized_font.h"
 
 namespace {

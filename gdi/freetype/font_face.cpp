@@ -1,13 +1,15 @@
 // How one face of a font file looks to the enumeration: its family name, font
 // type, and the logical font and text metrics GDI reports for it.
 
+#include "font_face.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <vector>
 
-#include "font_service.h"
+#include "font_names.h"
 
 #include FT_ADVANCES_H
 #include FT_SFNT_NAMES_H
@@ -18,62 +20,6 @@
 #include FT_WINFONTS_H
 
 namespace {
-
-// Windows-1252 for U+0080..U+009F and the characters it holds above U+00FF.
-// Code points 0x81, 0x8D, 0x8F, 0x90 and 0x9D stand for themselves.
-struct Cp1252Extra {
-    char32_t code_point;
-    unsigned char byte;
-};
-constexpr Cp1252Extra kCp1252Extras[] = {
-    {0x20AC, 0x80}, {0x201A, 0x82}, {0x0192, 0x83}, {0x201E, 0x84}, {0x2026, 0x85}, {0x2020, 0x86},
-    {0x2021, 0x87}, {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A}, {0x2039, 0x8B}, {0x0152, 0x8C},
-    {0x017D, 0x8E}, {0x2018, 0x91}, {0x2019, 0x92}, {0x201C, 0x93}, {0x201D, 0x94}, {0x2022, 0x95},
-    {0x2013, 0x96}, {0x2014, 0x97}, {0x02DC, 0x98}, {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B},
-    {0x0153, 0x9C}, {0x017E, 0x9E}, {0x0178, 0x9F},
-};
-
-// Where Windows-1252 lacks a character, Windows converts it to its nearest
-// look-alike ("best fit"): Latin Extended-A letters to their base letter, and
-// a few Greek letters to Latin ones. Others become '?'.
-constexpr char kLatinExtendedABestFit[] =
-    "AaAaAaCcCcCcCcDdDdEeEeEeEeEeGgGgGgGgHhHhIiIiIiIiIi??JjKk?LlLlLlLlLlNnNnNn???OoOoOo"
-    "\x8C\x9CRrRrRrSsSsSs\x8A\x9ATtTtTtUuUuUuUuUuUuWwYy\x9FZzZz\x8E\x9E?";
-static_assert(sizeof kLatinExtendedABestFit - 1 == 0x80, "one byte for each of U+0100..U+017F");
-
-struct BestFit {
-    char32_t code_point;
-    char byte;
-};
-constexpr BestFit kGreekBestFit[] = {
-    {0x0393, 'G'}, {0x0398, 'T'}, {0x03A3, 'S'}, {0x03A6, 'F'}, {0x03A9, 'O'}, {0x03B1, 'a'},
-    {0x03B4, 'd'}, {0x03B5, 'e'}, {0x03C0, 'p'}, {0x03C3, 's'}, {0x03C4, 't'}, {0x03C6, 'f'},
-};
-
-char to_cp1252(char32_t code_point) {
-    const bool undefined_c1 = code_point == 0x81 || code_point == 0x8D || code_point == 0x8F ||
-                              code_point == 0x90 || code_point == 0x9D;
-    if (code_point < 0x80 || (code_point >= 0xA0 && code_point <= 0xFF) || undefined_c1)
-        return static_cast<char>(code_point);
-    if (code_point >= 0x100 && code_point < 0x180)
-        return kLatinExtendedABestFit[code_point - 0x100];
-    for (const Cp1252Extra &extra : kCp1252Extras)
-        if (extra.code_point == code_point) return static_cast<char>(extra.byte);
-    for (const BestFit &fit : kGreekBestFit)
-        if (fit.code_point == code_point) return fit.byte;
-    return '?';
-}
-
-// A UTF-16BE name record in Windows-1252, one byte per character.
-std::string utf16be_to_cp1252(const FT_Byte *bytes, FT_UInt length) {
-    std::string name;
-    for (FT_UInt i = 0; i + 1 < length; i += 2) {
-        char32_t unit = static_cast<char32_t>(bytes[i] << 8 | bytes[i + 1]);
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < length) i += 2;  // one character
-        name += to_cp1252(unit >= 0xD800 && unit <= 0xDFFF ? 0xFFFD : unit);
-    }
-    return name;
-}
 
 // The legacy family name as the enumeration reads it: from the Windows
 // records, FreeType's copy of the name table.
@@ -298,31 +244,11 @@ long mul_div(long a, long b, long c) {
     return static_cast<long>(rounded);
 }
 
-std::string legacy_family_name(const std::vector<NameRecord> &records) {
-    const NameRecord *chosen = nullptr;
-    for (const NameRecord &name : records) {
-        if (name.platform_id != TT_PLATFORM_MICROSOFT || name.name_id != TT_NAME_ID_FONT_FAMILY)
-            continue;
-        if (name.encoding_id != TT_MS_ID_SYMBOL_CS && name.encoding_id != TT_MS_ID_UNICODE_CS &&
-            name.encoding_id != TT_MS_ID_UCS_4)
-            continue;
-        if (!chosen || name.language_id == TT_MS_LANGID_ENGLISH_UNITED_STATES) chosen = &name;
-        if (name.language_id == TT_MS_LANGID_ENGLISH_UNITED_STATES) break;
-    }
-    return chosen ? utf16be_to_cp1252(chosen->bytes, chosen->length) : std::string();
-}
-
 int charset_rank(BYTE charset) {
     const std::size_t count = std::size(kCodePageCharsets);
     for (std::size_t i = 0; i < count; ++i)
         if (kCodePageCharsets[i].charset == charset) return static_cast<int>(i);
     return static_cast<int>(count) + charset;
-}
-
-std::string face_name(std::string name) {
-    if (name.find('\0') != std::string::npos) name.resize(name.find('\0'));
-    name.resize(std::min<std::size_t>(name.size(), LF_FACESIZE - 1));
-    return name;
 }
 
 bool read_font_face(FT_Face ft_face, FontFace &face) {

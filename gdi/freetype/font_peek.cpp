@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "font_service.h"
+#include "font_names.h"
 
 namespace {
 

@@ -9,14 +9,6 @@
 
 #include <string>
 
-// One record of an sfnt name table, its string as stored (UTF-16BE for the
-// Windows platform).
-struct NameRecord {
-    unsigned platform_id, encoding_id, language_id, name_id;
-    const unsigned char *bytes;
-    unsigned length;
-};
-
 // The legacy family name (name ID 1) of face `index` of an sfnt file or
 // collection, chosen and converted as the enumeration names a family; false
 // where the file cannot be read so far, or holds no Windows family record.

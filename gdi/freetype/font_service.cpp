@@ -23,7 +23,8 @@
 #include <tuple>
 #include <utility>
 
-#include "realized_font.h"
+#include "font_names.h"
+#include "font_peek.h"
 
 namespace {
 
@@ -48,7 +49,6 @@ struct FamilySlot {
 };
 
 struct FontService {
-    FT_Library library = nullptr;
     bool listed = false;
     std::vector<FamilySlot> slots;  // by folded name
     std::map<std::string, std::size_t> slot_by_name;
@@ -59,17 +59,14 @@ struct FontService {
     std::vector<std::unique_ptr<FontFamily>> verticals;
     std::map<std::string, std::size_t> vertical_by_name;
 
-    FontService() {
-        if (FT_Init_FreeType(&library) != 0) library = nullptr;
-    }
-    ~FontService() {
-        if (library) FT_Done_FreeType(library);
-    }
+    FontService() = default;
     FontService(const FontService &) = delete;
     FontService &operator=(const FontService &) = delete;
 };
 
 FontService &service() {
+    // The FreeType library first, so that it outlives the families' faces.
+    freetype_library();
     static FontService instance;
     return instance;
 }
@@ -208,7 +205,7 @@ void list_families(FontService &s) {
             if (type1_copy || !listed_face_of(pattern, face) || face.index > 0xFFFF) continue;
             std::string name;
             std::vector<FontFace> read;
-            if (listed_family_name(s.library, pattern, face, name, read) && !name.empty())
+            if (listed_family_name(freetype_library(), pattern, face, name, read) && !name.empty())
                 faces.emplace_back(std::move(face), std::move(name), std::move(read));
         }
         FcFontSetDestroy(set);
@@ -385,8 +382,6 @@ const FontFamily *default_family() {
 
 }  // namespace
 
-FT_Library freetype_library() { return service().library; }
-
 std::size_t family_count() { return listed_service().slots.size(); }
 
 const FontFamily *resolve_family(std::size_t i, FT_Library library, FT_Face *opened) {
@@ -453,6 +448,12 @@ const FontFamily *find_family(const char *face_name_asked) {
         if (vertical != s.vertical_by_name.end()) return verticals[vertical->second];
     }
     return default_family();
+}
+
+std::unique_ptr<RealizedFont> realize_font(const LOGFONTA &logfont) {
+    const FontFamily *family = find_family(logfont.lfFaceName);
+    if (!family) return nullptr;
+    return realize_face(*family, find_face(*family, logfont), logfont);
 }
 
 std::vector<FontFace> complete_faces(const FontFamily &family) {

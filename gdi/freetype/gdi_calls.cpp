@@ -11,7 +11,6 @@
 
 #include "gdi.h"
 #include "measure_ahead.h"
-#include "realized_font.h"
 
 namespace {
 
@@ -75,6 +74,10 @@ struct FontObject {
     bool deleted = false;  // deleted while selected: goes when last deselected
     bool realize_tried = false;
     std::unique_ptr<RealizedFont> realized;
+    // Widths of codes 32 to 127 measured ahead, taken on the first query.
+    bool prepared_looked_up = false;
+    bool has_prepared = false;
+    CodeWidths prepared;
 };
 
 struct DeviceContext {
@@ -114,8 +117,8 @@ void deselect(Handles &h, std::uintptr_t font_handle) {
     if (font->deleted && font->selections == 0) h.fonts.remove(font_handle);
 }
 
-// The realized font selected into a context, realized on first use.
-RealizedFont *selected_font(HDC dc) {
+// The font selected into a context, realized on first use.
+FontObject *selected_font_object(HDC dc) {
     Handles &h = handles();
     const DeviceContext *context = h.contexts.find(value_of(dc));
     if (!context) return nullptr;
@@ -125,7 +128,26 @@ RealizedFont *selected_font(HDC dc) {
         font->realize_tried = true;
         font->realized = realize_font(font->logfont);
     }
-    return font->realized.get();
+    return font->realized ? font : nullptr;
+}
+
+RealizedFont *selected_font(HDC dc) {
+    FontObject *font = selected_font_object(dc);
+    return font ? font->realized.get() : nullptr;
+}
+
+// A code's widths: those measured ahead where there are some, else measured
+// now.
+bool widths_of(FontObject &font, unsigned code, ABCFLOAT &widths) {
+    if (!font.prepared_looked_up) {
+        font.prepared_looked_up = true;
+        font.has_prepared = take_prepared_widths(*font.realized, font.prepared);
+    }
+    if (font.has_prepared && code >= 32 && code <= 127) {
+        widths = font.prepared.widths[code - 32];
+        return font.prepared.measured[code - 32];
+    }
+    return glyph_widths(*font.realized, code, widths);
 }
 
 }  // namespace
@@ -231,9 +253,9 @@ int GetTextFaceA(HDC dc, int count, char *face) {
 
 BOOL GetCharABCWidthsFloatA(HDC dc, UINT first, UINT last, ABCFLOAT *widths) {
     if (!widths || first > last || last > 255) return FALSE;
-    RealizedFont *font = selected_font(dc);
+    FontObject *font = selected_font_object(dc);
     if (!font) return FALSE;
     for (UINT code = first; code <= last; ++code)
-        if (!glyph_widths(*font, code, widths[code - first])) return FALSE;
+        if (!widths_of(*font, code, widths[code - first])) return FALSE;
     return TRUE;
 }

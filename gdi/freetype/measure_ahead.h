@@ -13,6 +13,7 @@
 
 #include <cstddef>
 
+#include "font_service.h"
 #include "realized_font.h"
 
 // Family `i` of the enumeration, which reports the families in order, from

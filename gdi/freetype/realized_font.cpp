@@ -1,7 +1,5 @@
 #include "realized_font.h"
 
-#include "measure_ahead.h"
-
 #include <algorithm>
 #include <cstdlib>
 #include <string>
@@ -226,21 +224,7 @@ std::unique_ptr<RealizedFont> realize_face(const FontFamily &family, const FontF
     return font;
 }
 
-std::unique_ptr<RealizedFont> realize_font(const LOGFONTA &logfont) {
-    const FontFamily *family = find_family(logfont.lfFaceName);
-    if (!family) return nullptr;
-    return realize_face(*family, find_face(*family, logfont), logfont);
-}
-
 bool glyph_widths(RealizedFont &font, unsigned code, ABCFLOAT &widths) {
-    if (!font.prepared_looked_up) {
-        font.prepared_looked_up = true;
-        font.has_prepared = take_prepared_widths(font, font.prepared);
-    }
-    if (font.has_prepared && code >= 32 && code <= 127) {
-        widths = font.prepared.widths[code - 32];
-        return font.prepared.measured[code - 32];
-    }
     return measure_glyph(font, code, widths);
 }
 

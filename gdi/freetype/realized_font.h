@@ -10,7 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "font_service.h"
+#include "font_face.h"
+#include "font_file.h"
 
 // The widths of codes 32 to 127 of one face at one size.
 struct CodeWidths {
@@ -45,19 +46,12 @@ struct RealizedFont {
     // Glyphs measured before, by index: codes the font lacks all measure
     // glyph 0, and some fonts map several codes to one glyph.
     std::vector<std::pair<FT_UInt, std::pair<bool, ABCFLOAT>>> measured_glyphs;
-    // Widths of codes 32 to 127 measured ahead, taken on the first query.
-    bool prepared_looked_up = false;
-    bool has_prepared = false;
-    CodeWidths prepared;
 
     RealizedFont() = default;
     RealizedFont(const RealizedFont &) = delete;
     RealizedFont &operator=(const RealizedFont &) = delete;
     ~RealizedFont();
 };
-
-// The font that `logfont` chooses; null only when there is no family at all.
-std::unique_ptr<RealizedFont> realize_font(const LOGFONTA &logfont);
 
 // `face` of `family` sized for `logfont`. The face's file is opened when a
 // glyph is first measured.

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "font_face.h"
 #include "font_peek.h"
-#include "font_service.h"
 
 #include FT_FONT_FORMATS_H
 

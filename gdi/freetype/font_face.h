@@ -1,0 +1,65 @@
+// One face of a font file as the enumeration reports it, and a family of
+// such faces.
+#ifndef DUMP_METRICS12_FONT_FACE_H
+#define DUMP_METRICS12_FONT_FACE_H
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <string>
+#include <vector>
+
+#include "gdi.h"
+
+// One face of one font file, as the enumeration reports it.
+struct FontFace {
+    std::string file;
+    FT_Long index = 0;  // face index within the file (a collection holds several)
+    LOGFONTA logfont{};  // lfFaceName is the family name
+    TEXTMETRICA metrics{};
+    DWORD font_type = 0;
+    // A TrueType face whose glyphs are all empty outlines beside bitmap
+    // strikes (the form font editors make for Windows); FreeType reads it as
+    // a bitmap font.
+    bool bitmap_only = false;
+    bool italic = false;
+    bool bold = false;
+    // Where one face comes in several formats, the first of OpenType, Type 1
+    // and bitmap stands for it.
+    int format_rank = 0;
+    bool cjk = false;  // supports a CJK code page, so it also makes an "@" family
+
+    // Scalable faces: the numbers that turn a cell height into pixels per em.
+    long units_per_em = 0;
+    long cell_height = 0;  // in font units
+    long average_width = 0;  // in font units
+
+    // Bitmap faces: the strike the logical font was made from.
+    int strike = -1;
+
+    // The face's tables are read in full (LOGFONTA, TEXTMETRICA and the
+    // numbers above). A face another of its family represents is known only
+    // by what chooses a representative (name, character set, slant, weight,
+    // height, outline kind).
+    bool complete = true;
+};
+
+struct FontFamily {
+    std::string name;  // the face name, at most 31 bytes
+    std::vector<FontFace> faces;  // the representative face first
+    bool vertical = false;  // an "@" family: the horizontal family's widths
+};
+
+// Reads one face of a font file into `face`; false for a face that GDI would
+// not offer (not a font, unreadable, no glyphs it can draw).
+bool read_font_face(FT_Face ft_face, FontFace &face);
+
+// Where a character set comes among those a family's faces may have: by the
+// order of the OS/2 code-page bits that name them (Windows-1252 first), then
+// the others by number.
+int charset_rank(BYTE charset);
+
+// a * b / c rounded to nearest, as Windows' MulDiv; 0 where c is 0.
+long mul_div(long a, long b, long c);
+
+#endif  // DUMP_METRICS12_FONT_FACE_H

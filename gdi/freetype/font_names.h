@@ -1,0 +1,26 @@
+// Family names as GDI reports them, from an sfnt's name records: the legacy
+// family name (name ID 1) of the Windows records, converted to Windows-1252.
+#ifndef DUMP_METRICS12_FONT_NAMES_H
+#define DUMP_METRICS12_FONT_NAMES_H
+
+#include <string>
+#include <vector>
+
+// One record of an sfnt name table, its string as stored (UTF-16BE for the
+// Windows platform).
+struct NameRecord {
+    unsigned platform_id, encoding_id, language_id, name_id;
+    const unsigned char *bytes;
+    unsigned length;
+};
+
+// The legacy family name (name ID 1) from the Windows records, English
+// (0x409) preferred, else the first, in Windows-1252 with Windows' best fit;
+// empty where there is none.
+std::string legacy_family_name(const std::vector<NameRecord> &records);
+
+// A family name as a face name holds it: up to a terminator, at most 31
+// bytes.
+std::string face_name(std::string name);
+
+#endif  // DUMP_METRICS12_FONT_NAMES_H

@@ -12,10 +12,10 @@
 #include "font_peek.h"
 
 #include <algorithm>
-#include <cstring>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <string>
 #include <tuple>
@@ -75,7 +75,7 @@ bool list_families(std::map<std::string, Candidate> &families) {
         if (FcPatternGetString(pattern, FC_FONTFORMAT, 0, &format) == FcResultMatch &&
             (std::strcmp(reinterpret_cast<const char *>(format), "TrueType") == 0 ||
              std::strcmp(reinterpret_cast<const char *>(format), "CFF") == 0))
-            peek_sfnt_family_name(candidate.file, candidate.index, name);
+            peek_sfnt_family_name(FontFile(candidate.file), candidate.index, name);
         name.resize(std::min<std::size_t>(name.size(), 31));
         for (char &c : name)
             if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');

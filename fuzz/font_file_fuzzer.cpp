@@ -46,13 +46,17 @@ bool write_input(const std::string &path, const std::uint8_t *data, std::size_t 
 }
 
 void measure_face(const std::string &path, FT_Long index, FT_Long &face_count) {
-    FT_Face ft_face = nullptr;
-    if (FT_New_Face(freetype_library(), path.c_str(), index, &ft_face) != 0) return;
-    face_count = ft_face->num_faces;
-    FontFamily family;
     FontFace face;
     face.file = path;
     face.index = index;
+    std::string reason;
+    if (!take_snapshot(path, face.snapshot, reason)) return;
+    FT_Face ft_face = nullptr;
+    if (open_face(freetype_library(), path, index, face.snapshot, ft_face, reason) !=
+        FaceFailure::kNone)
+        return;
+    face_count = ft_face->num_faces;
+    FontFamily family;
     const bool offered = read_font_face(ft_face, face) && measures_space(ft_face, face);
     FT_Done_Face(ft_face);
     if (!offered) return;
@@ -74,11 +78,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FT_Long face_count = 1;
     for (FT_Long index = 0; index < face_count && index < kMostFaces; ++index) {
         // What the enumeration reads of a file without FreeType.
+        const FontFile file(input.path);
         std::string name;
-        peek_sfnt_family_name(input.path, index, name);
+        peek_sfnt_family_name(file, index, name);
+        FontFace face;
+        for (const char *format : {"TrueType", "Windows FNT", "PCF"})
+            peek_font_face(file, index, format, face);
         measure_face(input.path, index, face_count);
     }
-    PcfStyle style;
-    peek_pcf_style(input.path, style);
     return 0;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "font_names.h"
+#include "font_peek.h"
 
 #include FT_ADVANCES_H
 #include FT_SFNT_NAMES_H
@@ -196,6 +197,69 @@ void fill_scalable(FT_Face ft_face, FontFace &face) {
                                             (face.font_type == TRUETYPE_FONTTYPE ? 0x4 : 0x8));
 }
 
+void set_style(bool italic, bool bold, FontFace &face) {
+    face.italic = italic;
+    face.bold = bold;
+    face.logfont.lfItalic = italic ? 255 : 0;
+}
+
+// FreeType's style flags of an sfnt with outlines: from OS/2 fsSelection
+// (italic, oblique, bold) where there is an OS/2 table, else from head's
+// macStyle.
+bool peek_sfnt_face(const FontFile &file, long index, FontFace &face) {
+    SfntStyle style;
+    if (!peek_sfnt_style(file, index, style)) return false;
+    face.font_type = style.postscript_outlines ? DEVICE_FONTTYPE : TRUETYPE_FONTTYPE;
+    if (style.has_os2)
+        set_style(style.fs_selection & (1 << 9 | 1 << 0), style.fs_selection & (1 << 5), face);
+    else
+        set_style(style.mac_style & 2, style.mac_style & 1, face);
+    LOGFONTA &lf = face.logfont;
+    lf.lfWeight = static_cast<LONG>(style.has_os2 && style.weight_class ? style.weight_class
+                                    : face.bold                         ? FW_BOLD
+                                                                        : FW_NORMAL);
+    lf.lfCharSet = style.has_os2 && style.os2_version >= 1 ? charset_of_code_pages(style.code_pages)
+                                                           : static_cast<BYTE>(ANSI_CHARSET);
+    face.cjk = style.has_os2 && style.os2_version >= 1 && (style.code_pages & (0x1FUL << 17));
+    long cell = style.has_os2 && (style.win_ascent || style.win_descent)
+                    ? static_cast<long>(style.win_ascent) + style.win_descent
+                    : static_cast<long>(style.hhea_ascender) - style.hhea_descender;
+    face.units_per_em = style.units_per_em;
+    face.cell_height = cell > 0 ? cell : face.units_per_em;
+    lf.lfHeight = static_cast<LONG>(mul_div(32, face.cell_height, face.units_per_em));
+    return true;
+}
+
+bool peek_fnt_face(const FontFile &file, long index, FontFace &face) {
+    FntStyle style;
+    if (!peek_fnt_style(file, index, style)) return false;
+    face.font_type = RASTER_FONTTYPE;
+    face.format_rank = 2;
+    face.strike = 0;
+    // FreeType calls an FNT face bold from weight 800.
+    set_style(style.italic, style.weight >= 800, face);
+    face.logfont.lfWeight = static_cast<LONG>(style.weight ? style.weight
+                                              : face.bold  ? FW_BOLD
+                                                           : FW_NORMAL);
+    face.logfont.lfCharSet = style.charset;
+    face.logfont.lfHeight = static_cast<LONG>(style.pixel_height);
+    return true;
+}
+
+bool peek_pcf_face(const FontFile &file, FontFace &face) {
+    PcfStyle style;
+    if (!peek_pcf_style(file, style)) return false;
+    face.font_type = RASTER_FONTTYPE;
+    face.format_rank = 2;
+    face.strike = 0;
+    set_style(style.italic, style.bold, face);
+    LOGFONTA &lf = face.logfont;
+    lf.lfHeight = static_cast<LONG>(style.height);
+    lf.lfWeight = style.bold ? FW_BOLD : FW_NORMAL;
+    lf.lfCharSet = ANSI_CHARSET;
+    return true;
+}
+
 void fill_bitmap(FT_Face ft_face, FontFace &face) {
     // A bitmap face carries one strike in every format FreeType reads but FON,
     // whose fonts are faces of their own; a file with more strikes offers its
@@ -242,6 +306,17 @@ long mul_div(long a, long b, long c) {
     const long long rounded = (product < 0) == (c < 0) ? (product + (c < 0 ? -half : half)) / c
                                                        : (product - (c < 0 ? -half : half)) / c;
     return static_cast<long>(rounded);
+}
+
+bool peek_font_face(const FontFile &file, long index, const std::string &format, FontFace &face) {
+    face = FontFace{};
+    face.index = index;
+    face.snapshot = file.snapshot;
+    face.complete = false;
+    if (format == "TrueType" || format == "CFF") return peek_sfnt_face(file, index, face);
+    if (format == "Windows FNT") return peek_fnt_face(file, index, face);
+    if (format == "PCF") return peek_pcf_face(file, face);
+    return false;
 }
 
 int charset_rank(BYTE charset) {

@@ -9,11 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "font_file.h"
 #include "gdi.h"
 
 // One face of one font file, as the enumeration reports it.
 struct FontFace {
     std::string file;
+    FileSnapshot snapshot;  // the file as the listing saw it
     FT_Long index = 0;  // face index within the file (a collection holds several)
     LOGFONTA logfont{};  // lfFaceName is the family name
     TEXTMETRICA metrics{};
@@ -53,6 +55,13 @@ struct FontFamily {
 // Reads one face of a font file into `face`; false for a face that GDI would
 // not offer (not a font, unreadable, no glyphs it can draw).
 bool read_font_face(FT_Face ft_face, FontFace &face);
+
+// The fields of face `index` of `file` that choose a family's representative
+// (character set, slant, weight, outline kind, a bitmap face's height), read
+// without FreeType from a face of format `format` (fontconfig's name for it),
+// into `face`, which is then not complete; false where the file's own tables
+// cannot tell them as FreeType would, and FreeType must read the face.
+bool peek_font_face(const FontFile &file, long index, const std::string &format, FontFace &face);
 
 // Where a character set comes among those a family's faces may have: by the
 // order of the OS/2 code-page bits that name them (Windows-1252 first), then

@@ -1,9 +1,77 @@
-// Font files as our GDI reads them with FreeType.
+// Font files as our GDI reads them: never mapped into memory, but read with
+// pread from a descriptor held open, within the size the file had when it was
+// opened. A file that shrinks, is emptied, rewritten or replaced while the
+// program runs then makes reads fail, never the process: a mapped page past a
+// file's new end would kill it with SIGBUS. What the listing saw of each file
+// (a snapshot) is checked whenever the file is opened again and once its
+// glyphs are measured, so that a file changed meanwhile is never read as the
+// font it was listed as.
 #ifndef DUMP_METRICS12_FONT_FILE_H
 #define DUMP_METRICS12_FONT_FILE_H
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Which file a path named, its size and its last modification.
+struct FileSnapshot {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = -1;
+    std::int64_t modified_ns = 0;
+    bool operator==(const FileSnapshot &other) const {
+        return device == other.device && inode == other.inode && size == other.size &&
+               modified_ns == other.modified_ns;
+    }
+    bool operator!=(const FileSnapshot &other) const { return !(*this == other); }
+};
+
+// The snapshot of the file at `path`; false, with the reason, where there is
+// none to take.
+bool take_snapshot(const std::string &path, FileSnapshot &snapshot, std::string &reason);
+
+// A font file open for reading at offsets.
+struct FontFile {
+    int descriptor = -1;
+    FileSnapshot snapshot;  // as the file was when opened
+    std::string reason;  // why it could not be opened
+
+    explicit FontFile(const std::string &path);
+    ~FontFile();
+    FontFile(const FontFile &) = delete;
+    FontFile &operator=(const FontFile &) = delete;
+
+    bool is_open() const { return descriptor >= 0; }
+    // `size` bytes at `offset`, all within the size seen at open.
+    bool read_at(std::uint64_t offset, void *buffer, std::size_t size) const;
+};
+
+// The reason a face could not be opened, for the user.
+enum class FaceFailure { kNone, kUnreadable, kChanged, kNotAFace };
+
+// Face `index` of the font file at `path`, opened with FreeType through a
+// stream of ours that reads the file with pread. Fails with kChanged where
+// the file is no longer the one `expected` describes; `reason` then, and for
+// a file that cannot be opened, says why.
+FaceFailure open_face(FT_Library library, const std::string &path, long index,
+                      const FileSnapshot &expected, FT_Face &face, std::string &reason);
+
+// Whether the file under a face that open_face opened is still as it was
+// when opened: false once it has been rewritten or has shrunk.
+bool face_file_unchanged(FT_Face face);
+
+// The problem told of a file that is no longer the one listed.
+inline constexpr char kFileChanged[] =
+    "changed while the program ran: what it now holds is not read";
+
+// Tells the user once, on standard error, that the font file at `path`
+// cannot be read or has changed, and why: the fonts left out are named.
+void tell_file_problem(const std::string &path, const std::string &problem);
 
 // The main thread's FreeType library, created on first use and released at
 // exit. Worker threads each have their own.

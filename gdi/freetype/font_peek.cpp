@@ -1,5 +1,6 @@
 #include "font_peek.h"
 
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -19,6 +20,14 @@ constexpr std::uint32_t kMostPcfTables = 64;
 constexpr std::int32_t kMostPcfProperties = 1024;
 constexpr std::int32_t kLargestPcfStrings = 1 << 16;
 constexpr long kFurthestPcfTable = 1 << 20;
+constexpr int kMostFnts = 64;  // resource types in a .fon file
+constexpr std::uint32_t kFontResource = 0x8008;
+
+std::uint32_t little_endian(const unsigned char *p, int bytes) {
+    std::uint32_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i) value = value << 8 | p[i];
+    return value;
+}
 
 std::uint32_t big_endian(const unsigned char *p, int bytes) {
     std::uint32_t value = 0;
@@ -26,54 +35,75 @@ std::uint32_t big_endian(const unsigned char *p, int bytes) {
     return value;
 }
 
-struct File {
-    std::FILE *file;
-    explicit File(const std::string &path) : file(std::fopen(path.c_str(), "rb")) {}
-    ~File() {
-        if (file) std::fclose(file);
-    }
-    File(const File &) = delete;
-    File &operator=(const File &) = delete;
-
-    bool read_at(long offset, void *buffer, std::size_t size) {
-        return file && offset >= 0 && std::fseek(file, offset, SEEK_SET) == 0 &&
-               std::fread(buffer, 1, size, file) == size;
-    }
-};
-
 // The offset of face `index`'s table directory: a collection lists one per
 // face, a single font has its own at 0.
-bool face_directory(File &file, long index, long &offset) {
+bool face_directory(const FontFile &file, long index, long &offset,
+                    std::uint32_t *version = nullptr) {
     unsigned char header[12];
     if (!file.read_at(0, header, sizeof header)) return false;
     if (std::memcmp(header, "ttcf", 4) != 0) {
         offset = 0;
+        if (version) *version = big_endian(header, 4);
         return index == 0;
     }
     const std::uint32_t faces = big_endian(header + 8, 4);
     if (index < 0 || static_cast<std::uint32_t>(index) >= faces) return false;
     unsigned char entry[4];
-    if (!file.read_at(12 + 4 * index, entry, sizeof entry)) return false;
+    if (!file.read_at(12 + 4 * static_cast<std::uint64_t>(index), entry, sizeof entry))
+        return false;
     offset = static_cast<long>(big_endian(entry, 4));
+    unsigned char tag[4];
+    if (version && !file.read_at(static_cast<std::uint64_t>(offset), tag, sizeof tag)) return false;
+    if (version) *version = big_endian(tag, 4);
     return true;
 }
 
-bool read_name_table(File &file, long directory, std::vector<unsigned char> &table) {
+// Where each table of a face lies: its tag, offset and length.
+struct TableRecord {
+    std::uint32_t tag, offset, length;
+};
+
+bool read_table_directory(const FontFile &file, long directory, std::vector<TableRecord> &tables) {
     unsigned char header[12];
-    if (!file.read_at(directory, header, sizeof header)) return false;
-    const std::size_t tables = big_endian(header + 4, 2);
-    std::vector<unsigned char> records(16 * tables);
-    if (!file.read_at(directory + 12, records.data(), records.size())) return false;
-    for (std::size_t i = 0; i < tables; ++i) {
+    if (!file.read_at(static_cast<std::uint64_t>(directory), header, sizeof header)) return false;
+    const std::size_t count = big_endian(header + 4, 2);
+    std::vector<unsigned char> records(16 * count);
+    if (!file.read_at(static_cast<std::uint64_t>(directory) + 12, records.data(), records.size()))
+        return false;
+    for (std::size_t i = 0; i < count; ++i) {
         const unsigned char *record = records.data() + 16 * i;
-        if (std::memcmp(record, "name", 4) != 0) continue;
-        const std::uint32_t offset = big_endian(record + 8, 4);
-        const std::uint32_t length = big_endian(record + 12, 4);
-        if (length < 6 || length > kLargestNameTable) return false;
-        table.resize(length);
-        return file.read_at(static_cast<long>(offset), table.data(), length);
+        tables.push_back(
+            {big_endian(record, 4), big_endian(record + 8, 4), big_endian(record + 12, 4)});
     }
-    return false;
+    return true;
+}
+
+constexpr std::uint32_t tag(const char (&name)[5]) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(name[0])) << 24 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(name[1])) << 16 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(name[2])) << 8 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(name[3]));
+}
+
+const TableRecord *find_table(const std::vector<TableRecord> &tables, std::uint32_t wanted) {
+    for (const TableRecord &table : tables)
+        if (table.tag == wanted) return &table;
+    return nullptr;
+}
+
+// The first `size` bytes of a table, where it holds that many.
+bool read_table_start(const FontFile &file, const TableRecord *table, unsigned char *buffer,
+                      std::size_t size) {
+    return table && table->length >= size && file.read_at(table->offset, buffer, size);
+}
+
+bool read_name_table(const FontFile &file, long directory, std::vector<unsigned char> &table) {
+    std::vector<TableRecord> tables;
+    if (!read_table_directory(file, directory, tables)) return false;
+    const TableRecord *name = find_table(tables, tag("name"));
+    if (!name || name->length < 6 || name->length > kLargestNameTable) return false;
+    table.resize(name->length);
+    return file.read_at(name->offset, table.data(), name->length);
 }
 
 // A PCF file read from its start, gzipped or not.
@@ -82,8 +112,22 @@ struct PcfReader {
     long position = 0;
     // A small buffer: the tables wanted lie in the first kilobytes, and zlib
     // would otherwise inflate 16 KiB at a time.
-    explicit PcfReader(const std::string &path) : file(gzopen(path.c_str(), "rb")) {
-        if (file) gzbuffer(file, 1024);
+    // zlib reads the file through a descriptor of its own, from the start.
+    explicit PcfReader(const FontFile &font_file) : file(nullptr) {
+        // A duplicate shares the file offset, which zlib reads on from: it
+        // starts from the beginning whatever was read before.
+        const int descriptor = font_file.is_open() ? dup(font_file.descriptor) : -1;
+        if (descriptor < 0) return;
+        if (lseek(descriptor, 0, SEEK_SET) != 0) {
+            close(descriptor);
+            return;
+        }
+        file = gzdopen(descriptor, "rb");
+        if (!file) {
+            close(descriptor);
+            return;
+        }
+        gzbuffer(file, 1024);
     }
     ~PcfReader() {
         if (file) gzclose(file);
@@ -193,8 +237,7 @@ bool read_accelerators(PcfReader &reader, const PcfTable &table, PcfStyle &style
 
 }  // namespace
 
-bool peek_sfnt_family_name(const std::string &path, long index, std::string &name) {
-    File file(path);
+bool peek_sfnt_family_name(const FontFile &file, long index, std::string &name) {
     long directory = 0;
     std::vector<unsigned char> table;
     if (!face_directory(file, index, directory) || !read_name_table(file, directory, table))
@@ -218,8 +261,8 @@ bool peek_sfnt_family_name(const std::string &path, long index, std::string &nam
     return !name.empty();
 }
 
-bool peek_pcf_style(const std::string &path, PcfStyle &style) {
-    PcfReader reader(path);
+bool peek_pcf_style(const FontFile &file, PcfStyle &style) {
+    PcfReader reader(file);
     unsigned char header[8];
     if (!reader.read(header, sizeof header) || std::memcmp(header, "\1fcp", 4) != 0) return false;
     const std::uint32_t count = static_cast<std::uint32_t>(pcf_int(header + 4, false));
@@ -247,4 +290,120 @@ bool peek_pcf_style(const std::string &path, PcfStyle &style) {
             measured = read_accelerators(reader, table, style);
     }
     return named && measured && style.height > 0;
+}
+
+bool peek_sfnt_style(const FontFile &file, long index, SfntStyle &style) {
+    long directory = 0;
+    std::uint32_t version = 0;
+    std::vector<TableRecord> tables;
+    if (!face_directory(file, index, directory, &version) ||
+        !read_table_directory(file, directory, tables))
+        return false;
+    // Bitmap strikes, and a symbol cmap: FreeType's own reading of those
+    // decides what the face is.
+    for (const std::uint32_t bitmaps : {tag("EBLC"), tag("CBLC"), tag("bloc"), tag("sbix")})
+        if (find_table(tables, bitmaps)) return false;
+    const TableRecord *glyf = find_table(tables, tag("glyf"));
+    const bool cff = find_table(tables, tag("CFF ")) || find_table(tables, tag("CFF2"));
+    if (version == tag("OTTO") && cff) {
+        style.postscript_outlines = true;
+    } else if ((version == 0x00010000 || version == tag("true")) && glyf && glyf->length > 0 &&
+               find_table(tables, tag("loca"))) {
+        style.postscript_outlines = false;
+    } else {
+        return false;
+    }
+
+    unsigned char head[54];
+    unsigned char hhea[8];
+    if (!read_table_start(file, find_table(tables, tag("head")), head, sizeof head) ||
+        !read_table_start(file, find_table(tables, tag("hhea")), hhea, sizeof hhea))
+        return false;
+    style.units_per_em = big_endian(head + 18, 2);
+    style.mac_style = big_endian(head + 44, 2);
+    if (style.units_per_em < 16 || style.units_per_em > 16384) return false;
+    style.hhea_ascender = static_cast<std::int16_t>(big_endian(hhea + 4, 2));
+    style.hhea_descender = static_cast<std::int16_t>(big_endian(hhea + 6, 2));
+
+    const TableRecord *cmap = find_table(tables, tag("cmap"));
+    unsigned char cmap_header[4];
+    if (!read_table_start(file, cmap, cmap_header, sizeof cmap_header)) return false;
+    const std::size_t encodings = big_endian(cmap_header + 2, 2);
+    std::vector<unsigned char> records(8 * encodings);
+    if (cmap->length < 4 + records.size() ||
+        !file.read_at(cmap->offset + 4, records.data(), records.size()))
+        return false;
+    for (std::size_t i = 0; i < encodings; ++i)
+        if (big_endian(records.data() + 8 * i, 2) == 3 &&
+            big_endian(records.data() + 8 * i + 2, 2) == 0)
+            return false;
+
+    // OS/2 as FreeType reads it: a table too short for its version counts
+    // as none.
+    unsigned char os2[86];
+    const TableRecord *os2_table = find_table(tables, tag("OS/2"));
+    style.has_os2 = false;
+    if (os2_table && os2_table->length >= 78 && read_table_start(file, os2_table, os2, 78)) {
+        style.os2_version = big_endian(os2, 2);
+        const std::size_t wanted = style.os2_version >= 1 ? 86 : 78;
+        if (style.os2_version == 0xFFFF) return false;
+        if (os2_table->length < wanted) return false;
+        if (wanted == 86 && !file.read_at(os2_table->offset + 78, os2 + 78, 8)) return false;
+        style.has_os2 = true;
+        style.weight_class = big_endian(os2 + 4, 2);
+        style.fs_selection = big_endian(os2 + 62, 2);
+        style.win_ascent = big_endian(os2 + 74, 2);
+        style.win_descent = big_endian(os2 + 76, 2);
+        style.code_pages = wanted == 86 ? big_endian(os2 + 78, 4) : 0;
+    } else if (os2_table) {
+        return false;
+    }
+    return true;
+}
+
+bool peek_fnt_style(const FontFile &file, long index, FntStyle &style) {
+    // A .fon file is a 16-bit Windows (NE) executable whose font resources
+    // are the faces, in the order of its resource table.
+    unsigned char dos[64];
+    if (!file.read_at(0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z') return false;
+    const std::uint32_t ne = little_endian(dos + 0x3C, 4);
+    unsigned char header[64];
+    if (!file.read_at(ne, header, sizeof header) || header[0] != 'N' || header[1] != 'E')
+        return false;
+    std::uint64_t position = ne + little_endian(header + 0x24, 2);
+    unsigned char word[8];
+    if (!file.read_at(position, word, 2)) return false;
+    const std::uint32_t shift = little_endian(word, 2);
+    if (shift > 16) return false;
+    position += 2;
+    for (int types = 0; types < kMostFnts; ++types) {
+        if (!file.read_at(position, word, 8)) return false;
+        const std::uint32_t type = little_endian(word, 2);
+        const std::uint32_t count = little_endian(word + 2, 2);
+        if (type == 0) return false;
+        position += 8;
+        if (type != kFontResource) {
+            position += 12 * static_cast<std::uint64_t>(count);
+            continue;
+        }
+        if (index < 0 || static_cast<std::uint32_t>(index) >= count) return false;
+        unsigned char entry[4];
+        if (!file.read_at(position + 12 * static_cast<std::uint64_t>(index), entry, sizeof entry))
+            return false;
+        const std::uint64_t font = static_cast<std::uint64_t>(little_endian(entry, 2)) << shift;
+        unsigned char fnt[118];
+        if (!file.read_at(font, fnt, sizeof fnt)) return false;
+        const std::uint32_t version = little_endian(fnt, 2);
+        // Vector fonts (type bit 0) are not raster faces.
+        if ((version != 0x200 && version != 0x300) || (little_endian(fnt + 66, 2) & 1))
+            return false;
+        style.italic = fnt[80] != 0;
+        style.weight = little_endian(fnt + 83, 2);
+        style.charset = fnt[85];
+        // FreeType's strike height counts the external leading too.
+        style.pixel_height =
+            static_cast<long>(little_endian(fnt + 88, 2)) + little_endian(fnt + 78, 2);
+        return style.pixel_height > 0;
+    }
+    return false;
 }

@@ -33,6 +33,7 @@ struct ListedFace {
     std::string path;
     FT_Long index = 0;
     std::string format;  // FC_FONTFORMAT: "TrueType", "CFF", "Type 1", "PCF", ...
+    FileSnapshot snapshot;  // the file as the listing saw it
     bool operator<(const ListedFace &other) const {
         return std::tie(path, index) < std::tie(other.path, other.index);
     }
@@ -41,18 +42,24 @@ struct ListedFace {
 // A family as the listing knows it: its faces, and once resolved, what they
 // offer. A slot is resolved once, by whichever thread asks first.
 struct FamilySlot {
+    std::string folded_name;
     std::vector<ListedFace> members;
     // Faces the listing already read in full to learn their names.
     std::vector<FontFace> read_members;
     enum class State { kListed, kResolving, kResolved } state = State::kListed;
     std::unique_ptr<FontFamily> family;  // null when resolved to nothing
+    // Font files of the family that could not be read, or changed while the
+    // program ran, and why: told on the main thread, in the order of the
+    // families, whichever thread found them.
+    std::vector<std::pair<std::string, std::string>> problems;
+    bool problems_told = false;
 };
 
 struct FontService {
     bool listed = false;
     std::vector<FamilySlot> slots;  // by folded name
     std::map<std::string, std::size_t> slot_by_name;
-    ListedFace default_face{"", -1, ""};
+    ListedFace default_face{"", -1, "", {}};
     std::mutex mutex;  // guards the slots' states and families
     std::condition_variable resolved;
     bool verticals_made = false;
@@ -135,15 +142,22 @@ bool listed_face_of(FcPattern *pattern, ListedFace &face) {
 bool is_sfnt(const ListedFace &face) { return face.format == "TrueType" || face.format == "CFF"; }
 
 // Reads face `face` with FreeType in full; false for a face that is not
-// offered.
+// offered, with the file's problem in `problem` where it could not be read
+// or is no longer the file listed.
 bool read_with_freetype(FT_Library library, const ListedFace &listed, FontFace &face,
-                        FT_Face *opened = nullptr) {
+                        std::string &problem, FT_Face *opened = nullptr) {
     FT_Face ft_face = nullptr;
-    if (!library || FT_New_Face(library, listed.path.c_str(), listed.index, &ft_face) != 0)
-        return false;
+    std::string reason;
+    switch (open_face(library, listed.path, listed.index, listed.snapshot, ft_face, reason)) {
+        case FaceFailure::kNone: break;
+        case FaceFailure::kUnreadable: problem = "cannot be read: " + reason; return false;
+        case FaceFailure::kChanged: problem = kFileChanged; return false;
+        case FaceFailure::kNotAFace: return false;
+    }
     face = FontFace{};
     face.file = listed.path;
     face.index = listed.index;
+    face.snapshot = listed.snapshot;
     const bool offered = read_font_face(ft_face, face);
     if (offered && opened)
         *opened = ft_face;
@@ -152,24 +166,44 @@ bool read_with_freetype(FT_Library library, const ListedFace &listed, FontFace &
     return offered;
 }
 
+ListedFace listed_as(const FontFace &face) {
+    return ListedFace{face.file, face.index, "", face.snapshot};
+}
+
 // The name a face's family goes by. For formats other than sfnt it is
 // FreeType's family name, which fontconfig took and holds in its cache. An
 // sfnt's legacy name (name ID 1) only its name table can tell: fontconfig
 // keeps the typographic family (name ID 16) instead where there is one. The
 // table is read on its own, and failing that the face itself (kept in
 // `read`).
-bool listed_family_name(FT_Library library, FcPattern *pattern, const ListedFace &face,
-                        std::string &name, std::vector<FontFace> &read) {
+bool listed_family_name(FcPattern *pattern, ListedFace &face, std::string &name,
+                        std::vector<FontFace> &read) {
+    // The snapshot every later reading of the file is checked against.
+    std::string reason;
     if (!is_sfnt(face)) {
+        if (!take_snapshot(face.path, face.snapshot, reason)) {
+            tell_file_problem(face.path, "cannot be read: " + reason);
+            return false;
+        }
         name = face_name(pattern_string(pattern, FC_FAMILY));
         return !name.empty();
     }
-    if (peek_sfnt_family_name(face.path, face.index, name)) {
+    const FontFile file(face.path);
+    if (!file.is_open()) {
+        tell_file_problem(face.path, "cannot be read: " + file.reason);
+        return false;
+    }
+    face.snapshot = file.snapshot;
+    if (peek_sfnt_family_name(file, face.index, name)) {
         name = face_name(name);
         return true;
     }
     FontFace full;
-    if (!read_with_freetype(library, face, full)) return false;
+    std::string problem;
+    if (!read_with_freetype(freetype_library(), face, full, problem)) {
+        if (!problem.empty()) tell_file_problem(face.path, problem);
+        return false;
+    }
     name = full.logfont.lfFaceName;
     read.push_back(std::move(full));
     return true;
@@ -205,7 +239,7 @@ void list_families(FontService &s) {
             if (type1_copy || !listed_face_of(pattern, face) || face.index > 0xFFFF) continue;
             std::string name;
             std::vector<FontFace> read;
-            if (listed_family_name(freetype_library(), pattern, face, name, read) && !name.empty())
+            if (listed_family_name(pattern, face, name, read) && !name.empty())
                 faces.emplace_back(std::move(face), std::move(name), std::move(read));
         }
         FcFontSetDestroy(set);
@@ -236,6 +270,7 @@ void list_families(FontService &s) {
     }
     for (auto &[folded, members] : by_name) {
         FamilySlot slot;
+        slot.folded_name = folded;
         for (std::size_t i : members) {
             slot.members.push_back(std::get<0>(faces[i]));
             for (FontFace &read : std::get<2>(faces[i])) slot.read_members.push_back(read);
@@ -250,29 +285,6 @@ FontService &listed_service() {
     std::lock_guard<std::mutex> lock(s.mutex);
     if (!s.listed) list_families(s);
     return s;
-}
-
-// A PCF face another face may represent needs only what orders the two.
-bool peek_pcf_face(const ListedFace &listed, FontFace &face) {
-    PcfStyle style;
-    if (listed.format != "PCF" || !peek_pcf_style(listed.path, style)) return false;
-    face = FontFace{};
-    face.file = listed.path;
-    face.index = listed.index;
-    face.complete = false;
-    face.font_type = RASTER_FONTTYPE;
-    face.format_rank = 2;
-    face.strike = 0;
-    face.italic = style.italic;
-    face.bold = style.bold;
-    const std::string name = face_name(style.family);
-    LOGFONTA &lf = face.logfont;
-    std::memcpy(lf.lfFaceName, name.c_str(), name.size() + 1);
-    lf.lfHeight = static_cast<LONG>(style.height);
-    lf.lfWeight = style.bold ? FW_BOLD : FW_NORMAL;
-    lf.lfItalic = style.italic ? 255 : 0;
-    lf.lfCharSet = ANSI_CHARSET;
-    return true;
 }
 
 struct OpenFace {
@@ -293,7 +305,35 @@ struct OpenFace {
 
 // A family's faces, read, ordered and tried as its representative; null
 // where none is offered. The representative's face stays open in `opened`.
-std::unique_ptr<FontFamily> resolve(const FamilySlot &slot, FT_Library library, OpenFace &opened) {
+using Problems = std::vector<std::pair<std::string, std::string>>;
+
+// What chooses a representative: read from the face's own tables where they
+// tell it, else by FreeType (the face then stays open in `ft_face`).
+bool read_deciding_fields(FT_Library library, const ListedFace &listed, FontFace &face,
+                          FT_Face &ft_face, Problems &problems) {
+    const FontFile file(listed.path);
+    if (!file.is_open()) {
+        problems.emplace_back(listed.path, "cannot be read: " + file.reason);
+        return false;
+    }
+    if (file.snapshot != listed.snapshot) {
+        problems.emplace_back(listed.path, kFileChanged);
+        return false;
+    }
+    if (peek_font_face(file, listed.index, listed.format, face)) {
+        face.file = listed.path;
+        return true;
+    }
+    std::string problem;
+    if (read_with_freetype(library, listed, face, problem, &ft_face)) return true;
+    if (!problem.empty()) problems.emplace_back(listed.path, problem);
+    return false;
+}
+
+// A family's faces, read, ordered and tried as its representative; null
+// where none is offered. The representative's face stays open in `opened`.
+std::unique_ptr<FontFamily> resolve(const FamilySlot &slot, FT_Library library, OpenFace &opened,
+                                    Problems &problems) {
     std::vector<FontFace> faces;
     std::vector<OpenFace> open;  // beside faces, while the representative is chosen
     for (const ListedFace &listed : slot.members) {
@@ -302,12 +342,10 @@ std::unique_ptr<FontFamily> resolve(const FamilySlot &slot, FT_Library library, 
             [&](const FontFace &f) { return f.file == listed.path && f.index == listed.index; });
         FontFace face;
         FT_Face ft_face = nullptr;
-        if (read != slot.read_members.end()) {
+        if (read != slot.read_members.end())
             face = *read;
-        } else if (!peek_pcf_face(listed, face) &&
-                   !read_with_freetype(library, listed, face, &ft_face)) {
+        else if (!read_deciding_fields(library, listed, face, ft_face, problems))
             continue;
-        }
         // Only the best face so far stays open: a family of large faces (CJK
         // collections) would else hold them all at once.
         const std::size_t best = best_face(faces);
@@ -322,11 +360,17 @@ std::unique_ptr<FontFamily> resolve(const FamilySlot &slot, FT_Library library, 
         FontFace &face = faces[best];
         bool offered = true;
         if (!open[best].face) {
-            const ListedFace listed{face.file, face.index, ""};
             FontFace full;
             FT_Face ft_face = nullptr;
-            offered = read_with_freetype(library, listed, full, &ft_face);
+            std::string problem;
+            offered = read_with_freetype(library, listed_as(face), full, problem, &ft_face);
+            if (!problem.empty()) problems.emplace_back(face.file, problem);
             open[best] = OpenFace(ft_face);
+            // A file replaced since it was listed may hold another family.
+            if (offered && folded_case(face_name(full.logfont.lfFaceName)) != slot.folded_name) {
+                problems.emplace_back(face.file, kFileChanged);
+                offered = false;
+            }
             // Read in full, a peeked face may order otherwise: try again.
             if (offered && representative_key(full) != representative_key(face)) {
                 face = std::move(full);
@@ -352,6 +396,20 @@ std::unique_ptr<FontFamily> resolve(const FamilySlot &slot, FT_Library library, 
         open.erase(open.begin() + static_cast<std::ptrdiff_t>(best));
     }
     return nullptr;
+}
+
+// The problems found with a family's files are told once, by the main
+// thread, when it first has the family: in the order of the enumeration,
+// whichever thread found them.
+void tell_problems(FontService &s, FamilySlot &slot) {
+    Problems problems;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        if (slot.problems_told) return;
+        slot.problems_told = true;
+        problems.swap(slot.problems);
+    }
+    for (const auto &[path, problem] : problems) tell_file_problem(path, problem);
 }
 
 const FontFamily *resolve_on_main_thread(std::size_t i) {
@@ -392,18 +450,24 @@ const FontFamily *resolve_family(std::size_t i, FT_Library library, FT_Face *ope
     {
         std::unique_lock<std::mutex> lock(s.mutex);
         s.resolved.wait(lock, [&] { return slot.state != FamilySlot::State::kResolving; });
-        if (slot.state == FamilySlot::State::kResolved) return slot.family.get();
-        slot.state = FamilySlot::State::kResolving;
+        if (slot.state != FamilySlot::State::kResolved) slot.state = FamilySlot::State::kResolving;
+    }
+    if (slot.state == FamilySlot::State::kResolved) {
+        if (library == freetype_library()) tell_problems(s, slot);
+        return slot.family.get();
     }
     OpenFace face;
-    std::unique_ptr<FontFamily> family = resolve(slot, library, face);
+    Problems problems;
+    std::unique_ptr<FontFamily> family = resolve(slot, library, face, problems);
     if (opened) *opened = std::exchange(face.face, nullptr);
     {
         std::lock_guard<std::mutex> lock(s.mutex);
         slot.family = std::move(family);
+        slot.problems.insert(slot.problems.end(), problems.begin(), problems.end());
         slot.state = FamilySlot::State::kResolved;
     }
     s.resolved.notify_all();
+    if (library == freetype_library()) tell_problems(s, slot);
     return slot.family.get();
 }
 
@@ -450,10 +514,38 @@ const FontFamily *find_family(const char *face_name_asked) {
     return default_family();
 }
 
+void note_family_problem(std::size_t i, const std::string &path, const std::string &problem) {
+    FontService &s = listed_service();
+    if (i >= s.slots.size()) return;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        if (!s.slots[i].problems_told) {
+            s.slots[i].problems.emplace_back(path, problem);
+            return;
+        }
+    }
+    tell_file_problem(path, problem);
+}
+
 std::unique_ptr<RealizedFont> realize_font(const LOGFONTA &logfont) {
     const FontFamily *family = find_family(logfont.lfFaceName);
     if (!family) return nullptr;
-    return realize_face(*family, find_face(*family, logfont), logfont);
+    const FontFace &chosen = find_face(*family, logfont);
+    if (chosen.complete) return realize_face(*family, chosen, logfont);
+    // A face that only competed for the representative is read in full
+    // once it is realized.
+    auto full = std::make_unique<FontFace>();
+    std::string problem;
+    if (!read_with_freetype(freetype_library(), listed_as(chosen), *full, problem)) {
+        if (!problem.empty()) tell_file_problem(chosen.file, problem);
+        auto font = realize_face(*family, chosen, logfont);
+        font->open_failed = true;
+        return font;
+    }
+    std::memcpy(full->logfont.lfFaceName, family->name.c_str(), family->name.size() + 1);
+    auto font = realize_face(*family, *full, logfont);
+    font->own_face = std::move(full);
+    return font;
 }
 
 std::vector<FontFace> complete_faces(const FontFamily &family) {
@@ -461,9 +553,11 @@ std::vector<FontFace> complete_faces(const FontFamily &family) {
     for (const FontFace &face : family.faces) {
         FontFace full;
         FT_Face ft_face = nullptr;
-        if (!read_with_freetype(freetype_library(), ListedFace{face.file, face.index, ""}, full,
-                                &ft_face))
+        std::string problem;
+        if (!read_with_freetype(freetype_library(), listed_as(face), full, problem, &ft_face)) {
+            if (!problem.empty()) tell_file_problem(face.file, problem);
             continue;
+        }
         const bool measures = measures_space(ft_face, full);
         FT_Done_Face(ft_face);
         if (!measures) continue;

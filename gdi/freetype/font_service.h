@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "font_face.h"
@@ -40,6 +41,10 @@ const FontFace &find_face(const FontFamily &family, const LOGFONTA &logfont);
 // Every face of `family` read in full and able to measure, representative
 // first, for an enumeration of that one family.
 std::vector<FontFace> complete_faces(const FontFamily &family);
+
+// Notes a problem with a file of family `i`, found while measuring it: told
+// when the main thread has the family, or now if it has had it.
+void note_family_problem(std::size_t i, const std::string &path, const std::string &problem);
 
 // The font that `logfont` chooses; null only when there is no family at all.
 std::unique_ptr<RealizedFont> realize_font(const LOGFONTA &logfont);

@@ -79,7 +79,8 @@ void prepare(MeasuringAhead &m, std::size_t i, FT_Library library) {
     SizedFace sized;
     Prepared prepared;
     if (family && opened) {
-        measure_representative(*family, opened, sized, prepared.widths);
+        if (!measure_representative(*family, opened, sized, prepared.widths))
+            note_family_problem(i, family->faces.front().file, kFileChanged);
         prepared.family = i;
         prepared.for_vertical = family->faces.front().cjk;
     } else if (opened) {

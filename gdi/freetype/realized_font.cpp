@@ -135,8 +135,13 @@ bool open_face(RealizedFont &font) {
     if (font.ft_face || font.open_failed) return font.ft_face != nullptr;
     const FontFace &face = *font.face;
     FT_Face ft_face = nullptr;
-    if (!freetype_library() ||
-        FT_New_Face(freetype_library(), face.file.c_str(), face.index, &ft_face) != 0) {
+    std::string reason;
+    const FaceFailure failure =
+        open_face(freetype_library(), face.file, face.index, face.snapshot, ft_face, reason);
+    if (failure != FaceFailure::kNone) {
+        if (failure == FaceFailure::kChanged) tell_file_problem(face.file, kFileChanged);
+        if (failure == FaceFailure::kUnreadable)
+            tell_file_problem(face.file, "cannot be read: " + reason);
         font.open_failed = true;
         return false;
     }
@@ -195,6 +200,21 @@ bool measure_glyph(RealizedFont &font, unsigned code, ABCFLOAT &widths) {
     return measured;
 }
 
+// A glyph measured on demand, then checked against the file: once it has
+// changed, this and every later glyph fail rather than be read from another
+// font.
+bool measure_checked_glyph(RealizedFont &font, unsigned code, ABCFLOAT &widths) {
+    const std::size_t known = font.measured_glyphs.size();
+    const bool measured = measure_glyph(font, code, widths);
+    if (font.measured_glyphs.size() == known || face_file_unchanged(font.ft_face)) return measured;
+    tell_file_problem(font.face->file, kFileChanged);
+    FT_Done_Face(font.ft_face);
+    font.ft_face = nullptr;
+    font.open_failed = true;
+    font.measured_glyphs.clear();
+    return false;
+}
+
 }  // namespace
 
 RealizedFont::~RealizedFont() {
@@ -225,7 +245,7 @@ std::unique_ptr<RealizedFont> realize_face(const FontFamily &family, const FontF
 }
 
 bool glyph_widths(RealizedFont &font, unsigned code, ABCFLOAT &widths) {
-    return measure_glyph(font, code, widths);
+    return measure_checked_glyph(font, code, widths);
 }
 
 SizedFace sized_face_of(const RealizedFont &font) {
@@ -233,16 +253,20 @@ SizedFace sized_face_of(const RealizedFont &font) {
             font.stretch_den};
 }
 
-void measure_representative(const FontFamily &family, FT_Face ft_face, SizedFace &sized,
+bool measure_representative(const FontFamily &family, FT_Face ft_face, SizedFace &sized,
                             CodeWidths &widths) {
     const FontFace &face = family.faces.front();
     const auto font = realize_face(family, face, face.logfont);
     sized = sized_face_of(*font);
     // Adopted, the face is the font's: it closes it. A face that cannot be
     // sized measures nothing.
-    if (!adopt_face(*font, ft_face)) return;
+    if (!adopt_face(*font, ft_face)) return face_file_unchanged(ft_face);
     for (unsigned code = 32; code <= 127; ++code)
         widths.measured[code - 32] = measure_glyph(*font, code, widths.widths[code - 32]);
+    // Whatever was read after the file changed may be another font's.
+    if (face_file_unchanged(font->ft_face)) return true;
+    widths.measured.fill(false);
+    return false;
 }
 
 bool measures_space(FT_Face ft_face, const FontFace &face) {

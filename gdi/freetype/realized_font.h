@@ -34,6 +34,7 @@ struct SizedFace {
 struct RealizedFont {
     const FontFamily *family = nullptr;
     const FontFace *face = nullptr;
+    std::unique_ptr<FontFace> own_face;  // where `face` was read for this font alone
     FT_Face ft_face = nullptr;  // opened on the first glyph not measured before
     bool open_failed = false;
     bool symbol = false;  // codes are looked up at 0xF000 + code first
@@ -67,8 +68,10 @@ SizedFace sized_face_of(const RealizedFont &font);
 
 // Measures codes 32 to 127 of `family`'s representative at the size of its
 // own LOGFONTA as a realized font measures them, with `ft_face`, which is
-// open and which the call closes; `sized` receives the face and size.
-void measure_representative(const FontFamily &family, FT_Face ft_face, SizedFace &sized,
+// open and which the call closes; `sized` receives the face and size. False
+// where the face's file changed while it was measured: nothing is then
+// measured.
+bool measure_representative(const FontFamily &family, FT_Face ft_face, SizedFace &sized,
                             CodeWidths &widths);
 
 // Whether `face`, open as `ft_face`, measures the space at its enumerated

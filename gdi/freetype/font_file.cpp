@@ -2,9 +2,11 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -22,50 +24,40 @@ FileSnapshot snapshot_of(const struct stat &status) {
     return snapshot;
 }
 
-// Reads exactly `size` bytes at `offset`, or fails: a file that shrank gives
-// fewer.
-bool read_fully(int descriptor, std::uint64_t offset, unsigned char *buffer, std::size_t size) {
-    while (size > 0) {
-        const ssize_t got = pread(descriptor, buffer, size, static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        buffer += got;
-        offset += static_cast<std::uint64_t>(got);
-        size -= static_cast<std::size_t>(got);
-    }
-    return true;
-}
-
 // The stream FreeType reads a face through, and the file under it. The
 // stream comes first: FreeType hands its callbacks the stream.
 struct FaceStream {
     FT_StreamRec stream{};
-    int descriptor = -1;
+    ReadAhead file;
     FileSnapshot snapshot;
 };
 
-unsigned long read_stream(FT_Stream stream, unsigned long offset, unsigned char *buffer,
-                          unsigned long count) {
-    const auto *file = reinterpret_cast<const FaceStream *>(stream);
-    // A count of 0 is a seek, which FreeType asks to succeed with 0.
-    if (count == 0) return offset <= stream->size ? 0 : 1;
-    if (offset >= stream->size) return 0;
-    count = std::min<unsigned long>(count, stream->size - offset);
+// Up to `count` bytes at `offset`; fewer where the file shrank, which
+// FreeType sees as a short read.
+unsigned long read_file(int descriptor, unsigned long offset, unsigned char *buffer,
+                        unsigned long count) {
     unsigned long done = 0;
     while (done < count) {
         const ssize_t got =
-            pread(file->descriptor, buffer + done, count - done, static_cast<off_t>(offset + done));
+            pread(descriptor, buffer + done, count - done, static_cast<off_t>(offset + done));
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;  // the file shrank: FreeType sees a short read
+        if (got <= 0) break;
         done += static_cast<unsigned long>(got);
     }
     return done;
 }
 
+unsigned long read_stream(FT_Stream stream, unsigned long offset, unsigned char *buffer,
+                          unsigned long count) {
+    // A count of 0 is a seek, which FreeType asks to succeed with 0.
+    if (count == 0) return offset <= stream->size ? 0 : 1;
+    return reinterpret_cast<FaceStream *>(stream)->file.read(offset, buffer, count);
+}
+
 // FreeType closes the stream with the face, or when it cannot open one.
 void close_stream(FT_Stream stream) {
     auto *file = reinterpret_cast<FaceStream *>(stream);
-    close(file->descriptor);
+    close(file->file.descriptor);
     delete file;
 }
 
@@ -88,9 +80,23 @@ int open_descriptor(const std::string &path, FileSnapshot &snapshot, std::string
     return descriptor;
 }
 
+// FreeType allocates a face's tables when it opens the face and frees them
+// when it closes it, family after family; some are megabytes (a CJK font's
+// glyph offsets and metrics). By default glibc maps such blocks anew and
+// trims the heap after each, and the kernel faults every page in again: a
+// heap kept for them costs the same memory at its peak and none of that
+// work.
+void keep_heap_between_faces() {
+    constexpr int kMiB = 1024 * 1024;
+    mallopt(M_MMAP_THRESHOLD, 32 * kMiB);
+    mallopt(M_TRIM_THRESHOLD, 64 * kMiB);
+    mallopt(M_TOP_PAD, 64 * kMiB);
+}
+
 struct Library {
     FT_Library library = nullptr;
     Library() {
+        keep_heap_between_faces();
         if (FT_Init_FreeType(&library) != 0) library = nullptr;
     }
     ~Library() {
@@ -101,6 +107,31 @@ struct Library {
 };
 
 }  // namespace
+
+unsigned long ReadAhead::read(unsigned long offset, unsigned char *buffer, unsigned long count) {
+    if (offset >= size) return 0;
+    count = std::min(count, size - offset);
+    if (count > kWindowSize) return read_file(descriptor, offset, buffer, count);
+    // The window that holds the bytes, else the one least recently used,
+    // read again from `offset`.
+    Window *window = &windows[0];
+    for (Window &candidate : windows) {
+        if (offset >= candidate.start && offset + count <= candidate.start + candidate.size) {
+            window = &candidate;
+            break;
+        }
+        if (candidate.last_used < window->last_used) window = &candidate;
+    }
+    if (!(offset >= window->start && offset + count <= window->start + window->size)) {
+        window->start = offset;
+        window->size =
+            read_file(descriptor, offset, window->bytes, std::min(kWindowSize, size - offset));
+    }
+    window->last_used = ++reads;
+    const unsigned long available = std::min(count, window->start + window->size - offset);
+    std::memcpy(buffer, window->bytes + (offset - window->start), available);
+    return available;
+}
 
 bool take_snapshot(const std::string &path, FileSnapshot &snapshot, std::string &reason) {
     struct stat status;
@@ -114,6 +145,8 @@ bool take_snapshot(const std::string &path, FileSnapshot &snapshot, std::string 
 
 FontFile::FontFile(const std::string &path) {
     descriptor = open_descriptor(path, snapshot, reason);
+    file.descriptor = descriptor;
+    file.size = descriptor >= 0 ? static_cast<unsigned long>(snapshot.size) : 0;
 }
 
 FontFile::~FontFile() {
@@ -121,9 +154,8 @@ FontFile::~FontFile() {
 }
 
 bool FontFile::read_at(std::uint64_t offset, void *buffer, std::size_t size) const {
-    const auto end = static_cast<std::uint64_t>(snapshot.size);
-    return descriptor >= 0 && offset <= end && size <= end - offset &&
-           read_fully(descriptor, offset, static_cast<unsigned char *>(buffer), size);
+    return descriptor >= 0 && size <= file.size && offset <= file.size - size &&
+           file.read(offset, static_cast<unsigned char *>(buffer), size) == size;
 }
 
 FaceFailure open_face(FT_Library library, const std::string &path, long index,
@@ -139,7 +171,8 @@ FaceFailure open_face(FT_Library library, const std::string &path, long index,
         return FaceFailure::kChanged;
     }
     auto *file = new FaceStream;
-    file->descriptor = descriptor;
+    file->file.descriptor = descriptor;
+    file->file.size = static_cast<unsigned long>(seen.size);
     file->snapshot = seen;
     file->stream.size = static_cast<unsigned long>(seen.size);
     file->stream.read = read_stream;
@@ -159,7 +192,8 @@ FaceFailure open_face(FT_Library library, const std::string &path, long index,
 bool face_file_unchanged(FT_Face face) {
     const auto *file = static_cast<const FaceStream *>(face->generic.data);
     struct stat status;
-    return file && fstat(file->descriptor, &status) == 0 && snapshot_of(status) == file->snapshot;
+    return file && fstat(file->file.descriptor, &status) == 0 &&
+           snapshot_of(status) == file->snapshot;
 }
 
 void tell_file_problem(const std::string &path, const std::string &problem) {

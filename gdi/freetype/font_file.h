@@ -35,11 +35,34 @@ struct FileSnapshot {
 // none to take.
 bool take_snapshot(const std::string &path, FileSnapshot &snapshot, std::string &reason);
 
+// Reads of a file at offsets. FreeType and the enumeration's own reading of
+// a font's tables ask for many small pieces (a field, a table's header, a
+// glyph's offset, outline and metrics, each in a table of its own): they are
+// served from a few windows of the file read ahead, one pread for many. A
+// glyph of a large font is read on its own, so the windows are small.
+struct ReadAhead {
+    static constexpr unsigned long kWindowSize = 4 * 1024;
+    struct Window {
+        unsigned long start = 0, size = 0;
+        unsigned long last_used = 0;
+        unsigned char bytes[kWindowSize];
+    };
+    int descriptor = -1;
+    unsigned long size = 0;  // the file's, when opened: nothing past it is read
+    unsigned long reads = 0;
+    Window windows[4];
+
+    // Up to `count` bytes at `offset`; fewer past the end, or where the file
+    // has shrunk since.
+    unsigned long read(unsigned long offset, unsigned char *buffer, unsigned long count);
+};
+
 // A font file open for reading at offsets.
 struct FontFile {
     int descriptor = -1;
     FileSnapshot snapshot;  // as the file was when opened
     std::string reason;  // why it could not be opened
+    mutable ReadAhead file;
 
     explicit FontFile(const std::string &path);
     ~FontFile();

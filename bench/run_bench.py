@@ -4,14 +4,21 @@ and, where mingw-w64 and Wine are installed, the Windows build under Wine.
 
     bench/run_bench.py [--build DIR] [--runs N] [--no-wine] [--no-scale]
 
+N is 7 unless given.
+
 Ours runs twice: pinned to one CPU (taskset -c 0), where it starts no worker
 thread, and on every CPU the driver may use, where one worker per CPU
 measures ahead. The floor is single-threaded and is pinned the same way.
 
-The fonts are the machine's, or those of FONTCONFIG_FILE when it is set. Each
+The fonts are the machine's, or those of FONTCONFIG_FILE when it is set;
+then, where their Debian packages are installed, the set of every format and
+that set with the Noto CJK collections (bench/every_format_fonts.sh). Each
 program runs once to warm up (fontconfig's cache, the Wine prefix template,
-the page cache), then N times; the table gives the medians of wall and CPU
-(user + sys) seconds and of peak memory (max RSS), and the cost per family.
+the page cache), then the floor and ours run in turn, N rounds: the table
+gives the medians of wall, CPU (user + sys) and system seconds, page faults
+and peak memory (max RSS), and the cost per family; ours/floor is taken
+within each round and printed as its median, minimum and maximum, so that a
+ratio holds while a shared machine's speed drifts.
 
 CPU and memory cover every process of the run's tree: the program runs under
 /usr/bin/time, which waits for it and its own children, and this driver makes
@@ -54,8 +61,9 @@ def become_subreaper():
 
 
 def run_once(argv, run_dir, env):
-    """Runs argv in run_dir; returns (wall s, cpu s, max RSS KiB, stdout, stderr)
-    over the whole process tree, reaping every descendant handed to us."""
+    """Runs argv in run_dir; returns its wall, CPU and system seconds, page
+    faults, max RSS (KiB), stdout and stderr over the whole process tree,
+    reaping every descendant handed to us."""
     out_path = os.path.join(run_dir, ".stdout")
     err_path = os.path.join(run_dir, ".stderr")
     time_path = os.path.join(run_dir, ".time")
@@ -79,6 +87,8 @@ def run_once(argv, run_dir, env):
     wall = None
     status = None
     cpu = 0.0
+    sys_time = 0.0
+    faults = 0
     max_rss = 0
     deadline = None
     while True:
@@ -95,6 +105,8 @@ def run_once(argv, run_dir, env):
             time.sleep(0.05)
             continue
         cpu += usage.ru_utime + usage.ru_stime
+        sys_time += usage.ru_stime
+        faults += usage.ru_minflt + usage.ru_majflt
         if reaped != pid:
             max_rss = max(max_rss, usage.ru_maxrss)
         else:
@@ -107,7 +119,8 @@ def run_once(argv, run_dir, env):
         fail(f"{' '.join(argv)} in {run_dir} exited with status {status}:\n{stderr[-2000:]}")
     with open(time_path) as times:
         max_rss = max(max_rss, int(times.read().split()[-1]))
-    return wall, cpu, max_rss, stdout, stderr
+    return {"wall": wall, "cpu": cpu, "sys": sys_time, "faults": faults, "rss": max_rss,
+            "stdout": stdout, "stderr": stderr}
 
 
 def families_of(program, stdout, stderr):
@@ -123,20 +136,61 @@ def families_of(program, stdout, stderr):
     return len(set(lines)), len(lines)
 
 
+FIGURES = ("wall", "cpu", "sys", "faults", "rss")
+
+
+def summary(program, samples):
+    families, callbacks = families_of(program, samples[-1]["stdout"], samples[-1]["stderr"])
+    row = {"program": program, "runs": len(samples), "families": families,
+           "callbacks": callbacks}
+    for figure in FIGURES:
+        row[figure] = statistics.median(sample[figure] for sample in samples)
+    row["rss_mib"] = row["rss"] / 1024.0
+    return row
+
+
 def measure(program, argv, run_dir, env, runs):
     os.makedirs(run_dir, exist_ok=True)
     run_once(argv, run_dir, env)  # warm-up
-    samples = [run_once(argv, run_dir, env) for _ in range(runs)]
-    families, callbacks = families_of(program, samples[-1][3], samples[-1][4])
-    return {
-        "program": program,
-        "runs": runs,
-        "families": families,
-        "callbacks": callbacks,
-        "wall": statistics.median(s[0] for s in samples),
-        "cpu": statistics.median(s[1] for s in samples),
-        "rss_mib": statistics.median(s[2] for s in samples) / 1024.0,
-    }
+    return summary(program, [run_once(argv, run_dir, env) for _ in range(runs)])
+
+
+def measure_paired(programs, work, set_name, env, runs):
+    """Runs each of `programs` (name -> argv) once per round, in turn, after
+    a warm-up of each: a ratio is taken within a round, so that it holds
+    while the machine's speed drifts. Returns the rows and every round's
+    samples."""
+    dirs = {name: os.path.join(work, f"{set_name}-{name}") for name in programs}
+    for name, argv in programs.items():
+        os.makedirs(dirs[name], exist_ok=True)
+        run_once(argv, dirs[name], env)
+    rounds = [{name: run_once(argv, dirs[name], env) for name, argv in programs.items()}
+              for _ in range(runs)]
+    rows = []
+    for name in programs:
+        row = summary(name, [round_[name] for round_ in rounds])
+        row["set"] = set_name
+        rows.append(row)
+    return rows, rounds
+
+
+def ratio_spread(rounds, a, b, figure):
+    """The ratio a/b of one figure, round by round: median [min, max]."""
+    ratios = [r[a][figure] / r[b][figure] for r in rounds if r[b][figure] > 0]
+    if not ratios:
+        return "-"
+    return (f"{statistics.median(ratios):.2f} [{min(ratios):.2f}, {max(ratios):.2f}]")
+
+
+def cpu_model():
+    try:
+        with open("/proc/cpuinfo") as info:
+            for line in info:
+                if line.startswith("model name"):
+                    return line.split(":", 1)[1].strip()
+    except OSError:
+        pass
+    return "unknown"
 
 
 def write_fonts_conf(folder, font_dirs, cache_dir):
@@ -207,16 +261,17 @@ def environment_with(fonts_conf):
 
 def print_table(title, rows):
     print(f"\n{title}")
-    header = (f"{'font set':<18} {'program':<8} {'runs':>4} {'families':>8} {'calls':>6} {'wall s':>8} "
-              f"{'cpu s':>8} {'max RSS MiB':>11} {'wall ms/fam':>11} {'cpu ms/fam':>10}")
+    header = (f"{'font set':<18} {'program':<8} {'runs':>4} {'families':>8} {'calls':>6} "
+              f"{'wall s':>7} {'cpu s':>7} {'sys s':>6} {'faults':>7} {'RSS MiB':>7} "
+              f"{'wall ms/fam':>11} {'cpu ms/fam':>10}")
     print(header)
     print("-" * len(header))
     for row in rows:
         per_family = lambda value: (f"{1000.0 * value / row['families']:.2f}"
                                     if row["families"] else "-")
         print(f"{row['set']:<18} {row['program']:<8} {row['runs']:>4} {row['families']:>8} "
-              f"{row['callbacks']:>6} "
-              f"{row['wall']:>8.3f} {row['cpu']:>8.3f} {row['rss_mib']:>11.1f} "
+              f"{row['callbacks']:>6} {row['wall']:>7.3f} {row['cpu']:>7.3f} {row['sys']:>6.3f} "
+              f"{row['faults']:>7.0f} {row['rss_mib']:>7.1f} "
               f"{per_family(row['wall']):>11} {per_family(row['cpu']):>10}")
 
 
@@ -228,7 +283,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--build", default=os.path.join(ROOT, "build"),
                         help="the native build folder (dump_metrics12, bench_floor)")
-    parser.add_argument("--runs", type=int, default=5, help="timed runs of each program")
+    parser.add_argument("--runs", type=int, default=7, help="timed rounds of the programs")
     parser.add_argument("--no-wine", action="store_true", help="leave the Windows build out")
     parser.add_argument("--no-scale", action="store_true", help="leave the linearity check out")
     args = parser.parse_args()
@@ -258,50 +313,73 @@ def main():
         build_windows()
 
     cpus = len(os.sched_getaffinity(0))
-    print(f"dump_metrics12 benchmark: {args.runs} timed runs each after one warm-up; medians")
-    print(f"fonts: {base_conf or 'the machine configuration'}; {cpus} CPUs, "
-          f"load average at start {os.getloadavg()[0]:.2f}")
+    print(f"dump_metrics12 benchmark: {args.runs} rounds after one warm-up, the programs in turn "
+          f"within a round; medians, and ratios taken round by round as median [min, max]")
+    print(f"machine: {cpu_model()}; {cpus} CPUs; load average at start {os.getloadavg()[0]:.2f}")
 
+    # The base set, then the sets of every format, with and without the Noto
+    # CJK collections, where their packages are installed.
+    sets = [(base_name, base_conf)]
+    for name, flavour in (("every format", "every"), ("every format+CJK", "cjk")):
+        folder = os.path.join(work, "set-" + flavour)
+        made = subprocess.run(["sh", os.path.join(ROOT, "bench", "every_format_fonts.sh")]
+                              + (["--cjk"] if flavour == "cjk" else []) + [folder],
+                              capture_output=True, text=True)
+        if made.returncode == 0:
+            sets.append((name, made.stdout.strip()))
+        else:
+            print(f"{name}: skipped: {made.stderr.strip()}")
+
+    one_cpu = [TASKSET, "-c", "0"]
+    programs = {"floor": one_cpu + [floor], "ours-1": one_cpu + [ours], "ours": [ours]}
     rows = []
-    def add(set_name, program, argv, env, fonts_conf=None):
-        if program == "wine":
-            argv = argv + [os.path.join(work, f"{set_name}-{program}")]
-            if fonts_conf:
-                argv.append(fonts_conf)
-        row = measure(program, argv, os.path.join(work, f"{set_name}-{program}"), env, args.runs)
+    ratios = []
+    for set_name, conf in sets:
+        set_rows, rounds = measure_paired(programs, work, set_name, environment_with(conf),
+                                          args.runs)
+        rows += set_rows
+        ratios.append((set_name, rounds))
+
+    wine_argv = [os.path.join(ROOT, "tools", "run_under_wine.sh"), wine_exe]
+    def add_wine(set_name, env, fonts_conf):
+        run_dir = os.path.join(work, f"{set_name}-wine")
+        argv = wine_argv + [run_dir] + ([fonts_conf] if fonts_conf else [])
+        row = measure("wine", argv, run_dir, env, args.runs)
         row["set"] = set_name
         rows.append(row)
         return row
-
-    wine_argv = [os.path.join(ROOT, "tools", "run_under_wine.sh"), wine_exe]
-    one_cpu = [TASKSET, "-c", "0"]
-    floor_row = add(base_name, "floor", one_cpu + [floor], base_env)
-    ours_one_row = add(base_name, "ours-1", one_cpu + [ours], base_env)
-    ours_row = add(base_name, "ours", [ours], base_env)
-    wine_row = add(base_name, "wine", wine_argv, base_env, base_conf) if with_wine else None
+    wine_row = add_wine(base_name, base_env, base_conf) if with_wine else None
+    ours_row = next(row for row in rows if row["program"] == "ours")
 
     # The fixed cost of a start: the same programs over a font set with no font.
     empty_folder = os.path.join(work, "set-empty")
     os.makedirs(empty_folder, exist_ok=True)
     empty_conf = write_fonts_conf(empty_folder, [], os.path.join(work, "fc-cache"))
     empty_env = environment_with(empty_conf)
-    empty = {
-        "floor": add("empty", "floor", [floor], empty_env),
-        "ours": add("empty", "ours", [ours], empty_env),
-    }
+    empty_rows, _ = measure_paired({"floor": [floor], "ours": [ours]}, work, "empty", empty_env,
+                                   args.runs)
+    rows += empty_rows
+    empty = {row["program"]: row for row in empty_rows}
     if with_wine:
-        add("empty", "wine", wine_argv, empty_env, empty_conf)
+        add_wine("empty", empty_env, empty_conf)
 
-    print_table(f"Whole runs over {base_name} fonts and over no font "
-                f"(ours-1: ours pinned to one CPU)", rows)
-    print(f"\none CPU:     ours/floor wall {ratio(ours_one_row['wall'], floor_row['wall'])}, "
-          f"cpu {ratio(ours_one_row['cpu'], floor_row['cpu'])}, "
-          f"max RSS {ratio(ours_one_row['rss_mib'], floor_row['rss_mib'])}")
-    print(f"{cpus} CPUs:      ours/floor wall {ratio(ours_row['wall'], floor_row['wall'])}, "
-          f"cpu {ratio(ours_row['cpu'], floor_row['cpu'])}, "
-          f"max RSS {ratio(ours_row['rss_mib'], floor_row['rss_mib'])}")
+    print_table("Whole runs (ours-1: ours pinned to one CPU, as the floor is; "
+                "faults: minor and major page faults)", rows)
+    print("\nours/floor, round by round: median [min, max]")
+    for set_name, rounds in ratios:
+        print(f"  {set_name}:")
+        print(f"    one CPU: wall {ratio_spread(rounds, 'ours-1', 'floor', 'wall')}, "
+              f"cpu {ratio_spread(rounds, 'ours-1', 'floor', 'cpu')}, "
+              f"sys {ratio_spread(rounds, 'ours-1', 'floor', 'sys')}, "
+              f"faults {ratio_spread(rounds, 'ours-1', 'floor', 'faults')}, "
+              f"max RSS {ratio_spread(rounds, 'ours-1', 'floor', 'rss')}")
+        print(f"    {cpus} CPUs: wall {ratio_spread(rounds, 'ours', 'floor', 'wall')}, "
+              f"cpu {ratio_spread(rounds, 'ours', 'floor', 'cpu')}, "
+              f"sys {ratio_spread(rounds, 'ours', 'floor', 'sys')}, "
+              f"faults {ratio_spread(rounds, 'ours', 'floor', 'faults')}, "
+              f"max RSS {ratio_spread(rounds, 'ours', 'floor', 'rss')}")
     if wine_row:
-        print(f"wine/ours:   wall {ratio(wine_row['wall'], ours_row['wall'])}, "
+        print(f"wine/ours over {base_name}:   wall {ratio(wine_row['wall'], ours_row['wall'])}, "
               f"cpu {ratio(wine_row['cpu'], ours_row['cpu'])}, "
               f"max RSS {ratio(wine_row['rss_mib'], ours_row['rss_mib'])}")
         print("  wine's figures are whole runs of tools/run_under_wine.sh: cloning the prefix, "

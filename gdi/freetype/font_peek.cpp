@@ -1,6 +1,5 @@
 #include "font_peek.h"
 
-#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -108,35 +107,49 @@ bool read_name_table(const FontFile &file, long directory, std::vector<unsigned 
 
 // A PCF file read from its start, gzipped or not.
 struct PcfReader {
-    gzFile file;
-    long position = 0;
-    // A small buffer: the tables wanted lie in the first kilobytes, and zlib
-    // would otherwise inflate 16 KiB at a time.
-    // zlib reads the file through a descriptor of its own, from the start.
-    explicit PcfReader(const FontFile &font_file) : file(nullptr) {
-        // A duplicate shares the file offset, which zlib reads on from: it
-        // starts from the beginning whatever was read before.
-        const int descriptor = font_file.is_open() ? dup(font_file.descriptor) : -1;
-        if (descriptor < 0) return;
-        if (lseek(descriptor, 0, SEEK_SET) != 0) {
-            close(descriptor);
-            return;
-        }
-        file = gzdopen(descriptor, "rb");
-        if (!file) {
-            close(descriptor);
-            return;
-        }
-        gzbuffer(file, 1024);
+    const FontFile &file;
+    bool gzipped = false;
+    bool inflating = false;
+    z_stream stream{};
+    // Compressed bytes are fed a kilobyte at a time: the tables wanted lie
+    // in the first kilobytes, and nothing past them is inflated.
+    unsigned char input[1024];
+    unsigned long input_offset = 0;
+    long position = 0;  // in the PCF data, inflated
+
+    explicit PcfReader(const FontFile &font_file) : file(font_file) {
+        unsigned char magic[2];
+        gzipped = file.read_at(0, magic, sizeof magic) && magic[0] == 0x1F && magic[1] == 0x8B;
+        // 16 + 15: a gzip stream, the largest window.
+        inflating = gzipped && inflateInit2(&stream, 16 + 15) == Z_OK;
     }
     ~PcfReader() {
-        if (file) gzclose(file);
+        if (inflating) inflateEnd(&stream);
     }
     PcfReader(const PcfReader &) = delete;
     PcfReader &operator=(const PcfReader &) = delete;
 
     bool read(void *buffer, unsigned size) {
-        if (!file || gzread(file, buffer, size) != static_cast<int>(size)) return false;
+        if (!gzipped) {
+            if (!file.read_at(static_cast<std::uint64_t>(position), buffer, size)) return false;
+            position += size;
+            return true;
+        }
+        if (!inflating) return false;
+        stream.next_out = static_cast<Bytef *>(buffer);
+        stream.avail_out = size;
+        while (stream.avail_out > 0) {
+            if (stream.avail_in == 0) {
+                const unsigned long got = file.file.read(input_offset, input, sizeof input);
+                if (got == 0) return false;
+                input_offset += got;
+                stream.next_in = input;
+                stream.avail_in = static_cast<uInt>(got);
+            }
+            const int status = inflate(&stream, Z_NO_FLUSH);
+            if (status == Z_STREAM_END && stream.avail_out > 0) return false;
+            if (status != Z_OK && status != Z_STREAM_END) return false;
+        }
         position += size;
         return true;
     }

@@ -308,9 +308,17 @@ struct OpenFace {
 using Problems = std::vector<std::pair<std::string, std::string>>;
 
 // What chooses a representative: read from the face's own tables where they
-// tell it, else by FreeType (the face then stays open in `ft_face`).
-bool read_deciding_fields(FT_Library library, const ListedFace &listed, FontFace &face,
+// tell it, else by FreeType (the face then stays open in `ft_face`). A face
+// alone in its family is its representative if any is: FreeType reads it
+// at once.
+bool read_deciding_fields(FT_Library library, const ListedFace &listed, bool alone, FontFace &face,
                           FT_Face &ft_face, Problems &problems) {
+    std::string problem;
+    if (alone) {
+        if (read_with_freetype(library, listed, face, problem, &ft_face)) return true;
+        if (!problem.empty()) problems.emplace_back(listed.path, problem);
+        return false;
+    }
     const FontFile file(listed.path);
     if (!file.is_open()) {
         problems.emplace_back(listed.path, "cannot be read: " + file.reason);
@@ -324,7 +332,6 @@ bool read_deciding_fields(FT_Library library, const ListedFace &listed, FontFace
         face.file = listed.path;
         return true;
     }
-    std::string problem;
     if (read_with_freetype(library, listed, face, problem, &ft_face)) return true;
     if (!problem.empty()) problems.emplace_back(listed.path, problem);
     return false;
@@ -344,7 +351,8 @@ std::unique_ptr<FontFamily> resolve(const FamilySlot &slot, FT_Library library, 
         FT_Face ft_face = nullptr;
         if (read != slot.read_members.end())
             face = *read;
-        else if (!read_deciding_fields(library, listed, face, ft_face, problems))
+        else if (!read_deciding_fields(library, listed, slot.members.size() == 1, face, ft_face,
+                                       problems))
             continue;
         // Only the best face so far stays open: a family of large faces (CJK
         // collections) would else hold them all at once.

@@ -481,8 +481,8 @@ const FontFace &find_face(const FontFamily &family, const LOGFONTA &logfont) {
     // representative face.
     const LONG weight = logfont.lfWeight > 0 ? logfont.lfWeight : FW_NORMAL;
     const bool italic = logfont.lfItalic != 0;
-    const LONG height =
-        logfont.lfHeight < 0 ? -std::max(logfont.lfHeight, -0x7FFF) : logfont.lfHeight;
+    const LONG asked_height = usable_height(logfont.lfHeight);
+    const LONG height = asked_height < 0 ? -asked_height : asked_height;
     const auto distance = [&](const FontFace &face) {
         const bool other_charset =
             logfont.lfCharSet != DEFAULT_CHARSET && logfont.lfCharSet != face.logfont.lfCharSet;

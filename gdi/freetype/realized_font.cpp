@@ -201,7 +201,15 @@ RealizedFont::~RealizedFont() {
     if (ft_face) FT_Done_Face(ft_face);
 }
 
+LONG usable_height(LONG height) {
+    // test_max_height: -65535 is realized larger than -1; -65536, -123456
+    // and 123456 are realized as -1.
+    constexpr LONG kLargestHeight = 0xFFFF;
+    return height > kLargestHeight || height < -kLargestHeight ? -1 : height;
+}
+
 long pixels_per_em(const FontFace &face, LONG height) {
+    height = usable_height(height);
     long ppem = 0;
     if (height < 0) {
         ppem =

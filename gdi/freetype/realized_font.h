@@ -79,4 +79,8 @@ bool measures_space(FT_Face ft_face, const FontFace &face);
 // negative the em height, zero a default size.
 long pixels_per_em(const FontFace &face, LONG height);
 
+// The height a logical font is realized at: its own, but -1 (one pixel per
+// em) for a height past GDI's limit of 65535 either way.
+LONG usable_height(LONG height);
+
 #endif  // DUMP_METRICS12_REALIZED_FONT_H

@@ -24,10 +24,11 @@ struct SizedFace {
     std::string file;
     FT_Long index = 0;
     long pixels_per_em = 0, stretch_num = 1, stretch_den = 1;
+    bool emboldened = false;
     bool operator<(const SizedFace &other) const {
-        return std::tie(file, index, pixels_per_em, stretch_num, stretch_den) <
+        return std::tie(file, index, pixels_per_em, stretch_num, stretch_den, emboldened) <
                std::tie(other.file, other.index, other.pixels_per_em, other.stretch_num,
-                        other.stretch_den);
+                        other.stretch_den, other.emboldened);
     }
 };
 
@@ -43,6 +44,9 @@ struct RealizedFont {
     // glyph's box in whole pixels and to its advance.
     long stretch_num = 1;
     long stretch_den = 1;
+    // Bold asked of a face that is not: GDI simulates it, each glyph inked one
+    // pixel wider and advancing one pixel further.
+    bool emboldened = false;
     // Glyphs measured before, by index: codes the font lacks all measure
     // glyph 0, and some fonts map several codes to one glyph.
     std::vector<std::pair<FT_UInt, std::pair<bool, ABCFLOAT>>> measured_glyphs;

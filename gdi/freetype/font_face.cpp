@@ -164,6 +164,7 @@ void fill_scalable(FT_Face ft_face, FontFace &face) {
         descent = -ft_face->descender;
     }
     face.cjk = os2 && os2->version >= 1 && (os2->ulCodePageRange1 & (0x1FUL << 17));
+    face.code_pages = os2 && os2->version >= 1 ? os2->ulCodePageRange1 : 0;
     face.units_per_em = ft_face->units_per_EM ? ft_face->units_per_EM : 1000;
     face.cell_height = ascent + descent > 0 ? ascent + descent : face.units_per_em;
     face.average_width =
@@ -254,6 +255,13 @@ int charset_rank(BYTE charset) {
     for (std::size_t i = 0; i < count; ++i)
         if (kCodePageCharsets[i].charset == charset) return static_cast<int>(i);
     return static_cast<int>(count) + charset;
+}
+
+bool has_charset(const FontFace &face, BYTE charset) {
+    if (face.logfont.lfCharSet == charset) return true;
+    for (const CodePageCharset &entry : kCodePageCharsets)
+        if (entry.charset == charset && (face.code_pages & (1UL << entry.bit))) return true;
+    return false;
 }
 
 bool read_font_face(FT_Face ft_face, FontFace &face) {

@@ -242,6 +242,9 @@ std::unique_ptr<RealizedFont> realize_face(const FontFamily &family, const FontF
     font->face = &face;
     font->symbol = face.logfont.lfCharSet == SYMBOL_CHARSET;
     font->emboldened = simulates_bold(face, logfont);
+    font->charset = logfont.lfCharSet != DEFAULT_CHARSET && has_charset(face, logfont.lfCharSet)
+                        ? logfont.lfCharSet
+                        : face.logfont.lfCharSet;
     choose_size(*font, logfont);
     return font;
 }

@@ -47,6 +47,9 @@ struct RealizedFont {
     // Bold asked of a face that is not: GDI simulates it, each glyph inked one
     // pixel wider and advancing one pixel further.
     bool emboldened = false;
+    // The character set the font is realized in: the one asked for where the
+    // face covers it, else the face's own.
+    BYTE charset = ANSI_CHARSET;
     // Glyphs measured before, by index: codes the font lacks all measure
     // glyph 0, and some fonts map several codes to one glyph.
     std::vector<std::pair<FT_UInt, std::pair<bool, ABCFLOAT>>> measured_glyphs;

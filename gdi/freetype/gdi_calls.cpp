@@ -179,13 +179,11 @@ int report(const FontFace &face, FONTENUMPROCA proc, LPARAM lparam) {
     return proc(&logfont, &metrics, face.font_type, lparam);
 }
 
-// Every face of the family named so, in full.
+// Every face the name finds, in full.
 int enumerate_family(const char *family_name, FONTENUMPROCA proc, LPARAM lparam) {
     const std::string name(family_name, strnlen(family_name, LF_FACESIZE - 1));
-    const FontFamily *family = find_family(name.c_str());
-    if (!family || family->name != name) return 1;
     int result = 1;
-    for (const FontFace &face : complete_faces(*family))
+    for (const FontFace &face : faces_named(name.c_str()))
         if ((result = report(face, proc, lparam)) == 0) return 0;
     return result;
 }

@@ -5,17 +5,16 @@
 
 #include <iconv.h>
 
-
 namespace {
 
 const char *code_page_of(BYTE charset) {
     switch (charset) {
-    case SHIFTJIS_CHARSET: return "CP932";
-    case GB2312_CHARSET: return "CP936";
-    case HANGEUL_CHARSET: return "CP949";
-    case CHINESEBIG5_CHARSET: return "CP950";
-    case JOHAB_CHARSET: return "JOHAB";
-    default: return nullptr;
+        case SHIFTJIS_CHARSET: return "CP932";
+        case GB2312_CHARSET: return "CP936";
+        case HANGEUL_CHARSET: return "CP949";
+        case CHINESEBIG5_CHARSET: return "CP950";
+        case JOHAB_CHARSET: return "JOHAB";
+        default: return nullptr;
     }
 }
 

@@ -187,9 +187,9 @@ void fill_scalable(FT_Face ft_face, FontFace &face) {
     // The ascent is the cell height's share of it, so the two round
     // together (test_text_metrics asserts MulDiv(tmHeight, usWinAscent,
     // usWinAscent + usWinDescent)); not the ascent scaled on its own.
-    tm.tmAscent = static_cast<LONG>(ascent + descent > 0
-                                        ? mul_div(tm.tmHeight, ascent, ascent + descent)
-                                        : mul_div(ascent, ppem, face.units_per_em));
+    tm.tmAscent =
+        static_cast<LONG>(ascent + descent > 0 ? mul_div(tm.tmHeight, ascent, ascent + descent)
+                                               : mul_div(ascent, ppem, face.units_per_em));
     tm.tmDescent = tm.tmHeight - tm.tmAscent;
     tm.tmInternalLeading = static_cast<LONG>(tm.tmHeight - ppem);
     tm.tmAveCharWidth = lf.lfWidth;

@@ -511,9 +511,8 @@ const FontFace &find_face(const FontFamily &family, const LOGFONTA &logfont) {
 namespace {
 
 bool is_cjk_charset(BYTE charset) {
-    return charset == SHIFTJIS_CHARSET || charset == HANGEUL_CHARSET ||
-           charset == JOHAB_CHARSET || charset == GB2312_CHARSET ||
-           charset == CHINESEBIG5_CHARSET;
+    return charset == SHIFTJIS_CHARSET || charset == HANGEUL_CHARSET || charset == JOHAB_CHARSET ||
+           charset == GB2312_CHARSET || charset == CHINESEBIG5_CHARSET;
 }
 
 // A face that an enumeration by name finds by another of its names: the
@@ -580,11 +579,11 @@ std::vector<FontFace> faces_named(const char *face_name_asked) {
     if (whole) return faces;
     faces.erase(std::remove_if(faces.begin(), faces.end(),
                                [&](const FontFace &face) {
-                                   return std::none_of(
-                                       found.first, found.second, [&](const auto &entry) {
-                                           return entry.second.file == face.file &&
-                                                  entry.second.index == face.index;
-                                       });
+                                   return std::none_of(found.first, found.second,
+                                                       [&](const auto &entry) {
+                                                           return entry.second.file == face.file &&
+                                                                  entry.second.index == face.index;
+                                                       });
                                }),
                 faces.end());
     return faces;

@@ -254,8 +254,8 @@ bool glyph_widths(RealizedFont &font, unsigned code, ABCFLOAT &widths) {
 }
 
 SizedFace sized_face_of(const RealizedFont &font) {
-    return {font.face->file, font.face->index, font.pixels_per_em, font.stretch_num,
-            font.stretch_den, font.emboldened};
+    return {font.face->file,  font.face->index, font.pixels_per_em,
+            font.stretch_num, font.stretch_den, font.emboldened};
 }
 
 void measure_representative(const FontFamily &family, FT_Face ft_face, SizedFace &sized,

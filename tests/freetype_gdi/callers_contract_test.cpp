@@ -166,10 +166,10 @@ struct RangeCase {
 // test_GetCharABCWidths: a double-byte character set takes codes above 255
 // within one lead byte.
 TEST(DoubleByteCodes, SucceedOnlyWhereTheCharacterSetHasThem) {
-    const RangeCase cases[] = {{0xFF, 0xFF, true},        {0x100, 0x100, true},
-                               {0xFF, 0x100, false},      {0x1FF, 0xFF00, false},
-                               {0xFFFF, 0xFFFF, true},    {0x10000, 0x10000, false},
-                               {0xFFFF, 0x10000, false},  {0xFFFFFFFF, 0xFFFFFFFF, false},
+    const RangeCase cases[] = {{0xFF, 0xFF, true},       {0x100, 0x100, true},
+                               {0xFF, 0x100, false},     {0x1FF, 0xFF00, false},
+                               {0xFFFF, 0xFFFF, true},   {0x10000, 0x10000, false},
+                               {0xFFFF, 0x10000, false}, {0xFFFFFFFF, 0xFFFFFFFF, false},
                                {0x00, 0xFF, true}};
     LOGFONTA nihon = dm12_gdi_test::logfont_named("DM12 Nihon");
     nihon.lfCharSet = SHIFTJIS_CHARSET;

@@ -17,9 +17,25 @@
 //                             TEXTMETRICA and font type, and lparam; goes on
 //                             while proc returns nonzero; returns the last
 //                             value proc returned (1 when there is no family,
-//                             0 when dc is not a context).
+//                             0 when dc is not a context). The TEXTMETRICA's
+//                             tmAscent is MulDiv(tmHeight, ascent, ascent +
+//                             descent) of the font's own.
+//   EnumFontFamiliesA(dc, name, proc, lparam)
+//                             calls proc once per face that the name finds,
+//                             under its family's name: every face of the
+//                             family so named; else of the family whose name
+//                             in a second language (the smallest language ID
+//                             besides the legacy name's) it is; else the face
+//                             whose full name (name ID 4, its first 31 bytes)
+//                             it is. Names compare ignoring case, whatever the
+//                             locale. Returns as above (1 when none is found).
 //   CreateFontIndirectA(logfont)
-//                             a logical font; NULL for a NULL record.
+//                             a logical font; NULL for a NULL record. A
+//                             height past 65535 either way is realized as -1.
+//                             FW_BOLD or more of a face lighter than semibold
+//                             is simulated: every advance a pixel wider. "@"
+//                             alone with a CJK character set chooses a
+//                             vertical family with a face in that set.
 //   SelectObject(dc, obj)     selects a font into dc and returns the object
 //                             selected before; NULL if either is not one.
 //   DeleteObject(obj)         releases a font; FALSE if obj is not one. A font
@@ -32,8 +48,12 @@
 //   GetCharABCWidthsFloatA(dc, first, last, abc)
 //                             the A, B and C widths of codes first..last in the
 //                             context's logical units; nonzero on success, 0 for
-//                             a bad context, a NULL record, first > last,
-//                             last > 255, or a glyph that cannot be read.
+//                             a bad context, a NULL record, first > last, or a
+//                             glyph that cannot be read. Codes above 255 are
+//                             double-byte codes (lead byte << 8 | trail byte)
+//                             of a font realized in a Japanese, Chinese or
+//                             Korean character set, first and last with one
+//                             lead byte; for other fonts last > 255 fails.
 //
 // Handles are checked on every call: anything that is not a live handle of the
 // right kind makes the call fail, never crash.

@@ -165,6 +165,7 @@ void fill_scalable(FT_Face ft_face, FontFace &face) {
         descent = -ft_face->descender;
     }
     face.cjk = os2 && os2->version >= 1 && (os2->ulCodePageRange1 & (0x1FUL << 17));
+    face.code_pages = os2 && os2->version >= 1 ? os2->ulCodePageRange1 : 0;
     face.units_per_em = ft_face->units_per_EM ? ft_face->units_per_EM : 1000;
     face.cell_height = ascent + descent > 0 ? ascent + descent : face.units_per_em;
     face.average_width =
@@ -184,7 +185,12 @@ void fill_scalable(FT_Face ft_face, FontFace &face) {
     TEXTMETRICA &tm = face.metrics;
     const long ppem = 32;
     tm.tmHeight = lf.lfHeight;
-    tm.tmAscent = static_cast<LONG>(mul_div(ascent, ppem, face.units_per_em));
+    // The ascent is the cell height's share of it, so the two round
+    // together (test_text_metrics asserts MulDiv(tmHeight, usWinAscent,
+    // usWinAscent + usWinDescent)); not the ascent scaled on its own.
+    tm.tmAscent =
+        static_cast<LONG>(ascent + descent > 0 ? mul_div(tm.tmHeight, ascent, ascent + descent)
+                                               : mul_div(ascent, ppem, face.units_per_em));
     tm.tmDescent = tm.tmHeight - tm.tmAscent;
     tm.tmInternalLeading = static_cast<LONG>(tm.tmHeight - ppem);
     tm.tmAveCharWidth = lf.lfWidth;
@@ -221,6 +227,7 @@ bool peek_sfnt_face(const FontFile &file, long index, FontFace &face) {
     lf.lfCharSet = style.has_os2 && style.os2_version >= 1 ? charset_of_code_pages(style.code_pages)
                                                            : static_cast<BYTE>(ANSI_CHARSET);
     face.cjk = style.has_os2 && style.os2_version >= 1 && (style.code_pages & (0x1FUL << 17));
+    face.code_pages = style.has_os2 && style.os2_version >= 1 ? style.code_pages : 0;
     long cell = style.has_os2 && (style.win_ascent || style.win_descent)
                     ? static_cast<long>(style.win_ascent) + style.win_descent
                     : static_cast<long>(style.hhea_ascender) - style.hhea_descender;
@@ -324,6 +331,13 @@ int charset_rank(BYTE charset) {
     for (std::size_t i = 0; i < count; ++i)
         if (kCodePageCharsets[i].charset == charset) return static_cast<int>(i);
     return static_cast<int>(count) + charset;
+}
+
+bool has_charset(const FontFace &face, BYTE charset) {
+    if (face.logfont.lfCharSet == charset) return true;
+    for (const CodePageCharset &entry : kCodePageCharsets)
+        if (entry.charset == charset && (face.code_pages & (1UL << entry.bit))) return true;
+    return false;
 }
 
 bool read_font_face(FT_Face ft_face, FontFace &face) {

@@ -30,6 +30,7 @@ struct FontFace {
     // and bitmap stands for it.
     int format_rank = 0;
     bool cjk = false;  // supports a CJK code page, so it also makes an "@" family
+    unsigned long code_pages = 0;  // OS/2 ulCodePageRange1, where the face has one
 
     // Scalable faces: the numbers that turn a cell height into pixels per em.
     long units_per_em = 0;
@@ -67,6 +68,9 @@ bool peek_font_face(const FontFile &file, long index, const std::string &format,
 // order of the OS/2 code-page bits that name them (Windows-1252 first), then
 // the others by number.
 int charset_rank(BYTE charset);
+
+// Whether `face` covers `charset`: its own, or one of its OS/2 code pages.
+bool has_charset(const FontFace &face, BYTE charset);
 
 // a * b / c rounded to nearest, as Windows' MulDiv; 0 where c is 0.
 long mul_div(long a, long b, long c);

@@ -73,19 +73,64 @@ std::string utf16be_to_cp1252(const unsigned char *bytes, unsigned length) {
     return name;
 }
 
-}  // namespace
+bool is_windows_name(const NameRecord &name, unsigned name_id) {
+    return name.platform_id == kPlatformWindows && name.name_id == name_id &&
+           (name.encoding_id == kEncodingSymbol || name.encoding_id == kEncodingUnicodeBmp ||
+            name.encoding_id == kEncodingUcs4);
+}
 
-std::string legacy_family_name(const std::vector<NameRecord> &records) {
+// The record of the legacy family name: English, else the first.
+const NameRecord *legacy_family_record(const std::vector<NameRecord> &records) {
     const NameRecord *chosen = nullptr;
     for (const NameRecord &name : records) {
-        if (name.platform_id != kPlatformWindows || name.name_id != kNameFamily) continue;
-        if (name.encoding_id != kEncodingSymbol && name.encoding_id != kEncodingUnicodeBmp &&
-            name.encoding_id != kEncodingUcs4)
-            continue;
+        if (!is_windows_name(name, kNameFamily)) continue;
         if (!chosen || name.language_id == kLanguageEnglishUs) chosen = &name;
         if (name.language_id == kLanguageEnglishUs) break;
     }
+    return chosen;
+}
+
+}  // namespace
+
+std::string legacy_family_name(const std::vector<NameRecord> &records) {
+    const NameRecord *chosen = legacy_family_record(records);
     return chosen ? utf16be_to_cp1252(chosen->bytes, chosen->length) : std::string();
+}
+
+LookupNames lookup_names(const std::vector<NameRecord> &records) {
+    constexpr unsigned kNameFull = 4;
+    LookupNames names;
+    const NameRecord *legacy = legacy_family_record(records);
+    if (!legacy) return names;
+    // test_lang_names: on an English system a family is also found by its
+    // name in the language of the smallest ID, not by those of others, and
+    // by its full name in the legacy name's language only.
+    const NameRecord *second = nullptr;
+    for (const NameRecord &name : records) {
+        if (is_windows_name(name, kNameFamily) && name.language_id != legacy->language_id &&
+            (!second || name.language_id < second->language_id))
+            second = &name;
+        if (is_windows_name(name, kNameFull) && name.language_id == legacy->language_id &&
+            names.full_name.empty())
+            names.full_name = face_name(utf16be_to_cp1252(name.bytes, name.length));
+    }
+    if (second) names.second_family = face_name(utf16be_to_cp1252(second->bytes, second->length));
+    return names;
+}
+
+std::string folded_name(std::string name) {
+    // Windows-1252's capitals: A-Z, the Latin-1 letters but the multiplication
+    // sign, and Š, Œ, Ž, Ÿ.
+    for (char &c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte >= 'A' && byte <= 'Z') || (byte >= 0xC0 && byte <= 0xDE && byte != 0xD7))
+            c = static_cast<char>(byte + 0x20);
+        else if (byte == 0x8A || byte == 0x8C || byte == 0x8E)
+            c = static_cast<char>(byte + 0x10);
+        else if (byte == 0x9F)
+            c = static_cast<char>(0xFF);
+    }
+    return name;
 }
 
 std::string face_name(std::string name) {

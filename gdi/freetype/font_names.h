@@ -23,4 +23,18 @@ std::string legacy_family_name(const std::vector<NameRecord> &records);
 // bytes.
 std::string face_name(std::string name);
 
+// The other names a face is found by when a family is asked for by name,
+// each as a face name holds it (empty where there is none): the family name
+// in a second language, that of the smallest language ID besides the legacy
+// name's; and the full name (name ID 4) in the legacy name's language.
+struct LookupNames {
+    std::string second_family;
+    std::string full_name;
+};
+LookupNames lookup_names(const std::vector<NameRecord> &records);
+
+// A Windows-1252 name with its letters in lower case, whatever the locale:
+// names found by name compare so.
+std::string folded_name(std::string name);
+
 #endif  // DUMP_METRICS12_FONT_NAMES_H

@@ -420,3 +420,25 @@ bool peek_fnt_style(const FontFile &file, long index, FntStyle &style) {
     }
     return false;
 }
+
+bool peek_sfnt_lookup_names(const FontFile &file, long index, LookupNames &names) {
+    long directory = 0;
+    std::vector<unsigned char> table;
+    if (!face_directory(file, index, directory) || !read_name_table(file, directory, table))
+        return false;
+    const std::size_t count = big_endian(table.data() + 2, 2);
+    const std::size_t storage = big_endian(table.data() + 4, 2);
+    if (6 + 12 * count > table.size() || storage > table.size()) return false;
+    std::vector<NameRecord> records;
+    for (std::size_t i = 0; i < count; ++i) {
+        const unsigned char *record = table.data() + 6 + 12 * i;
+        const std::size_t length = big_endian(record + 8, 2);
+        const std::size_t offset = big_endian(record + 10, 2);
+        if (storage + offset + length > table.size()) continue;  // past the table: not a name
+        records.push_back({big_endian(record, 2), big_endian(record + 2, 2),
+                           big_endian(record + 4, 2), big_endian(record + 6, 2),
+                           table.data() + storage + offset, static_cast<unsigned>(length)});
+    }
+    names = lookup_names(records);
+    return true;
+}

@@ -13,11 +13,16 @@
 #include <string>
 
 #include "font_file.h"
+#include "font_names.h"
 
 // The legacy family name (name ID 1) of face `index` of an sfnt file or
 // collection, chosen and converted as the enumeration names a family; false
 // where the file cannot be read so far, or holds no Windows family record.
 bool peek_sfnt_family_name(const FontFile &file, long index, std::string &name);
+
+// The other names face `index` of an sfnt file is found by (font_names.h);
+// false where its name table cannot be read so far.
+bool peek_sfnt_lookup_names(const FontFile &file, long index, LookupNames &names);
 
 // What chooses a PCF face as a family's representative, as FreeType reads
 // it: FAMILY_NAME, italic where SLANT starts with I or O, bold where

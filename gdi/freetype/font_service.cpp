@@ -507,7 +507,10 @@ std::vector<const FontFamily *> vertical_families() {
     return verticals;
 }
 
-const FontFamily *find_family(const char *face_name_asked) {
+namespace {
+
+// The family a face name names, ignoring case; null where it names none.
+const FontFamily *family_named(const char *face_name_asked) {
     FontService &s = listed_service();
     const std::string folded =
         folded_case(std::string(face_name_asked, strnlen(face_name_asked, LF_FACESIZE - 1)));
@@ -519,7 +522,14 @@ const FontFamily *find_family(const char *face_name_asked) {
         const auto vertical = s.vertical_by_name.find(folded);
         if (vertical != s.vertical_by_name.end()) return verticals[vertical->second];
     }
-    return default_family();
+    return nullptr;
+}
+
+}  // namespace
+
+const FontFamily *find_family(const char *face_name_asked) {
+    const FontFamily *family = family_named(face_name_asked);
+    return family ? family : default_family();
 }
 
 void note_family_problem(std::size_t i, const std::string &path, const std::string &problem) {
@@ -536,7 +546,8 @@ void note_family_problem(std::size_t i, const std::string &path, const std::stri
 }
 
 std::unique_ptr<RealizedFont> realize_font(const LOGFONTA &logfont) {
-    const FontFamily *family = find_family(logfont.lfFaceName);
+    const FontFamily *family = vertical_family_for(logfont);
+    if (!family) family = find_family(logfont.lfFaceName);
     if (!family) return nullptr;
     const FontFace &chosen = find_face(*family, logfont);
     if (chosen.complete) return realize_face(*family, chosen, logfont);
@@ -583,8 +594,8 @@ const FontFace &find_face(const FontFamily &family, const LOGFONTA &logfont) {
     // representative face.
     const LONG weight = logfont.lfWeight > 0 ? logfont.lfWeight : FW_NORMAL;
     const bool italic = logfont.lfItalic != 0;
-    const LONG height =
-        logfont.lfHeight < 0 ? -std::max(logfont.lfHeight, -0x7FFF) : logfont.lfHeight;
+    const LONG asked_height = usable_height(logfont.lfHeight);
+    const LONG height = asked_height < 0 ? -asked_height : asked_height;
     const auto distance = [&](const FontFace &face) {
         const bool other_charset =
             logfont.lfCharSet != DEFAULT_CHARSET && logfont.lfCharSet != face.logfont.lfCharSet;
@@ -597,4 +608,86 @@ const FontFace &find_face(const FontFamily &family, const LOGFONTA &logfont) {
     for (const FontFace &face : family.faces)
         if (distance(face) < distance(*best)) best = &face;
     return *best;
+}
+
+namespace {
+
+bool is_cjk_charset(BYTE charset) {
+    return charset == SHIFTJIS_CHARSET || charset == HANGEUL_CHARSET || charset == JOHAB_CHARSET ||
+           charset == GB2312_CHARSET || charset == CHINESEBIG5_CHARSET;
+}
+
+// A face that an enumeration by name finds by another of its names: the
+// whole family (a second language's family name), or the one face (its full
+// name).
+struct NamedFace {
+    std::size_t slot;
+    std::string file;  // empty for the whole family
+    FT_Long index;
+};
+
+// Every family's name and every sfnt face's other names, folded, to the
+// faces they find. Read on the first enumeration by a name that is no
+// family's, and never for the program's own run, which asks for none.
+const std::multimap<std::string, NamedFace> &other_names() {
+    static std::multimap<std::string, NamedFace> names;
+    static std::once_flag read;
+    std::call_once(read, [] {
+        FontService &s = listed_service();
+        for (const auto &[folded, slot] : s.slot_by_name) {
+            names.emplace(folded_name(folded), NamedFace{slot, "", 0});
+            for (const ListedFace &face : s.slots[slot].members) {
+                LookupNames found;
+                if (!is_sfnt(face) ||
+                    !peek_sfnt_lookup_names(FontFile(face.path), face.index, found))
+                    continue;
+                if (!found.second_family.empty())
+                    names.emplace(folded_name(found.second_family), NamedFace{slot, "", 0});
+                if (!found.full_name.empty())
+                    names.emplace(folded_name(found.full_name),
+                                  NamedFace{slot, face.path, face.index});
+            }
+        }
+    });
+    return names;
+}
+
+}  // namespace
+
+const FontFamily *vertical_family_for(const LOGFONTA &logfont) {
+    // test_east_asian_font_selection: "@" alone with a CJK character set
+    // selects a vertical face of that character set.
+    if (std::strcmp(logfont.lfFaceName, "@") != 0 || !is_cjk_charset(logfont.lfCharSet))
+        return nullptr;
+    for (const FontFamily *family : vertical_families())
+        if (std::any_of(family->faces.begin(), family->faces.end(),
+                        [&](const FontFace &face) { return has_charset(face, logfont.lfCharSet); }))
+            return family;
+    return nullptr;
+}
+
+std::vector<FontFace> faces_named(const char *face_name_asked) {
+    if (const FontFamily *family = family_named(face_name_asked)) return complete_faces(*family);
+    const std::string asked(face_name_asked, strnlen(face_name_asked, LF_FACESIZE - 1));
+    const auto found = other_names().equal_range(folded_name(asked));
+    if (found.first == found.second) return {};
+    // The first family the name finds; all of it, or the faces it names.
+    const std::size_t slot = found.first->second.slot;
+    const FontFamily *family = resolve_on_main_thread(slot);
+    if (!family) return {};
+    std::vector<FontFace> faces = complete_faces(*family);
+    const bool whole = std::any_of(found.first, found.second, [&](const auto &entry) {
+        return entry.second.slot == slot && entry.second.file.empty();
+    });
+    if (whole) return faces;
+    faces.erase(std::remove_if(faces.begin(), faces.end(),
+                               [&](const FontFace &face) {
+                                   return std::none_of(found.first, found.second,
+                                                       [&](const auto &entry) {
+                                                           return entry.second.file == face.file &&
+                                                                  entry.second.index == face.index;
+                                                       });
+                               }),
+                faces.end());
+    return faces;
 }

@@ -34,6 +34,17 @@ std::vector<const FontFamily *> vertical_families();
 // family at all.
 const FontFamily *find_family(const char *face_name);
 
+// The vertical family that "@" alone chooses with a CJK character set: the
+// first with a face in that set. Null for any other logical font, or where
+// there is none.
+const FontFamily *vertical_family_for(const LOGFONTA &logfont);
+
+// Every face an enumeration of one name reports, read in full and able to
+// measure, each under its family's name: the family so named, ignoring case;
+// else the family whose name in a second language is that, or the face whose
+// full name is, ignoring case whatever the locale. Empty where none is.
+std::vector<FontFace> faces_named(const char *face_name);
+
 // The face of `family` closest to the character set, slant and weight asked
 // for, and for bitmap families to the height.
 const FontFace &find_face(const FontFamily &family, const LOGFONTA &logfont);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "double_byte.h"
 #include "gdi.h"
 #include "measure_ahead.h"
 
@@ -178,13 +179,11 @@ int report(const FontFace &face, FONTENUMPROCA proc, LPARAM lparam) {
     return proc(&logfont, &metrics, face.font_type, lparam);
 }
 
-// Every face of the family named so, in full.
+// Every face the name finds, in full.
 int enumerate_family(const char *family_name, FONTENUMPROCA proc, LPARAM lparam) {
     const std::string name(family_name, strnlen(family_name, LF_FACESIZE - 1));
-    const FontFamily *family = find_family(name.c_str());
-    if (!family || family->name != name) return 1;
     int result = 1;
-    for (const FontFace &face : complete_faces(*family))
+    for (const FontFace &face : faces_named(name.c_str()))
         if ((result = report(face, proc, lparam)) == 0) return 0;
     return result;
 }
@@ -251,10 +250,34 @@ int GetTextFaceA(HDC dc, int count, char *face) {
     return static_cast<int>(copied);
 }
 
+namespace {
+
+// A font realized in a double-byte character set takes codes above 255 as a
+// lead and a trail byte, one lead byte per call; it measures the character
+// they stand for in its code page (test_GetCharABCWidths: 0x100 and 0xFFFF
+// succeed, 0xFF..0x100 and 0x1FF..0xFF00 fail). Other fonts fail them.
+BOOL double_byte_widths(RealizedFont &font, UINT first, UINT last, ABCFLOAT *widths) {
+    if (!is_double_byte_charset(font.charset) || first <= 0xFF || last > 0xFFFF ||
+        (first >> 8) != (last >> 8))
+        return FALSE;
+    const std::vector<char32_t> characters = double_byte_characters(font.charset, first, last);
+    if (characters.size() != last - first + 1) return FALSE;
+    // A code that is no character measures glyph 0, as a character the font
+    // lacks does: U+FFFF is a noncharacter, which no font maps.
+    constexpr char32_t kNoCharacter = 0xFFFF;
+    for (std::size_t i = 0; i < characters.size(); ++i)
+        if (!glyph_widths(font, characters[i] ? characters[i] : kNoCharacter, widths[i]))
+            return FALSE;
+    return TRUE;
+}
+
+}  // namespace
+
 BOOL GetCharABCWidthsFloatA(HDC dc, UINT first, UINT last, ABCFLOAT *widths) {
-    if (!widths || first > last || last > 255) return FALSE;
+    if (!widths || first > last) return FALSE;
     FontObject *font = selected_font_object(dc);
     if (!font) return FALSE;
+    if (last > 255) return double_byte_widths(*font->realized, first, last, widths);
     for (UINT code = first; code <= last; ++code)
         if (!widths_of(*font, code, widths[code - first])) return FALSE;
     return TRUE;

@@ -64,16 +64,20 @@ int strike_at(FT_Face ft_face, long pixels_per_em) {
     return -1;
 }
 
-// A blank glyph: no ink, so a box of one pixel at the origin.
-void blank_glyph(long advance, ABCFLOAT &widths) {
+// A blank glyph: no ink, so a box of one pixel at the origin. Emboldened,
+// it only advances one pixel further.
+void blank_glyph(long advance, bool emboldened, ABCFLOAT &widths) {
     widths.abcfA = 0;
     widths.abcfB = 1;
-    widths.abcfC = static_cast<float>(advance - 1);
+    widths.abcfC = static_cast<float>(advance + (emboldened ? 1 : 0) - 1);
 }
 
-void set_widths(long a, long b, long advance, ABCFLOAT &widths) {
+// An emboldened glyph is inked one pixel wider and advances one pixel
+// further (test_fake_bold_font: A + B + C grows by one).
+void set_widths(long a, long b, long advance, bool emboldened, ABCFLOAT &widths) {
+    const long extra = emboldened ? 1 : 0;
     widths.abcfA = static_cast<float>(a);
-    widths.abcfB = static_cast<float>(b);
+    widths.abcfB = static_cast<float>(b + extra);
     widths.abcfC = static_cast<float>(advance - a - b);
 }
 
@@ -90,19 +94,20 @@ bool measure_bitmap_only_glyph(const RealizedFont &font, FT_UInt glyph, ABCFLOAT
         const FT_GlyphSlot slot = ft_face->glyph;
         const long advance = ceil_ratio(floor_pixels(slot->advance.x + 32) * num, den);
         if (slot->bitmap.width == 0) {
-            blank_glyph(advance, widths);
+            blank_glyph(advance, font.emboldened, widths);
             return true;
         }
         const long a = floor_ratio(slot->bitmap_left * num, den);
         const long right = slot->bitmap_left + static_cast<long>(slot->bitmap.width);
-        set_widths(a, std::max(ceil_ratio(right * num, den) - a, 1L), advance, widths);
+        set_widths(a, std::max(ceil_ratio(right * num, den) - a, 1L), advance, font.emboldened,
+                   widths);
         return true;
     }
     FT_Fixed units = 0;
     if (FT_Get_Advance(ft_face, glyph, FT_LOAD_NO_SCALE, &units) != 0) return false;
     const long advance =
         mul_div(static_cast<long>(units), font.pixels_per_em, font.face->units_per_em);
-    blank_glyph(ceil_ratio(advance * num, den), widths);
+    blank_glyph(ceil_ratio(advance * num, den), font.emboldened, widths);
     return true;
 }
 
@@ -167,7 +172,7 @@ bool measure_loaded_glyph(RealizedFont &font, FT_UInt glyph, ABCFLOAT &widths) {
     const long advance = ceil_ratio(floor_pixels(slot->advance.x + 32) * num, den);
 
     if (bitmap) {
-        set_widths(0, advance, advance, widths);
+        set_widths(0, advance, advance, font.emboldened, widths);
     } else if (slot->format == FT_GLYPH_FORMAT_OUTLINE && slot->outline.n_points > 0) {
         // The black box spans every point of the hinted outline, on the curve
         // and off it, as a glyph's bounding box is defined in the font's own
@@ -176,9 +181,9 @@ bool measure_loaded_glyph(RealizedFont &font, FT_UInt glyph, ABCFLOAT &widths) {
         FT_Outline_Get_CBox(&slot->outline, &box);
         const long a = floor_ratio(floor_pixels(box.xMin) * num, den);
         set_widths(a, std::max(ceil_ratio(ceil_pixels(box.xMax) * num, den) - a, 1L), advance,
-                   widths);
+                   font.emboldened, widths);
     } else if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
-        blank_glyph(advance, widths);
+        blank_glyph(advance, font.emboldened, widths);
     } else {
         return false;
     }
@@ -215,13 +220,29 @@ bool measure_checked_glyph(RealizedFont &font, unsigned code, ABCFLOAT &widths) 
     return false;
 }
 
+// Bold (FW_BOLD or heavier) asked of a face lighter than FW_SEMIBOLD: GDI
+// draws the face emboldened (test_fake_bold_font asks FW_BOLD of a regular
+// face). A semibold request keeps the face as it is.
+bool simulates_bold(const FontFace &face, const LOGFONTA &logfont) {
+    constexpr LONG kSemibold = 600;
+    return logfont.lfWeight >= FW_BOLD && face.logfont.lfWeight < kSemibold;
+}
+
 }  // namespace
 
 RealizedFont::~RealizedFont() {
     if (ft_face) FT_Done_Face(ft_face);
 }
 
+LONG usable_height(LONG height) {
+    // test_max_height: -65535 is realized larger than -1; -65536, -123456
+    // and 123456 are realized as -1.
+    constexpr LONG kLargestHeight = 0xFFFF;
+    return height > kLargestHeight || height < -kLargestHeight ? -1 : height;
+}
+
 long pixels_per_em(const FontFace &face, LONG height) {
+    height = usable_height(height);
     long ppem = 0;
     if (height < 0) {
         ppem =
@@ -240,6 +261,10 @@ std::unique_ptr<RealizedFont> realize_face(const FontFamily &family, const FontF
     font->family = &family;
     font->face = &face;
     font->symbol = face.logfont.lfCharSet == SYMBOL_CHARSET;
+    font->emboldened = simulates_bold(face, logfont);
+    font->charset = logfont.lfCharSet != DEFAULT_CHARSET && has_charset(face, logfont.lfCharSet)
+                        ? logfont.lfCharSet
+                        : face.logfont.lfCharSet;
     choose_size(*font, logfont);
     return font;
 }
@@ -249,8 +274,8 @@ bool glyph_widths(RealizedFont &font, unsigned code, ABCFLOAT &widths) {
 }
 
 SizedFace sized_face_of(const RealizedFont &font) {
-    return {font.face->file, font.face->index, font.pixels_per_em, font.stretch_num,
-            font.stretch_den};
+    return {font.face->file,  font.face->index, font.pixels_per_em,
+            font.stretch_num, font.stretch_den, font.emboldened};
 }
 
 bool measure_representative(const FontFamily &family, FT_Face ft_face, SizedFace &sized,

@@ -24,10 +24,11 @@ struct SizedFace {
     std::string file;
     FT_Long index = 0;
     long pixels_per_em = 0, stretch_num = 1, stretch_den = 1;
+    bool emboldened = false;
     bool operator<(const SizedFace &other) const {
-        return std::tie(file, index, pixels_per_em, stretch_num, stretch_den) <
+        return std::tie(file, index, pixels_per_em, stretch_num, stretch_den, emboldened) <
                std::tie(other.file, other.index, other.pixels_per_em, other.stretch_num,
-                        other.stretch_den);
+                        other.stretch_den, other.emboldened);
     }
 };
 
@@ -44,6 +45,12 @@ struct RealizedFont {
     // glyph's box in whole pixels and to its advance.
     long stretch_num = 1;
     long stretch_den = 1;
+    // Bold asked of a face that is not: GDI simulates it, each glyph inked one
+    // pixel wider and advancing one pixel further.
+    bool emboldened = false;
+    // The character set the font is realized in: the one asked for where the
+    // face covers it, else the face's own.
+    BYTE charset = ANSI_CHARSET;
     // Glyphs measured before, by index: codes the font lacks all measure
     // glyph 0, and some fonts map several codes to one glyph.
     std::vector<std::pair<FT_UInt, std::pair<bool, ABCFLOAT>>> measured_glyphs;
@@ -81,5 +88,9 @@ bool measures_space(FT_Face ft_face, const FontFace &face);
 // Pixels per em for a logical font's height: positive is the cell height,
 // negative the em height, zero a default size.
 long pixels_per_em(const FontFace &face, LONG height);
+
+// The height a logical font is realized at: its own, but -1 (one pixel per
+// em) for a height past GDI's limit of 65535 either way.
+LONG usable_height(LONG height);
 
 #endif  // DUMP_METRICS12_REALIZED_FONT_H

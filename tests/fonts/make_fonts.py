@@ -106,7 +106,7 @@ class Face:
                  weight=400, italic=False, kind="sans", code_pages=(0,), outline="glyf",
                  symbol=False, fixed_pitch=False, missing=(), seed=0, base_advance=10,
                  avg_px=14, extra_names=(), windows_family_langs=(LANG_EN_US,),
-                 typographic=None):
+                 typographic=None, copied_glyphs=()):
         self.file = file
         self.index = index              # face index inside a collection
         self.family = family            # name ID 1 (str; may hold non-ASCII characters)
@@ -129,6 +129,9 @@ class Face:
         self.extra_names = tuple(extra_names)  # (platformID, platEncID, langID, nameID, string)
         self.windows_family_langs = tuple(windows_family_langs)
         self.typographic = typographic    # (name ID 16, name ID 17) or None
+        # (character above 127, code 33..126 whose glyph it copies): characters that only
+        # double-byte codes reach.
+        self.copied_glyphs = tuple(copied_glyphs)
         self.glyphs = {}                  # code -> (xMin, xMax, advance) in font units, or None
 
     # -- the numbers GDI derives from the font --
@@ -238,6 +241,8 @@ def make_glyph_units(face):
             glyphs[code] = (None, None, to_units(face, space_advance_px(face)))
         else:
             glyphs[code] = tuple(to_units(face, v) for v in px)
+    for character, code in face.copied_glyphs:
+        glyphs[character] = glyphs[code]
     face.glyphs = glyphs
 
 
@@ -272,6 +277,7 @@ def build_font(face):
 
     order = [".notdef"] + [glyph_name(c) for c in range(FIRST_CODE, LAST_CODE + 1)
                            if c not in face.missing]
+    order += [glyph_name(character) for character, _ in face.copied_glyphs]
     fb.setupGlyphOrder(order)
 
     # cmap: Unicode (3,1) and (0,3) at the codes, or Windows symbol (3,0) at 0xF000 + code.
@@ -279,6 +285,8 @@ def build_font(face):
     for c in range(FIRST_CODE, LAST_CODE + 1):
         if c not in face.missing:
             cmapping[(0xF000 + c) if face.symbol else c] = glyph_name(c)
+    for character, _ in face.copied_glyphs:
+        cmapping[character] = glyph_name(character)
     if face.symbol:
         sub = cmap_classes[4](4)
         sub.platformID, sub.platEncID, sub.language = 3, 0, 0
@@ -441,12 +449,14 @@ def the_faces():
 
     # A JIS face (code page bit 17 alone: SHIFTJIS_CHARSET, and an "@" family). Its Windows names are
     # Japanese (0x411) and Chinese (0x804) records only, so the first Windows record names the family;
-    # a Macintosh English record with another name must be ignored.
+    # a Macintosh English record with another name must be ignored. The ideographic comma U+3001
+    # (Shift-JIS 0x8141) has the glyph of 'W', so that a double-byte code measures a glyph of its own.
     faces.append(Face("DM12Nihon.ttf", "DM12 Nihon", "Regular", em=256, win=(220, 36), kind="sans",
                       code_pages=(17,), seed=9, base_advance=11, avg_px=14,
                       windows_family_langs=(LANG_JA_JP,),
                       extra_names=((3, 1, LANG_ZH_CN, 1, "DM12 Zhongwen"),
-                                   (1, 0, 0, 1, "DM12 Nihon Mac Name"))))
+                                   (1, 0, 0, 1, "DM12 Nihon Mac Name")),
+                      copied_glyphs=((0x3001, 0x57),)))
 
     # Two faces whose family names are longer than 31 bytes and agree in the first 31: one family
     # "DM12 Extraordinarily Long Famil" with a regular (Alpha) and a bold (Beta) face. Code page GB2312
@@ -767,6 +777,8 @@ def expected_md(faces, fams):
             notes.append("lacks " + ", ".join("0x%02x" % c for c in sorted(f.missing)))
         if f.typographic:
             notes.append("name ID 16 '%s', ID 17 '%s'" % f.typographic)
+        for character, code in f.copied_glyphs:
+            notes.append("U+%04X has the glyph of '%s'" % (character, chr(code)))
         if f.win == (0, 0):
             notes.append("usWinAscent = usWinDescent = 0: cell from hhea")
         for p, e, l, n, s in f.extra_names:

@@ -57,7 +57,7 @@ std::vector<std::string> font_files() {
 auto deciding_fields(const FontFace &face) {
     return std::make_tuple(face.logfont.lfCharSet, face.italic, face.bold, face.logfont.lfWeight,
                            face.logfont.lfHeight, face.font_type, face.format_rank, face.strike,
-                           face.cjk);
+                           face.cjk, face.code_pages);
 }
 
 TEST(FontPeek, ReadsWhatFreeTypeReadsOfEveryCommittedFace) {

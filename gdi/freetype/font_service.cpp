@@ -23,6 +23,7 @@
 #include <tuple>
 #include <utility>
 
+#include "font_config.h"
 #include "realized_font.h"
 
 namespace {
@@ -182,8 +183,7 @@ bool listed_family_name(FT_Library library, FcPattern *pattern, const ListedFace
 // of its best match for "sans-serif", whose family is the default.
 void list_families(FontService &s) {
     s.listed = true;
-    FcConfig *config = FcInitLoadConfigAndFonts();
-    if (!config) return;
+    FcConfig *config = load_font_config_or_exit();
     FcPattern *everything = FcPatternCreate();
     FcObjectSet *objects =
         FcObjectSetBuild(FC_FILE, FC_INDEX, FC_FAMILY, FC_STYLE, FC_FONTFORMAT, nullptr);

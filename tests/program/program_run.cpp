@@ -117,7 +117,13 @@ RunResult ProgramRun::run(const fake_gdi::Script &script, const std::vector<std:
     const bool close_out = options.out == RunOptions::Out::closed;
     const rlimit size_limit{static_cast<rlim_t>(options.file_size_limit),
                             static_cast<rlim_t>(options.file_size_limit)};
+    struct sigaction default_action {};
+    default_action.sa_handler = SIG_DFL;
     if (child == 0) {
+        // A signal the test sends may be ignored where the test itself was
+        // started (a background job ignores SIGINT), and would stay ignored.
+        if (options.expected_signal != 0)
+            ::sigaction(options.expected_signal, &default_action, nullptr);
         if (::chdir(work.c_str()) != 0 || ::dup2(null_fd, STDIN_FILENO) < 0 ||
             (close_out ? ::close(STDOUT_FILENO) : ::dup2(out_fd, STDOUT_FILENO)) < 0 ||
             ::dup2(err_fd, STDERR_FILENO) < 0 ||

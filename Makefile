@@ -18,7 +18,17 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 all: configure
 	cmake --build --preset default -j $(JOBS)
 
+# A build folder keeps the compiler it was first configured with, whatever CXX
+# says later; where CXX names another compiler, build/ is configured afresh.
 configure:
+	@if [ -n "$${CXX:-}" ] && [ -f build/CMakeCache.txt ]; then \
+	    cached=$$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' build/CMakeCache.txt); \
+	    wanted=$$(command -v "$$CXX" || echo "$$CXX"); \
+	    if [ "$$(realpath -m "$$cached")" != "$$(realpath -m "$$wanted")" ]; then \
+	        echo "build/ was configured with $$cached: configuring it afresh for CXX=$$CXX"; \
+	        cmake --preset default --fresh >/dev/null; \
+	    fi; \
+	fi
 	cmake --preset default >/dev/null
 
 run: configure

@@ -40,9 +40,22 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
        "ABC widths and the advance of codes 32 to 127 to dump_metrics12.csv in\n"
        "the current directory. On Linux the font service is its own\n"
        "implementation of the GDI calls over fontconfig and FreeType.")
-set(DUMP_METRICS12_CONTACT
-    "dump_metrics12 maintainers <maintainers@users.noreply.c-seed-3bacaa75.example>"
-    CACHE STRING "Maintainer named in the packages")
+# The maintainer: who builds the package says who they are, as Debian's own
+# tools read it (DEBFULLNAME and DEBEMAIL), or with -DDUMP_METRICS12_CONTACT;
+# without either, the address the project's commits carry.
+if(DEFINED ENV{DEBEMAIL} AND NOT "$ENV{DEBEMAIL}" STREQUAL "")
+  if(DEFINED ENV{DEBFULLNAME} AND NOT "$ENV{DEBFULLNAME}" STREQUAL "")
+    set(_dm12_contact "$ENV{DEBFULLNAME} <$ENV{DEBEMAIL}>")
+  else()
+    set(_dm12_contact "$ENV{DEBEMAIL}")
+  endif()
+else()
+  set(_dm12_contact "dump_metrics12 maintainers <maintainers@users.noreply.c-seed-3bacaa75.example>")
+  message(STATUS "Packages name the project's address as maintainer; set DEBFULLNAME and DEBEMAIL, "
+                 "or -DDUMP_METRICS12_CONTACT, to name yourself")
+endif()
+set(DUMP_METRICS12_CONTACT "${_dm12_contact}" CACHE STRING "Maintainer named in the packages")
+unset(_dm12_contact)
 set(CPACK_PACKAGE_CONTACT "${DUMP_METRICS12_CONTACT}")
 set(CPACK_PACKAGE_CHECKSUM SHA256)
 set(CPACK_STRIP_FILES ON)

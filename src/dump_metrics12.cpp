@@ -7,6 +7,8 @@
 
 #include "dump_metrics.h"
 #include "gdi.h"
+#include "host.h"
+#include "table_file.h"
 #include "width_table.h"
 
 namespace {
@@ -18,30 +20,39 @@ int CALLBACK EnumFontsProc(const LOGFONTA *logfont, const TEXTMETRICA *, DWORD f
     return 1;
 }
 
-int report_table_error(const char *what, int error) {
-    std::fprintf(stderr, "dump_metrics12: cannot %s '%s': %s\n", what, kTableName,
-                 error ? std::strerror(error) : "write error");
-    return 1;
-}
+const char *reason(int error) { return error > 0 ? std::strerror(error) : "write error"; }
 
 }  // namespace
 
 int main() {
-    std::FILE *table = std::fopen(kTableName, kTableMode);
-    if (!table) return report_table_error("open", errno);
-    std::fwrite(kTableHeader, 1, kTableHeaderSize, table);
+    // Before any file is opened, so that the table can never be standard output.
+    open_missing_standard_descriptors();
+    make_write_errors_plain();
+
+    TableFile table;
+    if (const int error = open_table(table)) {
+        std::fprintf(stderr, "dump_metrics12: cannot open '%s': %s\n", kTableName, reason(error));
+        return 1;
+    }
+    std::fwrite(kTableHeader, 1, kTableHeaderSize, table.stream);
 
     HDC dc = CreateCompatibleDC(nullptr);
-    EnumFontFamiliesA(dc, nullptr, EnumFontsProc, reinterpret_cast<LPARAM>(table));
+    EnumFontFamiliesA(dc, nullptr, EnumFontsProc, reinterpret_cast<LPARAM>(table.stream));
     DeleteDC(dc);
 
-    // A full disk shows at the latest when the last rows are flushed; errno
-    // then holds the reason, which is gone once the stream is closed.
+    const char *failed = "";
+    const int table_error = close_table(table, failed);
+    // Standard output may have failed on any line (a closed pipe, a full disk);
+    // the stream keeps the error, and the last flush its reason.
     errno = 0;
-    const bool written = std::fflush(table) == 0 && !std::ferror(table);
-    const int write_error = errno;
-    const bool closed = std::fclose(table) == 0;
-    if (!written) return report_table_error("write", write_error);
-    if (!closed) return report_table_error("close", errno);
-    return 0;
+    const bool out_written = std::fflush(stdout) == 0 && !std::ferror(stdout);
+    const int out_error = errno;
+
+    if (table_error)
+        std::fprintf(stderr, "dump_metrics12: cannot %s '%s': %s\n", failed, kTableName,
+                     reason(table_error));
+    if (!out_written)
+        std::fprintf(stderr, "dump_metrics12: cannot write standard output: %s\n",
+                     reason(out_error));
+    return table_error || !out_written ? 1 : 0;
 }

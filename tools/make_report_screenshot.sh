@@ -8,7 +8,7 @@
 #   tools/make_report_screenshot.sh [OUTPUT.png]     (default docs/report.png)
 #
 # Needs the Debian packages fonts-urw-base35 fonts-noto-core fonts-noto-mono
-# chromium, and what `make` and `make windows` need (README). Everything else
+# fonts-noto-extra (Noto Sans Mono's faces but Regular and Bold) chromium, and what `make` and `make windows` need (README). Everything else
 # it makes, the Wine prefix included, is in a temporary folder it removes.
 set -eu
 
@@ -24,6 +24,8 @@ urw=/usr/share/fonts/opentype/urw-base35
 noto=/usr/share/fonts/truetype/noto
 [ -d "$urw" ] || fail "no URW base35 fonts in $urw (Debian package fonts-urw-base35)"
 [ -f "$noto/NotoSansMono-Regular.ttf" ] || fail "no Noto Sans Mono in $noto (fonts-noto-mono)"
+[ -f "$noto/NotoSansMono-Black.ttf" ] ||
+    fail "no Noto Sans Mono Black in $noto (fonts-noto-extra)"
 [ -f "$noto/NotoSansArmenian-Regular.ttf" ] ||
     fail "no Noto Sans Armenian in $noto (fonts-noto-core)"
 chromium=$(command -v chromium) || fail "chromium not installed (Debian package chromium)"

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Runs the Windows build of dump_metrics12 under Wine, the reference our own
-# GDI is compared with, so that dump_metrics12.csv lands in RUN_DIR.
+# GDI is compared with, so that dump_metrics12.csv lands in RUN_DIR (made
+# where it does not exist).
 #
 #   tools/run_under_wine.sh EXE RUN_DIR [FONTCONFIG_FILE]
 #
@@ -35,7 +36,7 @@ WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver}
 [ -x "$WINE" ] || fail "no Wine loader at '$WINE' (Debian package wine64)"
 [ -x "$WINESERVER" ] || fail "no wineserver at '$WINESERVER' (Debian package wine64)"
 [ -f "$exe" ] || fail "no program at '$exe' (build it with 'make windows')"
-[ -d "$run_dir" ] || fail "no directory '$run_dir' to run in"
+mkdir -p "$run_dir" || fail "cannot make the directory '$run_dir' to run in"
 exe=$(realpath "$exe")
 if [ -n "$fontconfig_file" ]; then
     [ -f "$fontconfig_file" ] || fail "no fontconfig file at '$fontconfig_file'"

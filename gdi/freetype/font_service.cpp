@@ -23,6 +23,7 @@
 #include <tuple>
 #include <utility>
 
+#include "font_config.h"
 #include "font_names.h"
 #include "font_peek.h"
 
@@ -213,8 +214,7 @@ bool listed_family_name(FcPattern *pattern, ListedFace &face, std::string &name,
 // of its best match for "sans-serif", whose family is the default.
 void list_families(FontService &s) {
     s.listed = true;
-    FcConfig *config = FcInitLoadConfigAndFonts();
-    if (!config) return;
+    FcConfig *config = load_font_config_or_exit();
     FcPattern *everything = FcPatternCreate();
     FcObjectSet *objects =
         FcObjectSetBuild(FC_FILE, FC_INDEX, FC_FAMILY, FC_STYLE, FC_FONTFORMAT, nullptr);

@@ -1,6 +1,7 @@
 // The eight GDI calls over the script, with checked handles and a log.
 
 #include <algorithm>
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -339,6 +340,7 @@ int EnumFontFamiliesA(HDC dc, const char *family, FONTENUMPROCA proc, LPARAM lpa
     for (const fake_gdi::Family &f : families) {
         if (family != nullptr && !fake_gdi::same_name_ignoring_case(f.enumerated_name(), family))
             continue;
+        if (f.raise_signal != 0) std::raise(f.raise_signal);
         LOGFONTA logfont = f.logfont;
         TEXTMETRICA metrics = f.metrics;
         char type[16];

@@ -55,6 +55,9 @@ struct Family {
     bool all_codes_fail = false;  // every GetCharABCWidthsFloatA fails
     std::set<unsigned> failing_codes;  // a range holding one of these fails
     std::map<unsigned, ABCFLOAT> widths;  // chosen widths; default_widths() otherwise
+    // Where nonzero, the enumeration raises this signal in the process just
+    // before it hands the family over: a run interrupted at a known point.
+    int raise_signal = 0;
 
     std::string enumerated_name() const;  // lfFaceName up to its terminator
     std::string realized() const;  // what GetTextFaceA reports, in full
@@ -98,6 +101,7 @@ std::optional<ABCFLOAT> scripted_widths(const Script &script, std::size_t family
 //   fail <code>                  that code fails
 //   fail all                     every code fails
 //   width <code> <A> <B> <C>     chosen widths (strtof syntax, hex floats too)
+//   raise <signal>               the signal raised before it is handed over
 //   fclose-error <errno>         before the first family: see Script
 // Names take the escapes \\ and \xHH (two hex digits); a name ends at the end of
 // the line.

@@ -342,6 +342,7 @@ Script odd_script() {
     Family b = fake_gdi::make_family("", 0);
     b.all_codes_fail = true;
     b.realized_name = "";
+    b.raise_signal = 15;
     script.families.push_back(b);
     script.families.push_back(fake_gdi::make_family("Plain"));
     return script;

@@ -130,7 +130,8 @@ bool operator==(const Family &a, const Family &b) {
         return false;
     if (a.font_type != b.font_type || a.realized_name != b.realized_name ||
         a.text_face_fails != b.text_face_fails || a.all_codes_fail != b.all_codes_fail ||
-        a.failing_codes != b.failing_codes || a.widths.size() != b.widths.size())
+        a.failing_codes != b.failing_codes || a.raise_signal != b.raise_signal ||
+        a.widths.size() != b.widths.size())
         return false;
     for (auto i = a.widths.begin(), j = b.widths.begin(); i != a.widths.end(); ++i, ++j)
         if (i->first != j->first || !same_widths(i->second, j->second)) return false;
@@ -246,6 +247,9 @@ Script parse_script(std::string_view text) {
             family.widths[code] =
                 ABCFLOAT{parse_float(words[1], line_number), parse_float(words[2], line_number),
                          parse_float(words[3], line_number)};
+        } else if (keyword == "raise") {
+            if (words.size() != 1) fail(line_number, "raise <signal>");
+            family.raise_signal = static_cast<int>(parse_unsigned(words[0], line_number, 64));
         } else {
             fail(line_number, "unknown directive '" + keyword + "'");
         }
@@ -270,6 +274,7 @@ std::string format_script(const Script &script) {
         for (const auto &[code, widths] : family.widths)
             out += "width " + std::to_string(code) + " " + float_text(widths.abcfA) + " " +
                    float_text(widths.abcfB) + " " + float_text(widths.abcfC) + "\n";
+        if (family.raise_signal != 0) out += "raise " + std::to_string(family.raise_signal) + "\n";
     }
     return out;
 }

@@ -1,5 +1,6 @@
-// For dump_metrics12_scripted only, linked with -Wl,--wrap=fopen,--wrap=fclose:
-// the program's fopen and fclose go through here, so that the log shows when
+// For dump_metrics12_scripted only, linked with
+// -Wl,--wrap=fopen,--wrap=fdopen,--wrap=fclose: the program's fopen, fdopen
+// (the table under its temporary name) and fclose go through here, so that the log shows when
 // the table was opened and closed among the GDI calls (main must delete its
 // enumeration context before closing the table, and must not enumerate when the
 // table cannot be opened), and so that a script can make the close fail.
@@ -13,6 +14,7 @@
 extern "C" {
 
 std::FILE *__real_fopen(const char *path, const char *mode);
+std::FILE *__real_fdopen(int fd, const char *mode);
 int __real_fclose(std::FILE *stream);
 
 std::FILE *__wrap_fopen(const char *path, const char *mode) {
@@ -22,6 +24,18 @@ std::FILE *__wrap_fopen(const char *path, const char *mode) {
     call.function = "fopen";
     call.args = {path ? std::string("\"") + path + "\"" : "NULL",
                  mode ? std::string("\"") + mode + "\"" : "NULL"};
+    call.result = stream ? std::string("FILE") : std::string("NULL (") + std::strerror(error) + ")";
+    fake_gdi::log_call(std::move(call));
+    errno = error;
+    return stream;
+}
+
+std::FILE *__wrap_fdopen(int fd, const char *mode) {
+    std::FILE *stream = __real_fdopen(fd, mode);
+    const int error = errno;
+    fake_gdi::Call call;
+    call.function = "fdopen";
+    call.args = {"fd", mode ? std::string("\"") + mode + "\"" : "NULL"};
     call.result = stream ? std::string("FILE") : std::string("NULL (") + std::strerror(error) + ")";
     fake_gdi::log_call(std::move(call));
     errno = error;

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -59,8 +60,11 @@ struct RunResult {
 };
 
 // Runs the program in a new temporary folder, which already holds a table
-// from an "earlier run" that the program must replace.
-RunResult run_program() {
+// from an "earlier run" that the program must replace, with FONTCONFIG_FILE
+// set to `fontconfig` (the private set's configuration where null), after
+// `prepare` has put its files in the folder.
+RunResult run_program(const char *fontconfig = nullptr,
+                      const std::function<void(const std::filesystem::path &)> &prepare = {}) {
     RunResult run;
     const char *tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/dm12-run-XXXXXX";
@@ -70,6 +74,7 @@ RunResult run_program() {
         std::ofstream stale(run.dir / "dump_metrics12.csv", std::ios::binary);
         for (int i = 0; i < 500; ++i) stale << kStaleRow;
     }
+    if (prepare) prepare(run.dir);
     const std::string out_path = (run.dir / "stdout.txt").string();
     const std::string err_path = (run.dir / "stderr.txt").string();
 
@@ -80,7 +85,7 @@ RunResult run_program() {
         if (out < 0 || err < 0 || chdir(pattern.c_str()) != 0) _exit(126);
         dup2(out, 1);
         dup2(err, 2);
-        setenv("FONTCONFIG_FILE", dm12_fonts::fontconfig_file(), 1);
+        setenv("FONTCONFIG_FILE", fontconfig ? fontconfig : dm12_fonts::fontconfig_file(), 1);
         execl(DUMP_METRICS12_PROGRAM, DUMP_METRICS12_PROGRAM, static_cast<char *>(nullptr));
         _exit(127);
     }
@@ -177,6 +182,68 @@ TEST_F(ProgramOnTestFonts, ReplacesTheEarlierTableAndStartsWithTheHeader) {
         << escape(result().table.substr(0, 80));
     EXPECT_EQ(result().table.find("stale"), std::string::npos);
 }
+
+// FONTCONFIG_FILE: a relative name is the file in the current folder (here a
+// copy of the private set's configuration named as the system's own), and a
+// configuration fontconfig cannot load is an error that names it, with the
+// earlier table left as it was, never a table of other fonts.
+struct ConfigCase {
+    const char *name;
+    const char *fontconfig_file;
+    const char *content;  // written to the folder as fontconfig_file; null: none
+    const char *reason;  // what standard error says after the file's name; null: a good run
+};
+
+void PrintTo(const ConfigCase &c, std::ostream *out) { *out << c.name; }
+
+const ConfigCase kConfigCases[] = {
+    {"RelativeName", "fonts.conf", nullptr, nullptr},  // a copy of the private set's
+    {"MissingFile", "no-such.conf", nullptr, "No such file or directory"},
+    {"Folder", "conf.d", nullptr, "Is a directory"},
+    {"EmptyFile", "empty.conf", "", "fontconfig cannot read it"},
+    {"Malformed", "bad.conf", "<fontconfig><dir>/usr/share/fonts</fontconfig>",
+     "fontconfig cannot read it"},
+};
+
+class ConfigFile : public ::testing::TestWithParam<ConfigCase> {};
+
+TEST_P(ConfigFile, IsTheOneNamedOrAnError) {
+    const ConfigCase &c = GetParam();
+    namespace fs = std::filesystem;
+    const RunResult run = run_program(c.fontconfig_file, [&c](const fs::path &dir) {
+        if (std::string(c.name) == "RelativeName")
+            fs::copy_file(dm12_fonts::fontconfig_file(), dir / c.fontconfig_file);
+        else if (std::string(c.name) == "Folder")
+            fs::create_directory(dir / c.fontconfig_file);
+        else if (c.content)
+            std::ofstream(dir / c.fontconfig_file, std::ios::binary) << c.content;
+    });
+    ASSERT_FALSE(run.dir.empty()) << "no temporary folder";
+    if (c.reason == nullptr) {
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.err, "");
+        const RunResult absolute = run_program();
+        EXPECT_EQ(run.table, absolute.table);
+        std::error_code ignored;
+        std::filesystem::remove_all(absolute.dir, ignored);
+    } else {
+        EXPECT_EQ(run.status, 1);
+        const std::string line = "dump_metrics12: cannot load the fontconfig configuration '" +
+                                 (run.dir / c.fontconfig_file).string() + "': " + c.reason + "\n";
+        EXPECT_NE(run.err.find(line), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, "");
+        std::string stale;
+        for (int i = 0; i < 500; ++i) stale += kStaleRow;
+        EXPECT_EQ(run.table, stale);
+    }
+    std::error_code ignored;
+    fs::remove_all(run.dir, ignored);
+}
+
+INSTANTIATE_TEST_SUITE_P(ProgramOnTestFonts, ConfigFile, ::testing::ValuesIn(kConfigCases),
+                         [](const ::testing::TestParamInfo<ConfigCase> &param_info) {
+                             return std::string(param_info.param.name);
+                         });
 
 // A few rows, byte for byte, as GDI's rules give them for the set
 // (tests/fonts/EXPECTED.md): codes that the row format must pass through as they

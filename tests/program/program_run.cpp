@@ -10,6 +10,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -59,7 +60,8 @@ ProgramRun::~ProgramRun() {
 
 fs::path ProgramRun::table_path() const { return work_ / "dump_metrics12.csv"; }
 
-RunResult ProgramRun::run(const fake_gdi::Script &script, const std::vector<std::string> &args) {
+RunResult ProgramRun::run(const fake_gdi::Script &script, const std::vector<std::string> &args,
+                          const RunOptions &options) {
     RunResult result;
     const fs::path script_path = root_ / "script.txt";
     const fs::path log_path = root_ / "calls.log";
@@ -90,7 +92,18 @@ RunResult ProgramRun::run(const fake_gdi::Script &script, const std::vector<std:
     for (std::string &entry : env_strings) envp.push_back(entry.data());
     envp.push_back(nullptr);
 
-    const int out_fd = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int out_fd = -1;
+    if (options.out == RunOptions::Out::full_device) {
+        out_fd = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    } else if (options.out == RunOptions::Out::unread_pipe) {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) == 0) {
+            ::close(ends[0]);
+            out_fd = ends[1];
+        }
+    } else {
+        out_fd = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    }
     const int err_fd = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     const int null_fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     if (out_fd < 0 || err_fd < 0 || null_fd < 0) {
@@ -101,9 +114,20 @@ RunResult ProgramRun::run(const fake_gdi::Script &script, const std::vector<std:
 
     std::fflush(nullptr);
     const pid_t child = ::fork();
+    const bool close_out = options.out == RunOptions::Out::closed;
+    const rlimit size_limit{static_cast<rlim_t>(options.file_size_limit),
+                            static_cast<rlim_t>(options.file_size_limit)};
+    struct sigaction default_action {};
+    default_action.sa_handler = SIG_DFL;
     if (child == 0) {
+        // A signal the test sends may be ignored where the test itself was
+        // started (a background job ignores SIGINT), and would stay ignored.
+        if (options.expected_signal != 0)
+            ::sigaction(options.expected_signal, &default_action, nullptr);
         if (::chdir(work.c_str()) != 0 || ::dup2(null_fd, STDIN_FILENO) < 0 ||
-            ::dup2(out_fd, STDOUT_FILENO) < 0 || ::dup2(err_fd, STDERR_FILENO) < 0)
+            (close_out ? ::close(STDOUT_FILENO) : ::dup2(out_fd, STDOUT_FILENO)) < 0 ||
+            ::dup2(err_fd, STDERR_FILENO) < 0 ||
+            (options.file_size_limit > 0 && ::setrlimit(RLIMIT_FSIZE, &size_limit) != 0))
             ::_exit(126);
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
@@ -140,10 +164,11 @@ RunResult ProgramRun::run(const fake_gdi::Script &script, const std::vector<std:
         EXPECT_NE(result.exit_code, 125) << "the fake rejected its script";
     } else if (WIFSIGNALED(status)) {
         result.signal = WTERMSIG(status);
-        ADD_FAILURE() << "the program was ended by signal " << result.signal;
+        if (result.signal != options.expected_signal)
+            ADD_FAILURE() << "the program was ended by signal " << result.signal;
     }
 
-    result.out = read_file(out_path);
+    if (options.out == RunOptions::Out::captured) result.out = read_file(out_path);
     result.err = read_file(err_path);
     if (fs::is_regular_file(fs::symlink_status(table_path())))
         result.table = read_file(table_path());

@@ -20,6 +20,15 @@ struct RunResult {
     bool logged = false;  // the fake wrote its log (it was used at all)
 };
 
+// Where standard output goes, and the limits the program runs under.
+struct RunOptions {
+    enum class Out { captured, closed, full_device, unread_pipe };
+    Out out = Out::captured;  // closed: descriptor 1 not open; unread_pipe: a pipe whose
+                              // reading end is already closed
+    long file_size_limit = 0;  // RLIMIT_FSIZE in bytes; 0: none
+    int expected_signal = 0;  // a signal that may end the run without failing the test
+};
+
 // One temporary directory: `work()` is the program's working directory, and the
 // script, the log and the captured output lie beside it, outside it.
 class ProgramRun {
@@ -34,7 +43,8 @@ public:
 
     // Runs the program with `args` after its name; fails the test (and returns
     // exit_code -1) if it could not be started or ran for more than a minute.
-    RunResult run(const fake_gdi::Script &script, const std::vector<std::string> &args = {});
+    RunResult run(const fake_gdi::Script &script, const std::vector<std::string> &args = {},
+                  const RunOptions &options = {});
 
 private:
     std::filesystem::path root_;

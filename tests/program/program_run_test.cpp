@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <string>
 #include <vector>
@@ -80,7 +82,9 @@ std::size_t count_of(const std::string &text, const std::string &what) {
 std::vector<std::string> gdi_calls(const RunResult &run) {
     std::vector<std::string> calls;
     for (const std::string &line : run.log)
-        if (line.rfind("fopen(", 0) != 0 && line.rfind("fclose(", 0) != 0) calls.push_back(line);
+        if (line.rfind("fopen(", 0) != 0 && line.rfind("fdopen(", 0) != 0 &&
+            line.rfind("fclose(", 0) != 0)
+            calls.push_back(line);
     return calls;
 }
 
@@ -352,10 +356,10 @@ TEST_F(Program, MainEnumeratesWithAContextOfItsOwnAndReleasesEverything) {
 }
 
 TEST_F(Program, MainOpensTheTableFirstAndClosesItAfterDeletingItsContext) {
-    if (!stdio_is_logged()) GTEST_SKIP() << "the linker cannot wrap fopen and fclose here";
+    if (!stdio_is_logged()) GTEST_SKIP() << "the linker cannot wrap fdopen and fclose here";
     const RunResult run = run_.run(mixed_script());
     ASSERT_GE(run.log.size(), 4u);
-    EXPECT_EQ(run.log.front(), "fopen(\"dump_metrics12.csv\", \"wb\") -> FILE");
+    EXPECT_EQ(run.log.front(), "fdopen(fd, \"wb\") -> FILE");  // under its temporary name
     EXPECT_EQ(run.log[1], "CreateCompatibleDC(NULL) -> dc#1");
     EXPECT_EQ(run.log[run.log.size() - 3], "DeleteDC(dc#1) -> TRUE");
     EXPECT_EQ(run.log[run.log.size() - 2], "fclose(FILE) -> 0");
@@ -413,6 +417,108 @@ TEST_F(FullDevice, MoreRowsThanAStreamBufferHolds) {
     const RunResult run = run_.run(script);
     expect_write_failure(run);
     EXPECT_EQ(count_of(run.out, "Processing font"), 30u);
+}
+
+// ---- a hostile environment: standard output, limits and signals
+
+std::vector<std::string> files_in(const fs::path &folder) {
+    std::vector<std::string> files;
+    for (const fs::directory_entry &entry : fs::directory_iterator(folder))
+        files.push_back(entry.path().filename().string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+struct HostileCase {
+    const char *name;
+    RunOptions options;
+    int raise_signal;  // raised as the third family is handed over
+    int exit_code;  // -1: ended by options.expected_signal
+    const char *err;
+    bool whole_table;  // else the earlier table is left as it was
+};
+
+void PrintTo(const HostileCase &c, std::ostream *out) { *out << c.name; }
+
+using Out = RunOptions::Out;
+const HostileCase kHostileCases[] = {
+    // The table is opened on descriptor 1 unless the program opens it first.
+    {"StandardOutputClosed", {Out::closed}, 0, 0, "", true},
+    {"StandardOutputFull",
+     {Out::full_device},
+     0,
+     1,
+     "dump_metrics12: cannot write standard output: No space left on device\n",
+     true},
+    // SIGPIPE would end the run with the table torn.
+    {"StandardOutputAPipeNobodyReads",
+     {Out::unread_pipe},
+     0,
+     1,
+     "dump_metrics12: cannot write standard output: Broken pipe\n",
+     true},
+    // SIGXFSZ would end the run; the limit is an ordinary write error.
+    {"FileSizeLimit",
+     {Out::captured, 8192},
+     0,
+     1,
+     "dump_metrics12: cannot write 'dump_metrics12.csv': File too large\n",
+     false},
+    {"Interrupted", {Out::captured, 0, SIGINT}, SIGINT, -1, "", false},
+    {"Terminated", {Out::captured, 0, SIGTERM}, SIGTERM, -1, "", false},
+    {"HungUp", {Out::captured, 0, SIGHUP}, SIGHUP, -1, "", false},
+};
+
+class Hostile : public ::testing::TestWithParam<HostileCase> {};
+
+TEST_P(Hostile, NeverATornTableAndEveryFailureSaid) {
+    const HostileCase &c = GetParam();
+    ProgramRun program;
+    const std::string earlier = "earlier table\r\n";
+    std::ofstream(program.table_path(), std::ios::binary) << earlier;
+    Script script;
+    for (int i = 0; i < 30; ++i)
+        script.families.push_back(fake_gdi::make_family("Family " + std::to_string(i)));
+    script.families[2].raise_signal = c.raise_signal;
+
+    const RunResult run = program.run(script, {}, c.options);
+    if (c.exit_code < 0) {
+        EXPECT_EQ(run.signal, c.options.expected_signal);
+    } else {
+        EXPECT_EQ(run.exit_code, c.exit_code);
+    }
+    EXPECT_EQ(run.err, c.err);
+    ASSERT_TRUE(run.table.has_value());
+    EXPECT_EQ(*run.table, c.whole_table ? expected_output(script).table : earlier);
+    EXPECT_EQ(files_in(program.work()), std::vector<std::string>{"dump_metrics12.csv"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Program, Hostile, ::testing::ValuesIn(kHostileCases),
+                         [](const ::testing::TestParamInfo<HostileCase> &param_info) {
+                             return std::string(param_info.param.name);
+                         });
+
+// A symlink in the table's place stays one: the file it leads to gets the
+// table, keeping its permissions, and is made where it does not exist yet.
+TEST_F(Program, ATableBehindASymlinkIsWrittenThroughIt) {
+    const Script script = mixed_script();
+    const fs::path elsewhere = run_.work().parent_path() / "elsewhere";
+    fs::create_directory(elsewhere);
+    fs::create_symlink("../elsewhere/table.csv", run_.table_path());
+    const RunResult made = run_.run(script);
+    EXPECT_EQ(made.exit_code, 0);
+    ASSERT_TRUE(fs::is_symlink(run_.table_path()));
+    ASSERT_TRUE(fs::is_regular_file(elsewhere / "table.csv"));
+
+    fs::permissions(elsewhere / "table.csv", fs::perms::owner_read | fs::perms::owner_write);
+    const RunResult again = run_.run(script);
+    EXPECT_EQ(again.exit_code, 0);
+    EXPECT_TRUE(fs::is_symlink(run_.table_path()));
+    std::ifstream in(elsewhere / "table.csv", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), expected_output(script).table);
+    EXPECT_EQ(fs::status(elsewhere / "table.csv").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(files_in(elsewhere), std::vector<std::string>{"table.csv"});
 }
 
 TEST_F(Program, AFailingCloseIsReported) {

@@ -21,7 +21,10 @@ shift 5
 [ -d "$font_dir" ] || { echo "windows_reference: no font folder '$font_dir'" >&2; exit 1; }
 tools_dir=$(dirname "$0")/../../tools
 
-mkdir -p "$work_dir/wine" "$work_dir/native"
+# run_under_wine.sh makes the folder it runs in, as the README's comparison by
+# hand relies on: it is left for the script to make.
+rm -rf "$work_dir/wine"
+mkdir -p "$work_dir" "$work_dir/native"
 fonts_conf=$work_dir/fonts.conf
 cat >"$fonts_conf" <<CONF
 <?xml version="1.0"?>
@@ -32,7 +35,7 @@ cat >"$fonts_conf" <<CONF
 </fontconfig>
 CONF
 
-"$tools_dir/run_under_wine.sh" "$windows_exe" "$work_dir/wine" "$fonts_conf" >"$work_dir/wine/stdout.txt"
+"$tools_dir/run_under_wine.sh" "$windows_exe" "$work_dir/wine" "$fonts_conf" >"$work_dir/wine-stdout.txt"
 rm -f "$work_dir/native/dump_metrics12.csv"
 (cd "$work_dir/native" && FONTCONFIG_FILE=$fonts_conf "$native_exe" >stdout.txt) ||
     { echo "windows_reference: '$native_exe' failed in '$work_dir/native'" >&2; exit 1; }

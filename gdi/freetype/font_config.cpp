@@ -1,0 +1,80 @@
+#include "font_config.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The file to load: FONTCONFIG_FILE, relative names against the current
+// folder ("~" is left to fontconfig, which reads it as the home folder); empty
+// where it is unset, for the system's, which fontconfig finds itself. (Asking
+// fontconfig for the system's file name would load its whole configuration a
+// second time, as the current one, and keep it.)
+std::string configuration_file() {
+    const char *named = std::getenv("FONTCONFIG_FILE");
+    if (!named || !*named) return std::string();
+    fs::path path(named);
+    std::error_code error;
+    if (path.is_relative() && named[0] != '~') {
+        const fs::path here = fs::current_path(error);
+        if (!error) path = here / path;
+    }
+    return path.string();
+}
+
+// `file` as the error names it: quoted, or where it is the system's, as such.
+std::string failure(const std::string &file, const char *reason) {
+    return "cannot load the fontconfig configuration " + file + ": " + reason;
+}
+
+}  // namespace
+
+FcConfig *load_font_config(std::string &error) {
+    const std::string named = configuration_file();
+    const std::string file = named.empty() ? "fonts.conf (the system's)" : "'" + named + "'";
+    // fontconfig says only that it cannot load a file; the system says why.
+    if (!named.empty() && named[0] != '~') {
+        std::error_code status_error;
+        if (fs::is_directory(named, status_error)) {
+            error = failure(file, std::strerror(EISDIR));
+            return nullptr;
+        }
+        std::FILE *probe = std::fopen(named.c_str(), "rb");
+        if (!probe) {
+            error = failure(file, std::strerror(errno));
+            return nullptr;
+        }
+        std::fclose(probe);
+    }
+    FcConfig *config = FcConfigCreate();
+    if (!config) {
+        error = failure(file, std::strerror(ENOMEM));
+        return nullptr;
+    }
+    const auto *name = named.empty() ? nullptr : reinterpret_cast<const FcChar8 *>(named.c_str());
+    if (!FcConfigParseAndLoad(config, name, FcTrue)) {
+        FcConfigDestroy(config);
+        error = failure(file, "fontconfig cannot read it");
+        return nullptr;
+    }
+    if (!FcConfigBuildFonts(config)) {
+        FcConfigDestroy(config);
+        error = failure(file, "fontconfig cannot list its fonts");
+        return nullptr;
+    }
+    return config;
+}
+
+FcConfig *load_font_config_or_exit() {
+    std::string error;
+    FcConfig *config = load_font_config(error);
+    if (config) return config;
+    std::fprintf(stderr, "dump_metrics12: %s\n", error.c_str());
+    std::exit(1);
+}

@@ -479,6 +479,15 @@ const FontFamily *resolve_family(std::size_t i, FT_Library library, FT_Face *ope
     return slot.family.get();
 }
 
+std::uintmax_t largest_file_of(std::size_t i) {
+    const FontService &s = listed_service();
+    std::uintmax_t largest = 0;
+    if (i < s.slots.size())
+        for (const ListedFace &face : s.slots[i].members)
+            largest = std::max(largest, static_cast<std::uintmax_t>(face.snapshot.size));
+    return largest;
+}
+
 std::vector<const FontFamily *> vertical_families() {
     FontService &s = listed_service();
     std::vector<const FontFamily *> horizontal;

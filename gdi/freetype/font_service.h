@@ -6,6 +6,7 @@
 #define DUMP_METRICS12_FONT_SERVICE_H
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +25,9 @@ std::size_t family_count();
 // `opened` (if given) receives the representative face, open in `library`
 // and now the caller's to close; else it is set to null.
 const FontFamily *resolve_family(std::size_t i, FT_Library library, FT_Face *opened = nullptr);
+
+// The size of the largest file among family `i`'s faces, as listed.
+std::uintmax_t largest_file_of(std::size_t i);
 
 // The "@" families of the faces with CJK code pages, in enumeration order;
 // every horizontal family is resolved first.

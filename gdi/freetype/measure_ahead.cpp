@@ -16,6 +16,12 @@ namespace {
 // How many families a worker may run ahead of the enumeration.
 constexpr std::size_t kFamiliesAheadPerWorker = 3;
 
+// FreeType holds a large font's metrics, character map and subroutines in
+// memory while the face is open, read from the file (a CJK collection's are
+// some 2 MiB): the families with files this large are measured one at a
+// time, so that memory stays near one thread's.
+constexpr std::uintmax_t kLargeFontFile = 8 * 1024 * 1024;
+
 struct Prepared {
     CodeWidths widths;
     std::size_t family = 0;  // its index in the enumeration
@@ -33,6 +39,7 @@ struct MeasuringAhead {
     std::size_t next_unclaimed = 0;
     std::set<std::size_t> in_hand;  // claimed, not yet stored
     std::map<SizedFace, Prepared> store;
+    std::mutex large_font;  // held while a family with a large file is measured
 
     MeasuringAhead() = default;
     MeasuringAhead(const MeasuringAhead &) = delete;
@@ -74,6 +81,8 @@ std::size_t worker_count() {
 // Resolves family `i` with `library` and, where this call resolved it,
 // measures its representative into the store; then releases the claim.
 void prepare(MeasuringAhead &m, std::size_t i, FT_Library library) {
+    std::unique_lock<std::mutex> large(m.large_font, std::defer_lock);
+    if (largest_file_of(i) >= kLargeFontFile) large.lock();
     FT_Face opened = nullptr;
     const FontFamily *family = resolve_family(i, library, &opened);
     SizedFace sized;
@@ -86,6 +95,7 @@ void prepare(MeasuringAhead &m, std::size_t i, FT_Library library) {
     } else if (opened) {
         FT_Done_Face(opened);
     }
+    if (large.owns_lock()) large.unlock();
     {
         std::lock_guard<std::mutex> lock(m.mutex);
         if (family && opened) m.store.emplace(sized, prepared);

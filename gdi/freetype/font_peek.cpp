@@ -248,28 +248,43 @@ bool read_accelerators(PcfReader &reader, const PcfTable &table, PcfStyle &style
     return true;
 }
 
-}  // namespace
-
-bool peek_sfnt_family_name(const FontFile &file, long index, std::string &name) {
+// The records of face `index`'s name table, read into `table`, those that
+// lie within it: a record past the table is no name.
+bool read_name_records(const FontFile &file, long index, std::vector<unsigned char> &table,
+                       std::vector<NameRecord> &records) {
     long directory = 0;
-    std::vector<unsigned char> table;
     if (!face_directory(file, index, directory) || !read_name_table(file, directory, table))
         return false;
     const std::size_t count = big_endian(table.data() + 2, 2);
     const std::size_t storage = big_endian(table.data() + 4, 2);
     if (6 + 12 * count > table.size() || storage > table.size()) return false;
-    std::vector<NameRecord> records;
     for (std::size_t i = 0; i < count; ++i) {
         const unsigned char *record = table.data() + 6 + 12 * i;
         const std::size_t length = big_endian(record + 8, 2);
         const std::size_t offset = big_endian(record + 10, 2);
-        // A record past the table: FreeType would not give it, so neither
-        // path could be trusted to agree.
-        if (storage + offset + length > table.size()) return false;
+        if (storage + offset + length > table.size()) continue;
         records.push_back({big_endian(record, 2), big_endian(record + 2, 2),
                            big_endian(record + 4, 2), big_endian(record + 6, 2),
                            table.data() + storage + offset, static_cast<unsigned>(length)});
     }
+    return true;
+}
+
+// Whether every record of the name table in `table` lay within it.
+bool records_whole(const std::vector<unsigned char> &table,
+                   const std::vector<NameRecord> &records) {
+    return records.size() == big_endian(table.data() + 2, 2);
+}
+
+}  // namespace
+
+bool peek_sfnt_family_name(const FontFile &file, long index, std::string &name) {
+    std::vector<unsigned char> table;
+    std::vector<NameRecord> records;
+    // A record past the table: FreeType would not give it, so neither path
+    // could be trusted to agree.
+    if (!read_name_records(file, index, table, records) || !records_whole(table, records))
+        return false;
     name = legacy_family_name(records);
     return !name.empty();
 }
@@ -422,23 +437,9 @@ bool peek_fnt_style(const FontFile &file, long index, FntStyle &style) {
 }
 
 bool peek_sfnt_lookup_names(const FontFile &file, long index, LookupNames &names) {
-    long directory = 0;
     std::vector<unsigned char> table;
-    if (!face_directory(file, index, directory) || !read_name_table(file, directory, table))
-        return false;
-    const std::size_t count = big_endian(table.data() + 2, 2);
-    const std::size_t storage = big_endian(table.data() + 4, 2);
-    if (6 + 12 * count > table.size() || storage > table.size()) return false;
     std::vector<NameRecord> records;
-    for (std::size_t i = 0; i < count; ++i) {
-        const unsigned char *record = table.data() + 6 + 12 * i;
-        const std::size_t length = big_endian(record + 8, 2);
-        const std::size_t offset = big_endian(record + 10, 2);
-        if (storage + offset + length > table.size()) continue;  // past the table: not a name
-        records.push_back({big_endian(record, 2), big_endian(record + 2, 2),
-                           big_endian(record + 4, 2), big_endian(record + 6, 2),
-                           table.data() + storage + offset, static_cast<unsigned>(length)});
-    }
+    if (!read_name_records(file, index, table, records)) return false;
     names = lookup_names(records);
     return true;
 }

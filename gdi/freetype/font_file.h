@@ -41,7 +41,7 @@ bool take_snapshot(const std::string &path, FileSnapshot &snapshot, std::string 
 // served from a few windows of the file read ahead, one pread for many. A
 // glyph of a large font is read on its own, so the windows are small.
 struct ReadAhead {
-    static constexpr unsigned long kWindowSize = 4 * 1024;
+    static constexpr unsigned long kWindowSize = 4096;
     struct Window {
         unsigned long start = 0, size = 0;
         unsigned long last_used = 0;

@@ -20,7 +20,7 @@ constexpr std::size_t kFamiliesAheadPerWorker = 3;
 // memory while the face is open, read from the file (a CJK collection's are
 // some 2 MiB): the families with files this large are measured one at a
 // time, so that memory stays near one thread's.
-constexpr std::uintmax_t kLargeFontFile = 8 * 1024 * 1024;
+constexpr std::uintmax_t kLargeFontFile = std::uintmax_t{8} << 20;  // 8 MiB
 
 struct Prepared {
     CodeWidths widths;

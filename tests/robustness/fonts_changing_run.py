@@ -20,11 +20,14 @@ font's numbers).
 """
 
 import os
+import pty
 import re
 import shutil
 import signal
 import subprocess
 import sys
+import tempfile
+import termios
 
 HEADER = b"lfFaceName, abcfA, abcfB, abcfC, Advance\r\n"
 ROW = re.compile(rb'^"(.*) \((?:TT|DEV|RAS)\) -\'.\'-0x([0-9a-f]{2})",'
@@ -91,23 +94,45 @@ def change(fonts, mode):
 
 
 def run(program, work, conf, pinned, mode=None, moment=0, user=None):
-    argv = ["stdbuf", "-oL", program]
+    argv = [program]
     if pinned:
         argv = ["taskset", "-c", "0"] + argv
     if user is not None:
         argv = ["setpriv", f"--reuid={user}", f"--regid={user}", "--clear-groups"] + argv
     env = dict(os.environ, FONTCONFIG_FILE=conf)
-    process = subprocess.Popen(argv, cwd=work, env=env, stdout=subprocess.PIPE,
-                               stderr=subprocess.PIPE)
+    # Standard output on a terminal, which the C library writes line by line,
+    # so that the files change at a known line (no LD_PRELOAD, which the
+    # sanitizers' runtimes refuse).
+    terminal, program_side = pty.openpty()
+    modes = termios.tcgetattr(program_side)
+    modes[1] &= ~termios.ONLCR  # lines as the program writes them
+    termios.tcsetattr(program_side, termios.TCSANOW, modes)
+    errors = tempfile.TemporaryFile()
+    process = subprocess.Popen(argv, cwd=work, env=env, stdin=subprocess.DEVNULL,
+                               stdout=program_side, stderr=errors)
+    os.close(program_side)
     lines = []
     if mode and moment == 0:
         change(os.path.join(work, "fonts"), mode)
-    for line in process.stdout:
-        lines.append(line)
-        if mode and len(lines) == moment:
-            change(os.path.join(work, "fonts"), mode)
-    stderr = process.stderr.read()
+    pending = b""
+    while True:
+        try:
+            chunk = os.read(terminal, 4096)
+        except OSError:  # EIO: the program has closed its terminal
+            break
+        if not chunk:
+            break
+        pending += chunk
+        while b"\n" in pending:
+            line, pending = pending.split(b"\n", 1)
+            lines.append(line + b"\n")
+            if mode and len(lines) == moment:
+                change(os.path.join(work, "fonts"), mode)
+    os.close(terminal)
     status = process.wait()
+    errors.seek(0)
+    stderr = errors.read()
+    errors.close()
     what = f"{mode or 'untouched'} after {moment} lines, {'one CPU' if pinned else 'all CPUs'}"
     if status < 0:
         fail(f"{what}: killed by {signal.Signals(-status).name}; stderr: {stderr[-500:]!r}")
@@ -141,8 +166,6 @@ def main():
     if len(sys.argv) < 4:
         sys.exit(__doc__)
     program, work, font_dirs = os.path.abspath(sys.argv[1]), sys.argv[2], sys.argv[3:]
-    if not shutil.which("stdbuf"):
-        fail("stdbuf (coreutils) is needed to read progress lines as they come")
     pin_options = (True, False) if shutil.which("taskset") else (False,)
 
     fonts, conf = lay_out(font_dirs, work)
@@ -183,14 +206,21 @@ def main():
 def check_unreadable(program, work, font_dirs, reference):
     """A font file the user may not read is named on standard error, once,
     with the reason; its family is left out and the others are whole."""
-    fonts, conf = lay_out(font_dirs, work)
+    # A folder of its own under the temporary folder, with a copy of the
+    # program, so that another user can reach both whatever the build's place.
+    work = tempfile.mkdtemp(prefix="dm12-unreadable-")
+    shutil.copy(program, work)
+    program = os.path.join(work, os.path.basename(program))
+    fonts, conf = lay_out(font_dirs, os.path.join(work, "run"))
+    run_dir = os.path.dirname(conf)
     # fontconfig's cache, made while the file could be read, lists it, as a
     # system cache made by root does for every user.
-    run(program, work, conf, False)
+    run(program, run_dir, conf, False)
     victim = os.path.join(fonts, "DM12Gappy.ttf")
     user = None
     if os.geteuid() == 0:  # root reads any file: run as nobody
         if not shutil.which("setpriv"):
+            shutil.rmtree(work)
             return 0
         user = 65534
         for root, folders, files in os.walk(work):
@@ -198,7 +228,8 @@ def check_unreadable(program, work, font_dirs, reference):
                 os.chmod(os.path.join(root, name), 0o777)
         os.chmod(work, 0o777)
     os.chmod(victim, 0)
-    what, table, progress, stderr = run(program, work, conf, False, user=user)
+    what, table, progress, stderr = run(program, run_dir, conf, False, user=user)
+    shutil.rmtree(work)
     what = "an unreadable font file"
     families = rows_by_family(what, table, progress)
     told = f"font file '{victim}' cannot be read: Permission denied\n".encode()

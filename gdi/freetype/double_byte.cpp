@@ -38,8 +38,9 @@ struct Converter {
         iconv(handle, nullptr, nullptr, nullptr, nullptr);  // a fresh state per code
         const std::size_t converted = iconv(handle, &in, &in_left, &to, &out_left);
         if (converted == static_cast<std::size_t>(-1) || in_left != 0 || out_left != 4) return 0;
-        return static_cast<char32_t>(out[0] | out[1] << 8 | out[2] << 16 |
-                                     static_cast<unsigned>(out[3]) << 24);
+        return static_cast<char32_t>(
+            static_cast<unsigned>(out[0]) | static_cast<unsigned>(out[1]) << 8 |
+            static_cast<unsigned>(out[2]) << 16 | static_cast<unsigned>(out[3]) << 24);
     }
 };
 

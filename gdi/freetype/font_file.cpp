@@ -109,7 +109,7 @@ struct Library {
 }  // namespace
 
 unsigned long ReadAhead::read(unsigned long offset, unsigned char *buffer, unsigned long count) {
-    if (offset >= size) return 0;
+    if (count == 0 || offset >= size) return 0;
     count = std::min(count, size - offset);
     if (count > kWindowSize) return read_file(descriptor, offset, buffer, count);
     // The window that holds the bytes, else the one least recently used,

@@ -49,12 +49,10 @@ void measure_face(const std::string &path, FT_Long index, FT_Long &face_count) {
     FontFace face;
     face.file = path;
     face.index = index;
-    std::string reason;
-    if (!take_snapshot(path, face.snapshot, reason)) return;
+    std::string problem;
+    if (!take_snapshot(path, face.snapshot, problem)) return;
     FT_Face ft_face = nullptr;
-    if (open_face(freetype_library(), path, index, face.snapshot, ft_face, reason) !=
-        FaceFailure::kNone)
-        return;
+    if (!open_face(freetype_library(), path, index, face.snapshot, ft_face, problem)) return;
     face_count = ft_face->num_faces;
     FontFamily family;
     const bool offered = read_font_face(ft_face, face) && measures_space(ft_face, face);

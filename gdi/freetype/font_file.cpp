@@ -61,22 +61,27 @@ void close_stream(FT_Stream stream) {
     delete file;
 }
 
-int open_descriptor(const std::string &path, FileSnapshot &snapshot, std::string &reason) {
+std::string cannot_read(const char *reason) { return std::string("cannot be read: ") + reason; }
+
+// The file at `path` opened, its snapshot taken; where `expected` is given,
+// only if the file is still the one it describes.
+int open_descriptor(const std::string &path, const FileSnapshot *expected, FileSnapshot &snapshot,
+                    std::string &problem) {
     int descriptor = -1;
     do descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     while (descriptor < 0 && errno == EINTR);
     struct stat status;
     if (descriptor < 0 || fstat(descriptor, &status) != 0) {
-        reason = std::strerror(errno);
+        problem = cannot_read(std::strerror(errno));
         if (descriptor >= 0) close(descriptor);
         return -1;
     }
-    if (!S_ISREG(status.st_mode)) {
-        reason = "not a regular file";
+    snapshot = snapshot_of(status);
+    if (!S_ISREG(status.st_mode) || (expected && snapshot != *expected)) {
+        problem = S_ISREG(status.st_mode) ? kFileChanged : cannot_read("not a regular file");
         close(descriptor);
         return -1;
     }
-    snapshot = snapshot_of(status);
     return descriptor;
 }
 
@@ -133,18 +138,18 @@ unsigned long ReadAhead::read(unsigned long offset, unsigned char *buffer, unsig
     return available;
 }
 
-bool take_snapshot(const std::string &path, FileSnapshot &snapshot, std::string &reason) {
+bool take_snapshot(const std::string &path, FileSnapshot &snapshot, std::string &problem) {
     struct stat status;
     if (stat(path.c_str(), &status) != 0) {
-        reason = std::strerror(errno);
+        problem = cannot_read(std::strerror(errno));
         return false;
     }
     snapshot = snapshot_of(status);
     return true;
 }
 
-FontFile::FontFile(const std::string &path) {
-    descriptor = open_descriptor(path, snapshot, reason);
+FontFile::FontFile(const std::string &path, const FileSnapshot *expected) {
+    descriptor = open_descriptor(path, expected, snapshot, problem);
     file.descriptor = descriptor;
     file.size = descriptor >= 0 ? static_cast<unsigned long>(snapshot.size) : 0;
 }
@@ -158,18 +163,14 @@ bool FontFile::read_at(std::uint64_t offset, void *buffer, std::size_t size) con
            file.read(offset, static_cast<unsigned char *>(buffer), size) == size;
 }
 
-FaceFailure open_face(FT_Library library, const std::string &path, long index,
-                      const FileSnapshot &expected, FT_Face &face, std::string &reason) {
+bool open_face(FT_Library library, const std::string &path, long index,
+               const FileSnapshot &expected, FT_Face &face, std::string &problem) {
     face = nullptr;
-    if (!library) return FaceFailure::kNotAFace;
+    problem.clear();
+    if (!library) return false;
     FileSnapshot seen;
-    const int descriptor = open_descriptor(path, seen, reason);
-    if (descriptor < 0) return FaceFailure::kUnreadable;
-    if (seen != expected) {
-        close(descriptor);
-        reason = "changed since the fonts were listed";
-        return FaceFailure::kChanged;
-    }
+    const int descriptor = open_descriptor(path, &expected, seen, problem);
+    if (descriptor < 0) return false;
     auto *file = new FaceStream;
     file->file.descriptor = descriptor;
     file->file.size = static_cast<unsigned long>(seen.size);
@@ -183,10 +184,10 @@ FaceFailure open_face(FT_Library library, const std::string &path, long index,
     // FreeType owns the stream from here: it closes it, face or no face.
     if (FT_Open_Face(library, &args, index, &face) != 0) {
         face = nullptr;
-        return FaceFailure::kNotAFace;
+        return false;
     }
     face->generic.data = file;
-    return FaceFailure::kNone;
+    return true;
 }
 
 bool face_file_unchanged(FT_Face face) {

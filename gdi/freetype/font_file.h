@@ -31,9 +31,13 @@ struct FileSnapshot {
     bool operator!=(const FileSnapshot &other) const { return !(*this == other); }
 };
 
-// The snapshot of the file at `path`; false, with the reason, where there is
-// none to take.
-bool take_snapshot(const std::string &path, FileSnapshot &snapshot, std::string &reason);
+// What is told of a file that is no longer the one listed.
+inline constexpr char kFileChanged[] =
+    "changed while the program ran: what it now holds is not read";
+
+// The snapshot of the file at `path`; false, with the problem to tell, where
+// there is none to take.
+bool take_snapshot(const std::string &path, FileSnapshot &snapshot, std::string &problem);
 
 // Reads of a file at offsets. FreeType and the enumeration's own reading of
 // a font's tables ask for many small pieces (a field, a table's header, a
@@ -61,10 +65,12 @@ struct ReadAhead {
 struct FontFile {
     int descriptor = -1;
     FileSnapshot snapshot;  // as the file was when opened
-    std::string reason;  // why it could not be opened
+    std::string problem;  // to tell, where it could not be opened
     mutable ReadAhead file;
 
-    explicit FontFile(const std::string &path);
+    // Where `expected` is given, fails with kFileChanged unless the file is
+    // still the one it describes.
+    explicit FontFile(const std::string &path, const FileSnapshot *expected = nullptr);
     ~FontFile();
     FontFile(const FontFile &) = delete;
     FontFile &operator=(const FontFile &) = delete;
@@ -74,26 +80,19 @@ struct FontFile {
     bool read_at(std::uint64_t offset, void *buffer, std::size_t size) const;
 };
 
-// The reason a face could not be opened, for the user.
-enum class FaceFailure { kNone, kUnreadable, kChanged, kNotAFace };
-
 // Face `index` of the font file at `path`, opened with FreeType through a
-// stream of ours that reads the file with pread. Fails with kChanged where
-// the file is no longer the one `expected` describes; `reason` then, and for
-// a file that cannot be opened, says why.
-FaceFailure open_face(FT_Library library, const std::string &path, long index,
-                      const FileSnapshot &expected, FT_Face &face, std::string &reason);
+// stream of ours that reads the file with pread. False where the file
+// cannot be read or is no longer the one `expected` describes, with the
+// problem to tell, or where it holds no such face (`problem` empty).
+bool open_face(FT_Library library, const std::string &path, long index,
+               const FileSnapshot &expected, FT_Face &face, std::string &problem);
 
 // Whether the file under a face that open_face opened is still as it was
 // when opened: false once it has been rewritten or has shrunk.
 bool face_file_unchanged(FT_Face face);
 
-// The problem told of a file that is no longer the one listed.
-inline constexpr char kFileChanged[] =
-    "changed while the program ran: what it now holds is not read";
-
-// Tells the user once, on standard error, that the font file at `path`
-// cannot be read or has changed, and why: the fonts left out are named.
+// Tells the user once, on standard error, the problem with the font file at
+// `path` (it cannot be read, or has changed): the fonts left out are named.
 void tell_file_problem(const std::string &path, const std::string &problem);
 
 // The main thread's FreeType library, created on first use and released at

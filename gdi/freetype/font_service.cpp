@@ -148,13 +148,8 @@ bool is_sfnt(const ListedFace &face) { return face.format == "TrueType" || face.
 bool read_with_freetype(FT_Library library, const ListedFace &listed, FontFace &face,
                         std::string &problem, FT_Face *opened = nullptr) {
     FT_Face ft_face = nullptr;
-    std::string reason;
-    switch (open_face(library, listed.path, listed.index, listed.snapshot, ft_face, reason)) {
-        case FaceFailure::kNone: break;
-        case FaceFailure::kUnreadable: problem = "cannot be read: " + reason; return false;
-        case FaceFailure::kChanged: problem = kFileChanged; return false;
-        case FaceFailure::kNotAFace: return false;
-    }
+    if (!open_face(library, listed.path, listed.index, listed.snapshot, ft_face, problem))
+        return false;
     face = FontFace{};
     face.file = listed.path;
     face.index = listed.index;
@@ -180,10 +175,10 @@ ListedFace listed_as(const FontFace &face) {
 bool listed_family_name(FcPattern *pattern, ListedFace &face, std::string &name,
                         std::vector<FontFace> &read) {
     // The snapshot every later reading of the file is checked against.
-    std::string reason;
+    std::string problem;
     if (!is_sfnt(face)) {
-        if (!take_snapshot(face.path, face.snapshot, reason)) {
-            tell_file_problem(face.path, "cannot be read: " + reason);
+        if (!take_snapshot(face.path, face.snapshot, problem)) {
+            tell_file_problem(face.path, problem);
             return false;
         }
         name = face_name(pattern_string(pattern, FC_FAMILY));
@@ -191,7 +186,7 @@ bool listed_family_name(FcPattern *pattern, ListedFace &face, std::string &name,
     }
     const FontFile file(face.path);
     if (!file.is_open()) {
-        tell_file_problem(face.path, "cannot be read: " + file.reason);
+        tell_file_problem(face.path, file.problem);
         return false;
     }
     face.snapshot = file.snapshot;
@@ -200,7 +195,6 @@ bool listed_family_name(FcPattern *pattern, ListedFace &face, std::string &name,
         return true;
     }
     FontFace full;
-    std::string problem;
     if (!read_with_freetype(freetype_library(), face, full, problem)) {
         if (!problem.empty()) tell_file_problem(face.path, problem);
         return false;
@@ -303,8 +297,6 @@ struct OpenFace {
     }
 };
 
-// A family's faces, read, ordered and tried as its representative; null
-// where none is offered. The representative's face stays open in `opened`.
 using Problems = std::vector<std::pair<std::string, std::string>>;
 
 // What chooses a representative: read from the face's own tables where they
@@ -319,13 +311,9 @@ bool read_deciding_fields(FT_Library library, const ListedFace &listed, bool alo
         if (!problem.empty()) problems.emplace_back(listed.path, problem);
         return false;
     }
-    const FontFile file(listed.path);
+    const FontFile file(listed.path, &listed.snapshot);
     if (!file.is_open()) {
-        problems.emplace_back(listed.path, "cannot be read: " + file.reason);
-        return false;
-    }
-    if (file.snapshot != listed.snapshot) {
-        problems.emplace_back(listed.path, kFileChanged);
+        problems.emplace_back(listed.path, file.problem);
         return false;
     }
     if (peek_font_face(file, listed.index, listed.format, face)) {
@@ -455,12 +443,14 @@ const FontFamily *resolve_family(std::size_t i, FT_Library library, FT_Face *ope
     FontService &s = listed_service();
     if (i >= s.slots.size()) return nullptr;
     FamilySlot &slot = s.slots[i];
+    bool resolved_before = false;
     {
         std::unique_lock<std::mutex> lock(s.mutex);
         s.resolved.wait(lock, [&] { return slot.state != FamilySlot::State::kResolving; });
-        if (slot.state != FamilySlot::State::kResolved) slot.state = FamilySlot::State::kResolving;
+        resolved_before = slot.state == FamilySlot::State::kResolved;
+        if (!resolved_before) slot.state = FamilySlot::State::kResolving;
     }
-    if (slot.state == FamilySlot::State::kResolved) {
+    if (resolved_before) {
         if (library == freetype_library()) tell_problems(s, slot);
         return slot.family.get();
     }

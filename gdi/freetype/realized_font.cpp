@@ -140,13 +140,9 @@ bool open_face(RealizedFont &font) {
     if (font.ft_face || font.open_failed) return font.ft_face != nullptr;
     const FontFace &face = *font.face;
     FT_Face ft_face = nullptr;
-    std::string reason;
-    const FaceFailure failure =
-        open_face(freetype_library(), face.file, face.index, face.snapshot, ft_face, reason);
-    if (failure != FaceFailure::kNone) {
-        if (failure == FaceFailure::kChanged) tell_file_problem(face.file, kFileChanged);
-        if (failure == FaceFailure::kUnreadable)
-            tell_file_problem(face.file, "cannot be read: " + reason);
+    std::string problem;
+    if (!open_face(freetype_library(), face.file, face.index, face.snapshot, ft_face, problem)) {
+        if (!problem.empty()) tell_file_problem(face.file, problem);
         font.open_failed = true;
         return false;
     }
@@ -205,21 +201,6 @@ bool measure_glyph(RealizedFont &font, unsigned code, ABCFLOAT &widths) {
     return measured;
 }
 
-// A glyph measured on demand, then checked against the file: once it has
-// changed, this and every later glyph fail rather than be read from another
-// font.
-bool measure_checked_glyph(RealizedFont &font, unsigned code, ABCFLOAT &widths) {
-    const std::size_t known = font.measured_glyphs.size();
-    const bool measured = measure_glyph(font, code, widths);
-    if (font.measured_glyphs.size() == known || face_file_unchanged(font.ft_face)) return measured;
-    tell_file_problem(font.face->file, kFileChanged);
-    FT_Done_Face(font.ft_face);
-    font.ft_face = nullptr;
-    font.open_failed = true;
-    font.measured_glyphs.clear();
-    return false;
-}
-
 // Bold (FW_BOLD or heavier) asked of a face lighter than FW_SEMIBOLD: GDI
 // draws the face emboldened (test_fake_bold_font asks FW_BOLD of a regular
 // face). A semibold request keeps the face as it is.
@@ -270,7 +251,17 @@ std::unique_ptr<RealizedFont> realize_face(const FontFamily &family, const FontF
 }
 
 bool glyph_widths(RealizedFont &font, unsigned code, ABCFLOAT &widths) {
-    return measure_checked_glyph(font, code, widths);
+    // A glyph measured now is checked against the file: once it has changed,
+    // this and every later glyph fail rather than be read from another font.
+    const std::size_t known = font.measured_glyphs.size();
+    const bool measured = measure_glyph(font, code, widths);
+    if (font.measured_glyphs.size() == known || face_file_unchanged(font.ft_face)) return measured;
+    tell_file_problem(font.face->file, kFileChanged);
+    FT_Done_Face(font.ft_face);
+    font.ft_face = nullptr;
+    font.open_failed = true;
+    font.measured_glyphs.clear();
+    return false;
 }
 
 SizedFace sized_face_of(const RealizedFont &font) {

@@ -95,11 +95,20 @@ bool has_symbol_cmap_only(FT_Face face) {
     return symbol;
 }
 
-BYTE charset_of(FT_Face face, const TT_OS2 *os2) {
-    if (has_symbol_cmap_only(face)) return SYMBOL_CHARSET;
-    if (os2 && os2->version >= 1 && os2->version != 0xFFFF)
-        return charset_of_code_pages(os2->ulCodePageRange1);
-    return ANSI_CHARSET;
+// What an sfnt's OS/2 code pages and weight class and its cell (ascent plus
+// descent, in font units) decide of a face, whether FreeType read them or
+// they were peeked: `code_pages` counts from an OS/2 table of version 1 on,
+// and a weight class of 0 means none. face.bold is set before.
+void set_sfnt_fields(bool has_code_pages, unsigned long code_pages, unsigned long weight_class,
+                     long cell, long units_per_em, FontFace &face) {
+    face.cjk = has_code_pages && (code_pages & (0x1FUL << 17));
+    face.code_pages = has_code_pages ? code_pages : 0;
+    face.units_per_em = units_per_em;
+    face.cell_height = cell > 0 ? cell : units_per_em;
+    LOGFONTA &lf = face.logfont;
+    lf.lfHeight = static_cast<LONG>(mul_div(32, face.cell_height, face.units_per_em));
+    lf.lfWeight = static_cast<LONG>(weight_class ? weight_class : face.bold ? FW_BOLD : FW_NORMAL);
+    lf.lfCharSet = has_code_pages ? charset_of_code_pages(code_pages) : ANSI_CHARSET;
 }
 
 // The family bits: FF_MODERN for fixed pitch; else from the PANOSE serif
@@ -164,22 +173,16 @@ void fill_scalable(FT_Face ft_face, FontFace &face) {
         ascent = ft_face->ascender;
         descent = -ft_face->descender;
     }
-    face.cjk = os2 && os2->version >= 1 && (os2->ulCodePageRange1 & (0x1FUL << 17));
-    face.code_pages = os2 && os2->version >= 1 ? os2->ulCodePageRange1 : 0;
-    face.units_per_em = ft_face->units_per_EM ? ft_face->units_per_EM : 1000;
-    face.cell_height = ascent + descent > 0 ? ascent + descent : face.units_per_em;
+    set_sfnt_fields(os2 && os2->version >= 1, os2 ? os2->ulCodePageRange1 : 0,
+                    os2 ? os2->usWeightClass : 0, ascent + descent,
+                    ft_face->units_per_EM ? ft_face->units_per_EM : 1000, face);
     face.average_width =
         os2 && os2->xAvgCharWidth > 0 ? os2->xAvgCharWidth : average_ascii_advance(ft_face);
 
-    const long height = mul_div(32, face.cell_height, face.units_per_em);
-    const long weight = os2 && os2->usWeightClass
-                            ? os2->usWeightClass
-                            : (ft_face->style_flags & FT_STYLE_FLAG_BOLD ? FW_BOLD : FW_NORMAL);
     LOGFONTA &lf = face.logfont;
-    lf.lfHeight = static_cast<LONG>(height);
+    const long height = lf.lfHeight;
     lf.lfWidth = static_cast<LONG>(mul_div(height, face.average_width, face.cell_height));
-    lf.lfWeight = static_cast<LONG>(weight);
-    lf.lfCharSet = charset_of(ft_face, os2);
+    if (has_symbol_cmap_only(ft_face)) lf.lfCharSet = SYMBOL_CHARSET;
     lf.lfPitchAndFamily = pitch_and_family_of(ft_face, os2);
 
     TEXTMETRICA &tm = face.metrics;
@@ -220,20 +223,11 @@ bool peek_sfnt_face(const FontFile &file, long index, FontFace &face) {
         set_style(style.fs_selection & (1 << 9 | 1 << 0), style.fs_selection & (1 << 5), face);
     else
         set_style(style.mac_style & 2, style.mac_style & 1, face);
-    LOGFONTA &lf = face.logfont;
-    lf.lfWeight = static_cast<LONG>(style.has_os2 && style.weight_class ? style.weight_class
-                                    : face.bold                         ? FW_BOLD
-                                                                        : FW_NORMAL);
-    lf.lfCharSet = style.has_os2 && style.os2_version >= 1 ? charset_of_code_pages(style.code_pages)
-                                                           : static_cast<BYTE>(ANSI_CHARSET);
-    face.cjk = style.has_os2 && style.os2_version >= 1 && (style.code_pages & (0x1FUL << 17));
-    face.code_pages = style.has_os2 && style.os2_version >= 1 ? style.code_pages : 0;
-    long cell = style.has_os2 && (style.win_ascent || style.win_descent)
-                    ? static_cast<long>(style.win_ascent) + style.win_descent
-                    : static_cast<long>(style.hhea_ascender) - style.hhea_descender;
-    face.units_per_em = style.units_per_em;
-    face.cell_height = cell > 0 ? cell : face.units_per_em;
-    lf.lfHeight = static_cast<LONG>(mul_div(32, face.cell_height, face.units_per_em));
+    const long cell = style.has_os2 && (style.win_ascent || style.win_descent)
+                          ? static_cast<long>(style.win_ascent) + style.win_descent
+                          : static_cast<long>(style.hhea_ascender) - style.hhea_descender;
+    set_sfnt_fields(style.has_os2 && style.os2_version >= 1, style.code_pages,
+                    style.has_os2 ? style.weight_class : 0, cell, style.units_per_em, face);
     return true;
 }
 

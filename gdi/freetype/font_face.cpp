@@ -49,6 +49,8 @@ bool font_type_of(FT_Face face, DWORD &font_type) {
     if (std::strcmp(format, "TrueType") == 0) {
         if (!has_table(face, TTAG_glyf)) return false;
         font_type = TRUETYPE_FONTTYPE;
+    } else if (std::strcmp(format, "CFF") == 0 && FT_IS_SFNT(face) && !has_table(face, TTAG_CFF)) {
+        return false;  // CFF2 outlines, which GDI's rasterizers do not read
     } else if (std::strcmp(format, "CFF") == 0 || std::strcmp(format, "Type 1") == 0 ||
                std::strcmp(format, "CID Type 1") == 0) {
         font_type = DEVICE_FONTTYPE;
@@ -298,7 +300,42 @@ void fill_bitmap(FT_Face ft_face, FontFace &face) {
     tm.tmPitchAndFamily = static_cast<BYTE>((lf.lfPitchAndFamily & 0xF0) | (fixed ? 0 : 0x1));
 }
 
+// The mean of the glyphs' nonzero advances in font units, as OS/2 defines
+// xAvgCharWidth: at a named instance, with its variations applied.
+long mean_advance(FT_Face face) {
+    if (face->num_glyphs <= 0) return 0;
+    std::vector<FT_Fixed> advances(static_cast<std::size_t>(face->num_glyphs));
+    if (FT_Get_Advances(face, 0, static_cast<FT_UInt>(face->num_glyphs), FT_LOAD_NO_SCALE,
+                        advances.data()) != 0)
+        return 0;
+    long long total = 0, count = 0;
+    for (const FT_Fixed advance : advances)
+        if (advance > 0) {
+            total += advance;
+            ++count;
+        }
+    return count ? static_cast<long>((total + count / 2) / count) : 0;
+}
+
 }  // namespace
+
+void set_instance_style(const InstanceStyle &style, FontFace &face) {
+    const std::string family = face_name(style.family);
+    std::memcpy(face.logfont.lfFaceName, family.c_str(), family.size() + 1);
+    set_style(style.italic, style.bold, face);
+    face.logfont.lfWeight = static_cast<LONG>(style.weight);
+    face.metrics.tmWeight = face.logfont.lfWeight;
+    face.metrics.tmItalic = face.logfont.lfItalic;
+}
+
+void set_instance_width(FT_Face ft_face, FontFace &face) {
+    const long average = mean_advance(ft_face);
+    if (average <= 0 || face.cell_height <= 0) return;
+    face.average_width = average;
+    face.logfont.lfWidth =
+        static_cast<LONG>(mul_div(face.logfont.lfHeight, average, face.cell_height));
+    face.metrics.tmAveCharWidth = face.logfont.lfWidth;
+}
 
 long mul_div(long a, long b, long c) {
     if (c == 0) return 0;
@@ -314,7 +351,8 @@ bool peek_font_face(const FontFile &file, long index, const std::string &format,
     face.index = index;
     face.snapshot = file.snapshot;
     face.complete = false;
-    if (format == "TrueType" || format == "CFF") return peek_sfnt_face(file, index, face);
+    // A named instance's index carries its number above the face's.
+    if (format == "TrueType" || format == "CFF") return peek_sfnt_face(file, index & 0xFFFF, face);
     if (format == "Windows FNT") return peek_fnt_face(file, index, face);
     if (format == "PCF") return peek_pcf_face(file, face);
     return false;

@@ -11,6 +11,7 @@
 
 #include "font_file.h"
 #include "gdi.h"
+#include "variable_faces.h"
 
 // One face of one font file, as the enumeration reports it.
 struct FontFace {
@@ -63,6 +64,14 @@ bool read_font_face(FT_Face ft_face, FontFace &face);
 // into `face`, which is then not complete; false where the file's own tables
 // cannot tell them as FreeType would, and FreeType must read the face.
 bool peek_font_face(const FontFile &file, long index, const std::string &format, FontFace &face);
+
+// Gives `face` the family name, style and weight of a named instance.
+void set_instance_style(const InstanceStyle &style, FontFace &face);
+
+// Gives `face`, open as `ft_face` at a named instance, that instance's
+// average width: the mean of its glyphs' advances, which its variations
+// change though OS/2 keeps the default's.
+void set_instance_width(FT_Face ft_face, FontFace &face);
 
 // Where a character set comes among those a family's faces may have: by the
 // order of the OS/2 code-page bits that name them (Windows-1252 first), then

@@ -79,21 +79,30 @@ bool is_windows_name(const NameRecord &name, unsigned name_id) {
             name.encoding_id == kEncodingUcs4);
 }
 
-// The record of the legacy family name: English, else the first.
-const NameRecord *legacy_family_record(const std::vector<NameRecord> &records) {
+// The Windows record of a name: English, else the first.
+const NameRecord *windows_record(const std::vector<NameRecord> &records, unsigned name_id) {
     const NameRecord *chosen = nullptr;
     for (const NameRecord &name : records) {
-        if (!is_windows_name(name, kNameFamily)) continue;
+        if (!is_windows_name(name, name_id)) continue;
         if (!chosen || name.language_id == kLanguageEnglishUs) chosen = &name;
         if (name.language_id == kLanguageEnglishUs) break;
     }
     return chosen;
 }
 
+const NameRecord *legacy_family_record(const std::vector<NameRecord> &records) {
+    return windows_record(records, kNameFamily);
+}
+
 }  // namespace
 
 std::string legacy_family_name(const std::vector<NameRecord> &records) {
     const NameRecord *chosen = legacy_family_record(records);
+    return chosen ? utf16be_to_cp1252(chosen->bytes, chosen->length) : std::string();
+}
+
+std::string windows_name(const std::vector<NameRecord> &records, unsigned name_id) {
+    const NameRecord *chosen = windows_record(records, name_id);
     return chosen ? utf16be_to_cp1252(chosen->bytes, chosen->length) : std::string();
 }
 

@@ -19,6 +19,11 @@ struct NameRecord {
 // empty where there is none.
 std::string legacy_family_name(const std::vector<NameRecord> &records);
 
+// Name `name_id` from the Windows records, English (0x409) preferred, else
+// the first, in Windows-1252 with Windows' best fit; empty where there is
+// none.
+std::string windows_name(const std::vector<NameRecord> &records, unsigned name_id);
+
 // A family name as a face name holds it: up to a terminator, at most 31
 // bytes.
 std::string face_name(std::string name);

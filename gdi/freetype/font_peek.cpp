@@ -21,6 +21,9 @@ constexpr std::int32_t kLargestPcfStrings = 1 << 16;
 constexpr long kFurthestPcfTable = 1 << 20;
 constexpr int kMostFnts = 64;  // resource types in a .fon file
 constexpr std::uint32_t kFontResource = 0x8008;
+constexpr std::size_t kLargestVariationTable = 1 << 20;
+constexpr unsigned kNameTypographicFamily = 16;
+constexpr unsigned kNameFamily = 1;
 
 std::uint32_t little_endian(const unsigned char *p, int bytes) {
     std::uint32_t value = 0;
@@ -332,7 +335,7 @@ bool peek_sfnt_style(const FontFile &file, long index, SfntStyle &style) {
     for (const std::uint32_t bitmaps : {tag("EBLC"), tag("CBLC"), tag("bloc"), tag("sbix")})
         if (find_table(tables, bitmaps)) return false;
     const TableRecord *glyf = find_table(tables, tag("glyf"));
-    const bool cff = find_table(tables, tag("CFF ")) || find_table(tables, tag("CFF2"));
+    const bool cff = find_table(tables, tag("CFF ")) != nullptr;
     if (version == tag("OTTO") && cff) {
         style.postscript_outlines = true;
     } else if ((version == 0x00010000 || version == tag("true")) && glyf && glyf->length > 0 &&
@@ -434,6 +437,134 @@ bool peek_fnt_style(const FontFile &file, long index, FntStyle &style) {
         return style.pixel_height > 0;
     }
     return false;
+}
+
+namespace {
+
+double fixed(const unsigned char *p) {
+    return static_cast<std::int32_t>(big_endian(p, 4)) / 65536.0;
+}
+
+bool read_whole_table(const FontFile &file, const TableRecord *table,
+                      std::vector<unsigned char> &bytes) {
+    if (!table || table->length > kLargestVariationTable) return false;
+    bytes.resize(table->length);
+    return file.read_at(table->offset, bytes.data(), bytes.size());
+}
+
+bool parse_fvar(const std::vector<unsigned char> &fvar, const std::vector<NameRecord> &names,
+                VariableFont &font) {
+    if (fvar.size() < 16 || big_endian(fvar.data(), 2) != 1) return false;
+    const unsigned char *header = fvar.data();
+    const std::size_t axes_offset = big_endian(header + 4, 2);
+    const std::size_t axis_count = big_endian(header + 8, 2);
+    const std::size_t axis_size = big_endian(header + 10, 2);
+    const std::size_t instance_count = big_endian(header + 12, 2);
+    const std::size_t instance_size = big_endian(header + 14, 2);
+    if (axis_count == 0 || axis_size < 20 || instance_size < 4 + 4 * axis_count ||
+        axes_offset + axis_count * axis_size + instance_count * instance_size > fvar.size())
+        return false;
+    for (std::size_t a = 0; a < axis_count; ++a) {
+        const unsigned char *axis = header + axes_offset + a * axis_size;
+        font.axes.push_back(
+            {big_endian(axis, 4), fixed(axis + 4), fixed(axis + 8), fixed(axis + 12)});
+    }
+    const unsigned char *instances = header + axes_offset + axis_count * axis_size;
+    for (std::size_t i = 0; i < instance_count; ++i) {
+        const unsigned char *record = instances + i * instance_size;
+        NamedInstance instance;
+        instance.subfamily = windows_name(names, big_endian(record, 2));
+        for (std::size_t a = 0; a < axis_count; ++a)
+            instance.coordinates.push_back(fixed(record + 4 + 4 * a));
+        font.instances.push_back(std::move(instance));
+    }
+    return true;
+}
+
+// One axis value table of STAT, at `value` with `room` bytes to the table's
+// end; false for a format this does not know, or a table cut short.
+bool parse_stat_value(const unsigned char *value, std::size_t room, std::size_t axis_count,
+                      const std::vector<NameRecord> &names, StatValue &parsed) {
+    if (room < 12) return false;
+    parsed.format = big_endian(value, 2);
+    parsed.flags = big_endian(value + 4, 2);
+    parsed.name = windows_name(names, big_endian(value + 6, 2));
+    if (parsed.format == 4) {
+        const std::size_t count = big_endian(value + 2, 2);
+        if (room < 8 + 6 * count) return false;
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::size_t axis = big_endian(value + 8 + 6 * i, 2);
+            if (axis >= axis_count) return false;
+            parsed.axis_values.emplace_back(axis, fixed(value + 10 + 6 * i));
+        }
+        return count > 0;
+    }
+    const std::size_t axis = big_endian(value + 2, 2);
+    const std::size_t sizes[] = {0, 12, 20, 16};
+    if (parsed.format < 1 || parsed.format > 3 || room < sizes[parsed.format] || axis >= axis_count)
+        return false;
+    parsed.axis_values.emplace_back(axis, fixed(value + 8));
+    if (parsed.format == 2) {
+        parsed.range_minimum = fixed(value + 12);
+        parsed.range_maximum = fixed(value + 16);
+    }
+    return true;
+}
+
+bool parse_stat(const std::vector<unsigned char> &stat, const std::vector<NameRecord> &names,
+                StatTable &table) {
+    if (stat.size() < 18 || big_endian(stat.data(), 2) != 1) return false;
+    const unsigned char *header = stat.data();
+    const std::size_t axis_size = big_endian(header + 4, 2);
+    const std::size_t axis_count = big_endian(header + 6, 2);
+    const std::size_t axes_offset = big_endian(header + 8, 4);
+    const std::size_t value_count = big_endian(header + 12, 2);
+    const std::size_t values_offset = big_endian(header + 14, 4);
+    if (axis_size < 8 || axes_offset > stat.size() ||
+        axis_count * axis_size > stat.size() - axes_offset || values_offset > stat.size() ||
+        2 * value_count > stat.size() - values_offset)
+        return false;
+    for (std::size_t a = 0; a < axis_count; ++a) {
+        const unsigned char *axis = header + axes_offset + a * axis_size;
+        table.axes.push_back({big_endian(axis, 4), big_endian(axis + 6, 2)});
+    }
+    for (std::size_t v = 0; v < value_count; ++v) {
+        const std::size_t offset = values_offset + big_endian(header + values_offset + 2 * v, 2);
+        StatValue value;
+        if (offset >= stat.size() ||
+            !parse_stat_value(header + offset, stat.size() - offset, axis_count, names, value))
+            return false;
+        table.values.push_back(std::move(value));
+    }
+    table.present = true;
+    return true;
+}
+
+}  // namespace
+
+bool peek_variable_font(const FontFile &file, long index, VariableFont &font) {
+    font = VariableFont{};
+    long directory = 0;
+    std::vector<TableRecord> tables;
+    std::vector<unsigned char> name_table, fvar, stat;
+    std::vector<NameRecord> names;
+    if (!face_directory(file, index, directory) || !read_table_directory(file, directory, tables) ||
+        !read_whole_table(file, find_table(tables, tag("fvar")), fvar) ||
+        !read_name_records(file, index, name_table, names) || !parse_fvar(fvar, names, font))
+        return false;
+    font.typographic_family = windows_name(names, kNameTypographicFamily);
+    if (font.typographic_family.empty()) font.typographic_family = windows_name(names, kNameFamily);
+    font.cff2_outlines = find_table(tables, tag("CFF2")) && !find_table(tables, tag("glyf")) &&
+                         !find_table(tables, tag("CFF "));
+    if (!read_whole_table(file, find_table(tables, tag("STAT")), stat) ||
+        !parse_stat(stat, names, font.stat))
+        font.stat = StatTable{};
+    unsigned char os2[64];
+    if (read_table_start(file, find_table(tables, tag("OS/2")), os2, sizeof os2)) {
+        font.weight_class = big_endian(os2 + 4, 2);
+        font.italic_file = (big_endian(os2 + 62, 2) & 1) != 0;
+    }
+    return true;
 }
 
 bool peek_sfnt_lookup_names(const FontFile &file, long index, LookupNames &names) {

@@ -14,6 +14,7 @@
 
 #include "font_file.h"
 #include "font_names.h"
+#include "variable_faces.h"
 
 // The legacy family name (name ID 1) of face `index` of an sfnt file or
 // collection, chosen and converted as the enumeration names a family; false
@@ -63,5 +64,11 @@ struct FntStyle {
     long pixel_height = 0;
 };
 bool peek_fnt_style(const FontFile &file, long index, FntStyle &style);
+
+// What naming the named instances of face `index` of an sfnt file needs:
+// its fvar axes and instances, its STAT table (not present where it is
+// missing or does not parse), its typographic family and OS/2 style. False
+// where the face has no fvar table, or one that does not parse.
+bool peek_variable_font(const FontFile &file, long index, VariableFont &font);
 
 #endif  // DUMP_METRICS12_FONT_PEEK_H

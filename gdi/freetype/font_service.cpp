@@ -35,20 +35,38 @@ struct ListedFace {
     FT_Long index = 0;
     std::string format;  // FC_FONTFORMAT: "TrueType", "CFF", "Type 1", "PCF", ...
     FileSnapshot snapshot;  // the file as the listing saw it
+    // A variable font's named instance (its index above 0xFFFF): its style,
+    // and its file's typographic family, folded, by which it is ordered.
+    bool named_instance = false;
+    InstanceStyle style;
+    std::string order_name;
     bool operator<(const ListedFace &other) const {
         return std::tie(path, index) < std::tie(other.path, other.index);
     }
 };
 
+ListedFace listed_at(std::string path, FT_Long index) {
+    ListedFace face;
+    face.path = std::move(path);
+    face.index = index;
+    return face;
+}
+
 // A family as the listing knows it: its faces, and once resolved, what they
 // offer. A slot is resolved once, by whichever thread asks first.
 struct FamilySlot {
     std::string folded_name;
+    // Families made only of a variable font's named instances go at their
+    // file's typographic family, in the order of the instances, as Windows
+    // lists them; every other family at its own name.
+    std::string order_name;
+    long order_instance = 0;
     std::vector<ListedFace> members;
     // Faces the listing already read in full to learn their names.
     std::vector<FontFace> read_members;
     enum class State { kListed, kResolving, kResolved } state = State::kListed;
     std::unique_ptr<FontFamily> family;  // null when resolved to nothing
+    std::unique_ptr<FontFamily> vertical;  // its "@" family, where it has one
     // Font files of the family that could not be read, or changed while the
     // program ran, and why: told on the main thread, in the order of the
     // families, whichever thread found them.
@@ -60,12 +78,11 @@ struct FontService {
     bool listed = false;
     std::vector<FamilySlot> slots;  // by folded name
     std::map<std::string, std::size_t> slot_by_name;
-    ListedFace default_face{"", -1, "", {}};
+    ListedFace default_face = listed_at("", -1);
     std::mutex mutex;  // guards the slots' states and families
     std::condition_variable resolved;
-    bool verticals_made = false;
-    std::vector<std::unique_ptr<FontFamily>> verticals;
-    std::map<std::string, std::size_t> vertical_by_name;
+    bool verticals_named = false;
+    std::map<std::string, std::size_t> vertical_by_name;  // in vertical_families()
 
     FontService() = default;
     FontService(const FontService &) = delete;
@@ -84,11 +101,6 @@ std::string folded_case(std::string name) {
     for (char &c : name)
         if (static_cast<unsigned char>(c) < 0x80) c = static_cast<char>(std::tolower(c));
     return name;
-}
-
-bool family_order(const FontFamily &a, const FontFamily &b) {
-    const int order = folded_case(a.name).compare(folded_case(b.name));
-    return order != 0 ? order < 0 : a.name < b.name;
 }
 
 // Where a family has faces for several character sets, the enumeration
@@ -142,6 +154,69 @@ bool listed_face_of(FcPattern *pattern, ListedFace &face) {
 
 bool is_sfnt(const ListedFace &face) { return face.format == "TrueType" || face.format == "CFF"; }
 
+// A named instance's index carries its number (from 1) above the face's.
+constexpr long kInstanceShift = 16;
+long instance_number(long index) { return index >> kInstanceShift; }
+long face_index(long index) { return index & 0xFFFF; }
+
+// What is told of a variable font whose variations cannot be read.
+constexpr char kVariationsUnreadable[] =
+    "has an fvar table that does not parse: its default stands for its named instances";
+
+// Whether instance `number` (from 1) lies within its font's axes: one that
+// does not is a damaged font's, and is not offered.
+bool within_axes(const VariableFont &font, long number) {
+    const NamedInstance &instance = font.instances[static_cast<std::size_t>(number - 1)];
+    for (std::size_t a = 0; a < font.axes.size() && a < instance.coordinates.size(); ++a)
+        if (instance.coordinates[a] < font.axes[a].minimum ||
+            instance.coordinates[a] > font.axes[a].maximum)
+            return false;
+    return true;
+}
+
+// The style of named instance `number` (from 1) of `font`; false, with the
+// problem to tell where there is one, for an instance GDI would not offer.
+bool style_of_instance(const VariableFont &font, long number, InstanceStyle &style,
+                       std::string &problem) {
+    if (number < 1 || static_cast<std::size_t>(number) > font.instances.size() ||
+        font.cff2_outlines)
+        return false;
+    if (!within_axes(font, number)) {
+        problem = "cannot be read: its named instance " + std::to_string(number) +
+                  " lies outside its axes";
+        return false;
+    }
+    style = instance_style(font, static_cast<std::size_t>(number - 1));
+    return !face_name(style.family).empty();
+}
+
+bool read_instance_style(const FontFile &file, long index, InstanceStyle &style,
+                         std::string &problem) {
+    VariableFont font;
+    // It was read when listed: the file has changed since.
+    if (!peek_variable_font(file, face_index(index), font)) {
+        problem = kFileChanged;
+        return false;
+    }
+    return style_of_instance(font, instance_number(index), style, problem);
+}
+
+// A named instance read by FreeType takes its family, style and widths from
+// the instance, not from the default's tables.
+bool read_instance(FT_Face ft_face, const ListedFace &listed, FontFace &face,
+                   std::string &problem) {
+    const FontFile file(listed.path, &listed.snapshot);
+    InstanceStyle style;
+    if (!file.is_open()) {
+        problem = file.problem;
+        return false;
+    }
+    if (!read_instance_style(file, listed.index, style, problem)) return false;
+    set_instance_style(style, face);
+    set_instance_width(ft_face, face);
+    return true;
+}
+
 // Reads face `face` with FreeType in full; false for a face that is not
 // offered, with the file's problem in `problem` where it could not be read
 // or is no longer the file listed.
@@ -154,7 +229,9 @@ bool read_with_freetype(FT_Library library, const ListedFace &listed, FontFace &
     face.file = listed.path;
     face.index = listed.index;
     face.snapshot = listed.snapshot;
-    const bool offered = read_font_face(ft_face, face);
+    const bool offered =
+        read_font_face(ft_face, face) &&
+        (instance_number(listed.index) == 0 || read_instance(ft_face, listed, face, problem));
     if (offered && opened)
         *opened = ft_face;
     else
@@ -163,7 +240,9 @@ bool read_with_freetype(FT_Library library, const ListedFace &listed, FontFace &
 }
 
 ListedFace listed_as(const FontFace &face) {
-    return ListedFace{face.file, face.index, "", face.snapshot};
+    ListedFace listed = listed_at(face.file, face.index);
+    listed.snapshot = face.snapshot;
+    return listed;
 }
 
 // The name a face's family goes by. For formats other than sfnt it is
@@ -204,15 +283,82 @@ bool listed_family_name(FcPattern *pattern, ListedFace &face, std::string &name,
     return true;
 }
 
+// A variable font's file as the listing read it, once for all its patterns.
+struct VariableFile {
+    bool looked = false;
+    bool listed = false;
+    bool read = false;
+    VariableFont font;
+    FileSnapshot snapshot;
+    std::string problem;
+};
+using VariableFiles = std::map<std::pair<std::string, long>, VariableFile>;
+
+VariableFile &variable_file(const ListedFace &face, VariableFiles &files) {
+    VariableFile &seen = files[{face.path, face_index(face.index)}];
+    if (seen.looked) return seen;
+    seen.looked = true;
+    const FontFile file(face.path);
+    if (!file.is_open()) {
+        seen.problem = file.problem;
+        return seen;
+    }
+    seen.snapshot = file.snapshot;
+    seen.read = peek_variable_font(file, face_index(face.index), seen.font);
+    if (!seen.read) seen.problem = kVariationsUnreadable;
+    return seen;
+}
+
+bool is_variable(FcPattern *pattern) {
+    FcBool variable = FcFalse;
+    return FcPatternGetBool(pattern, FC_VARIABLE, 0, &variable) == FcResultMatch && variable;
+}
+
+using ListedFaces = std::vector<std::tuple<ListedFace, std::string, std::vector<FontFace>>>;
+
+// Lists a variable font's faces, once for all the patterns fontconfig lists
+// of it (the variable default, the default as a static face, and the named
+// instances, less one that coincides with the default): every named instance
+// from the font's own fvar, STAT and name tables, GDI's faces. False where
+// the font is a face only at its default, as a static font is: it has no
+// named instance, or its variations cannot be read (told).
+bool list_variable_font(const ListedFace &face, VariableFiles &files, ListedFaces &faces) {
+    VariableFile &seen = variable_file(face, files);
+    if (seen.listed) return true;
+    seen.listed = true;
+    if (!seen.read) {
+        tell_file_problem(face.path, seen.problem);
+        return false;
+    }
+    if (seen.font.cff2_outlines) return true;  // not offered at all
+    if (seen.font.instances.empty()) return false;
+    for (std::size_t n = 1; n <= seen.font.instances.size(); ++n) {
+        ListedFace instance = face;
+        instance.index = static_cast<FT_Long>(n << kInstanceShift) | face_index(face.index);
+        instance.snapshot = seen.snapshot;
+        instance.named_instance = true;
+        instance.order_name = folded_case(face_name(seen.font.typographic_family));
+        std::string problem;
+        if (!style_of_instance(seen.font, static_cast<long>(n), instance.style, problem)) {
+            if (!problem.empty()) tell_file_problem(face.path, problem);
+            continue;
+        }
+        std::string name = face_name(instance.style.family);
+        faces.emplace_back(std::move(instance), std::move(name), std::vector<FontFace>());
+    }
+    return true;
+}
+
 // Lists the fonts fontconfig knows into families, by name; and notes the face
 // of its best match for "sans-serif", whose family is the default.
 void list_families(FontService &s) {
     s.listed = true;
     FcConfig *config = load_font_config_or_exit();
     FcPattern *everything = FcPatternCreate();
-    FcObjectSet *objects =
-        FcObjectSetBuild(FC_FILE, FC_INDEX, FC_FAMILY, FC_STYLE, FC_FONTFORMAT, nullptr);
-    std::vector<std::tuple<ListedFace, std::string, std::vector<FontFace>>> faces;
+    FcObjectSet *objects = FcObjectSetBuild(FC_FILE, FC_INDEX, FC_FAMILY, FC_STYLE, FC_FONTFORMAT,
+                                            FC_VARIABLE, nullptr);
+    ListedFaces faces;
+    VariableFiles variable_files;
     if (FcFontSet *set = FcFontList(config, everything, objects)) {
         // A Type 1 face that also comes as OpenType is never chosen over that
         // copy, so it is not worth reading (Type 1 files are the slowest to
@@ -222,17 +368,27 @@ void list_families(FontService &s) {
             if (pattern_string(set->fonts[i], FC_FONTFORMAT) != "Type 1")
                 opentype_styles.emplace(pattern_string(set->fonts[i], FC_FAMILY),
                                         pattern_string(set->fonts[i], FC_STYLE));
+        // The faces fontconfig lists as variable, or as a named instance.
+        std::set<std::pair<std::string, long>> variable_faces;
+        for (int i = 0; i < set->nfont; ++i) {
+            ListedFace face;
+            if (listed_face_of(set->fonts[i], face) && is_sfnt(face) &&
+                (instance_number(face.index) > 0 || is_variable(set->fonts[i])))
+                variable_faces.emplace(face.path, face_index(face.index));
+        }
         for (int i = 0; i < set->nfont; ++i) {
             FcPattern *pattern = set->fonts[i];
             ListedFace face;
             const bool type1_copy = pattern_string(pattern, FC_FONTFORMAT) == "Type 1" &&
                                     opentype_styles.count({pattern_string(pattern, FC_FAMILY),
                                                            pattern_string(pattern, FC_STYLE)});
-            // Named instances of variable fonts (index above 0xFFFF) are not
-            // faces of their own to GDI; the default instance stands for them.
-            if (type1_copy || !listed_face_of(pattern, face) || face.index > 0xFFFF) continue;
+            if (type1_copy || !listed_face_of(pattern, face)) continue;
             std::string name;
             std::vector<FontFace> read;
+            if (variable_faces.count({face.path, face_index(face.index)})) {
+                if (list_variable_font(face, variable_files, faces)) continue;
+                face.index = face_index(face.index);
+            }
             if (listed_family_name(pattern, face, name, read) && !name.empty())
                 faces.emplace_back(std::move(face), std::move(name), std::move(read));
         }
@@ -264,14 +420,30 @@ void list_families(FontService &s) {
     }
     for (auto &[folded, members] : by_name) {
         FamilySlot slot;
-        slot.folded_name = folded;
+        slot.folded_name = slot.order_name = folded;
+        bool instances_only = true;
         for (std::size_t i : members) {
-            slot.members.push_back(std::get<0>(faces[i]));
+            const ListedFace &member = std::get<0>(faces[i]);
+            slot.members.push_back(member);
             for (FontFace &read : std::get<2>(faces[i])) slot.read_members.push_back(read);
+            instances_only = instances_only && member.named_instance;
         }
-        s.slot_by_name.emplace(folded, s.slots.size());
+        if (instances_only) {
+            const auto first = std::min_element(
+                slot.members.begin(), slot.members.end(), [](const auto &a, const auto &b) {
+                    return std::make_tuple(a.order_name, instance_number(a.index)) <
+                           std::make_tuple(b.order_name, instance_number(b.index));
+                });
+            slot.order_name = first->order_name;
+            slot.order_instance = instance_number(first->index);
+        }
         s.slots.push_back(std::move(slot));
     }
+    std::stable_sort(s.slots.begin(), s.slots.end(), [](const auto &a, const auto &b) {
+        return std::tie(a.order_name, a.order_instance) < std::tie(b.order_name, b.order_instance);
+    });
+    for (std::size_t i = 0; i < s.slots.size(); ++i)
+        s.slot_by_name.emplace(s.slots[i].folded_name, i);
 }
 
 FontService &listed_service() {
@@ -318,6 +490,7 @@ bool read_deciding_fields(FT_Library library, const ListedFace &listed, bool alo
     }
     if (peek_font_face(file, listed.index, listed.format, face)) {
         face.file = listed.path;
+        if (listed.named_instance) set_instance_style(listed.style, face);
         return true;
     }
     if (read_with_freetype(library, listed, face, problem, &ft_face)) return true;
@@ -408,6 +581,17 @@ void tell_problems(FontService &s, FamilySlot &slot) {
     for (const auto &[path, problem] : problems) tell_file_problem(path, problem);
 }
 
+// The "@" family of a family whose representative has a CJK code page: the
+// same faces and widths under the name "@" and the family's, cut to 31 bytes.
+std::unique_ptr<FontFamily> vertical_of(const FontFamily &family) {
+    auto vertical = std::make_unique<FontFamily>(family);
+    vertical->name = ("@" + family.name).substr(0, LF_FACESIZE - 1);
+    vertical->vertical = true;
+    for (FontFace &face : vertical->faces)
+        std::memcpy(face.logfont.lfFaceName, vertical->name.c_str(), vertical->name.size() + 1);
+    return vertical;
+}
+
 const FontFamily *resolve_on_main_thread(std::size_t i) {
     return resolve_family(i, freetype_library());
 }
@@ -457,10 +641,13 @@ const FontFamily *resolve_family(std::size_t i, FT_Library library, FT_Face *ope
     OpenFace face;
     Problems problems;
     std::unique_ptr<FontFamily> family = resolve(slot, library, face, problems);
+    std::unique_ptr<FontFamily> vertical =
+        family && family->faces.front().cjk ? vertical_of(*family) : nullptr;
     if (opened) *opened = std::exchange(face.face, nullptr);
     {
         std::lock_guard<std::mutex> lock(s.mutex);
         slot.family = std::move(family);
+        slot.vertical = std::move(vertical);
         slot.problems.insert(slot.problems.end(), problems.begin(), problems.end());
         slot.state = FamilySlot::State::kResolved;
     }
@@ -478,31 +665,25 @@ std::uintmax_t largest_file_of(std::size_t i) {
     return largest;
 }
 
+const FontFamily *vertical_family(std::size_t i) {
+    FontService &s = listed_service();
+    if (i >= s.slots.size() || !resolve_on_main_thread(i)) return nullptr;
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.slots[i].vertical.get();
+}
+
 std::vector<const FontFamily *> vertical_families() {
     FontService &s = listed_service();
-    std::vector<const FontFamily *> horizontal;
-    for (std::size_t i = 0; i < s.slots.size(); ++i)
-        horizontal.push_back(resolve_on_main_thread(i));
+    for (std::size_t i = 0; i < s.slots.size(); ++i) resolve_on_main_thread(i);
     std::lock_guard<std::mutex> lock(s.mutex);
-    if (!s.verticals_made) {
-        s.verticals_made = true;
-        for (const FontFamily *family : horizontal) {
-            if (!family || !family->faces.front().cjk) continue;
-            auto vertical = std::make_unique<FontFamily>(*family);
-            vertical->name = ("@" + family->name).substr(0, LF_FACESIZE - 1);
-            vertical->vertical = true;
-            for (FontFace &face : vertical->faces)
-                std::memcpy(face.logfont.lfFaceName, vertical->name.c_str(),
-                            vertical->name.size() + 1);
-            s.verticals.push_back(std::move(vertical));
-        }
-        std::stable_sort(s.verticals.begin(), s.verticals.end(),
-                         [](const auto &a, const auto &b) { return family_order(*a, *b); });
-        for (std::size_t i = 0; i < s.verticals.size(); ++i)
-            s.vertical_by_name.emplace(folded_case(s.verticals[i]->name), i);
-    }
     std::vector<const FontFamily *> verticals;
-    for (const auto &family : s.verticals) verticals.push_back(family.get());
+    for (const FamilySlot &slot : s.slots)
+        if (slot.vertical) verticals.push_back(slot.vertical.get());
+    if (!s.verticals_named) {
+        s.verticals_named = true;
+        for (std::size_t i = 0; i < verticals.size(); ++i)
+            s.vertical_by_name.emplace(folded_case(verticals[i]->name), i);
+    }
     return verticals;
 }
 

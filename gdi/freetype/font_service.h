@@ -14,7 +14,9 @@
 #include "font_face.h"
 #include "realized_font.h"
 
-// The horizontal families in enumeration order (by name ignoring case), read
+// The horizontal families in enumeration order (by name ignoring case; a
+// variable font's named instances at their typographic family, in their
+// order), read
 // on first use from the fontconfig configuration in force (FONTCONFIG_FILE
 // and the rest of fontconfig's own settings).
 std::size_t family_count();
@@ -29,8 +31,13 @@ const FontFamily *resolve_family(std::size_t i, FT_Library library, FT_Face *ope
 // The size of the largest file among family `i`'s faces, as listed.
 std::uintmax_t largest_file_of(std::size_t i);
 
-// The "@" families of the faces with CJK code pages, in enumeration order;
-// every horizontal family is resolved first.
+// The "@" family of family `i`, where its representative has a CJK code
+// page: enumerated right after it, as Windows lists them. Null where it has
+// none.
+const FontFamily *vertical_family(std::size_t i);
+
+// Every "@" family, in enumeration order; every horizontal family is
+// resolved first.
 std::vector<const FontFamily *> vertical_families();
 
 // The family that a logical font's face name chooses, ignoring case; a name

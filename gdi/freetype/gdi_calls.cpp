@@ -193,15 +193,17 @@ int enumerate_family(const char *family_name, FONTENUMPROCA proc, LPARAM lparam)
 int EnumFontFamiliesA(HDC dc, const char *family_name, FONTENUMPROCA proc, LPARAM lparam) {
     if (!proc || !handles().contexts.find(value_of(dc))) return 0;
     if (family_name) return enumerate_family(family_name, proc, lparam);
-    // The representative face of each family, horizontal families first;
-    // each is resolved and measured as the enumeration comes to it.
+    // The representative face of each family, each "@" family right after
+    // its horizontal one; each is resolved and measured as the enumeration
+    // comes to it.
     int result = 1;
-    for (std::size_t i = 0; i < family_count() && result != 0; ++i)
+    for (std::size_t i = 0; i < family_count() && result != 0; ++i) {
         if (const FontFamily *family = enumerated_family(i))
             result = report(family->faces.front(), proc, lparam);
-    if (result != 0)
-        for (const FontFamily *family : vertical_families())
-            if ((result = report(family->faces.front(), proc, lparam)) == 0) break;
+        if (result != 0)
+            if (const FontFamily *vertical = vertical_family(i))
+                result = report(vertical->faces.front(), proc, lparam);
+    }
     end_enumeration();
     return result;
 }

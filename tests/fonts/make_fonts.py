@@ -535,7 +535,8 @@ def face_rank(face):
 
 
 def families(faces):
-    """[(name bytes, representative face, [faces])] in enumeration order, "@" families last."""
+    """[(name bytes, representative face, [faces])] in enumeration order, each "@" family right
+    after its horizontal family, as Windows lists them."""
     groups = {}
     for face in faces:
         groups.setdefault(gdi_name(face.family).lower(), []).append(face)
@@ -545,9 +546,12 @@ def families(faces):
         members.sort(key=lambda m: (face_rank(m), m.file))
         plain.append((gdi_name(members[0].family), members[0], members))
     plain.sort(key=lambda f: f[0].lower())
-    vertical = [(("@".encode() + name)[:31], rep, members) for name, rep, members in plain
-                if any(bit in CJK_CODE_PAGE_BITS for m in members for bit in m.code_pages)]
-    return plain + vertical
+    ordered = []
+    for name, rep, members in plain:
+        ordered.append((name, rep, members))
+        if any(bit in CJK_CODE_PAGE_BITS for m in members for bit in m.code_pages):
+            ordered.append((("@".encode() + name)[:31], rep, members))
+    return ordered
 
 
 def abc(face, code, ppem, stretch=Fraction(1)):

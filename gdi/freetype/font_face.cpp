@@ -11,6 +11,7 @@
 
 #include "font_names.h"
 #include "font_peek.h"
+#include "varied_advances.h"
 
 #include FT_ADVANCES_H
 #include FT_SFNT_NAMES_H
@@ -18,6 +19,7 @@
 #include FT_TRUETYPE_TABLES_H
 #include FT_TRUETYPE_TAGS_H
 #include FT_FONT_FORMATS_H
+#include FT_MULTIPLE_MASTERS_H
 #include FT_WINFONTS_H
 
 namespace {
@@ -300,14 +302,40 @@ void fill_bitmap(FT_Face ft_face, FontFace &face) {
     tm.tmPitchAndFamily = static_cast<BYTE>((lf.lfPitchAndFamily & 0xF0) | (fixed ? 0 : 0x1));
 }
 
+bool load_table(FT_Face face, FT_ULong tag, std::vector<unsigned char> &bytes) {
+    FT_ULong length = 0;
+    if (FT_Load_Sfnt_Table(face, tag, 0, nullptr, &length) != 0 || length == 0) return false;
+    bytes.resize(length);
+    return FT_Load_Sfnt_Table(face, tag, 0, bytes.data(), &length) == 0;
+}
+
+// The instance's normalized coordinates, avar applied.
+bool blend_coordinates(FT_Face face, std::vector<double> &coordinates) {
+    FT_MM_Var *variations = nullptr;
+    if (FT_Get_MM_Var(face, &variations) != 0) return false;
+    std::vector<FT_Fixed> blend(variations->num_axis);
+    const bool read = FT_Get_Var_Blend_Coordinates(face, variations->num_axis, blend.data()) == 0;
+    FT_Done_MM_Var(face->glyph->library, variations);
+    for (const FT_Fixed value : blend) coordinates.push_back(static_cast<double>(value) / 65536);
+    return read;
+}
+
 // The mean of the glyphs' nonzero advances in font units, as OS/2 defines
-// xAvgCharWidth: at a named instance, with its variations applied.
+// xAvgCharWidth: at a named instance, with its variations applied. From hmtx
+// and HVAR where the font has it; else each glyph is loaded at the instance.
 long mean_advance(FT_Face face) {
     if (face->num_glyphs <= 0) return 0;
-    std::vector<FT_Fixed> advances(static_cast<std::size_t>(face->num_glyphs));
-    if (FT_Get_Advances(face, 0, static_cast<FT_UInt>(face->num_glyphs), FT_LOAD_NO_SCALE,
-                        advances.data()) != 0)
-        return 0;
+    const auto glyphs = static_cast<FT_UInt>(face->num_glyphs);
+    std::vector<unsigned char> hmtx, hvar;
+    std::vector<double> coordinates;
+    const auto *hhea = static_cast<const TT_HoriHeader *>(FT_Get_Sfnt_Table(face, FT_SFNT_HHEA));
+    long mean = 0;
+    if (hhea && load_table(face, TTAG_hmtx, hmtx) && load_table(face, TTAG_HVAR, hvar) &&
+        blend_coordinates(face, coordinates) &&
+        mean_varied_advance(hmtx, hhea->number_Of_HMetrics, glyphs, hvar, coordinates, mean))
+        return mean;
+    std::vector<FT_Fixed> advances(glyphs);
+    if (FT_Get_Advances(face, 0, glyphs, FT_LOAD_NO_SCALE, advances.data()) != 0) return 0;
     long long total = 0, count = 0;
     for (const FT_Fixed advance : advances)
         if (advance > 0) {

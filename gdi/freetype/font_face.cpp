@@ -44,15 +44,17 @@ bool has_table(FT_Face face, FT_ULong tag) {
 }
 
 // TrueType outlines, PostScript outlines and bitmaps are what GDI draws; a
-// face of any other kind (bitmap-only colour fonts, PFR) is not offered.
+// face of any other kind (bitmap-only colour fonts, PFR, CFF2 outlines) is
+// not offered.
 bool font_type_of(FT_Face face, DWORD &font_type) {
     const char *format = FT_Get_Font_Format(face);
     if (!format) return false;
+    const bool cff2 =
+        std::strcmp(format, "CFF") == 0 && FT_IS_SFNT(face) && !has_table(face, TTAG_CFF);
+    if (cff2) return false;
     if (std::strcmp(format, "TrueType") == 0) {
         if (!has_table(face, TTAG_glyf)) return false;
         font_type = TRUETYPE_FONTTYPE;
-    } else if (std::strcmp(format, "CFF") == 0 && FT_IS_SFNT(face) && !has_table(face, TTAG_CFF)) {
-        return false;  // CFF2 outlines, which GDI's rasterizers do not read
     } else if (std::strcmp(format, "CFF") == 0 || std::strcmp(format, "Type 1") == 0 ||
                std::strcmp(format, "CID Type 1") == 0) {
         font_type = DEVICE_FONTTYPE;

@@ -73,8 +73,8 @@ bool read_delta_sets(Table &hvar, std::size_t store, const std::vector<double> &
         for (std::size_t c = 0; c < columns; ++c) {
             const std::size_t region = hvar.unsigned_at(data + 6 + 2 * c, 2);
             if (region >= region_count) return false;
-            set.scalars.push_back(
-                region_scalar(hvar, regions + 4 + 6 * axis_count * region, axis_count, coordinates));
+            set.scalars.push_back(region_scalar(hvar, regions + 4 + 6 * axis_count * region,
+                                                axis_count, coordinates));
         }
         const std::size_t word_size = set.long_words ? 4 : 2;
         set.row_size = set.words * word_size + (columns - set.words) * (word_size / 2);

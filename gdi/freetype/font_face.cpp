@@ -67,28 +67,6 @@ bool font_type_of(FT_Face face, DWORD &font_type) {
     return true;
 }
 
-// The OS/2 code-page bits of ulCodePageRange1 that name a character set, in
-// the order of the bits.
-struct CodePageCharset {
-    int bit;
-    BYTE charset;
-};
-constexpr CodePageCharset kCodePageCharsets[] = {
-    {0, ANSI_CHARSET},     {1, EASTEUROPE_CHARSET},   {2, RUSSIAN_CHARSET},
-    {3, GREEK_CHARSET},    {4, TURKISH_CHARSET},      {5, HEBREW_CHARSET},
-    {6, ARABIC_CHARSET},   {7, BALTIC_CHARSET},       {8, VIETNAMESE_CHARSET},
-    {16, THAI_CHARSET},    {17, SHIFTJIS_CHARSET},    {18, GB2312_CHARSET},
-    {19, HANGEUL_CHARSET}, {20, CHINESEBIG5_CHARSET}, {21, JOHAB_CHARSET},
-    {31, SYMBOL_CHARSET},
-};
-
-// The character set of the first code-page bit of OS/2 ulCodePageRange1.
-BYTE charset_of_code_pages(FT_ULong code_pages) {
-    for (const CodePageCharset &entry : kCodePageCharsets)
-        if (code_pages & (1UL << entry.bit)) return entry.charset;
-    return OEM_CHARSET;
-}
-
 bool has_symbol_cmap_only(FT_Face face) {
     bool symbol = false;
     for (FT_Int i = 0; i < face->num_charmaps; ++i) {
@@ -115,36 +93,6 @@ void set_sfnt_fields(bool has_code_pages, unsigned long code_pages, unsigned lon
     lf.lfHeight = static_cast<LONG>(mul_div(32, face.cell_height, face.units_per_em));
     lf.lfWeight = static_cast<LONG>(weight_class ? weight_class : face.bold ? FW_BOLD : FW_NORMAL);
     lf.lfCharSet = has_code_pages ? charset_of_code_pages(code_pages) : ANSI_CHARSET;
-}
-
-// The family bits: FF_MODERN for fixed pitch; else from the PANOSE serif
-// style, but script and decorative by the PANOSE family kind; the IBM font
-// class only where PANOSE says nothing at all. Then the pitch.
-BYTE pitch_and_family_of(FT_Face face, const TT_OS2 *os2) {
-    const bool panose_mono = os2 && os2->panose[0] == 2 && os2->panose[3] == 9;
-    const bool fixed = FT_IS_FIXED_WIDTH(face) || panose_mono;
-    // The IBM font class: 1-5 and 7 are serif classes, 8 sans serif,
-    // 9 ornamental, 10 script, 12 symbolic.
-    constexpr BYTE kIbmClassFamilies[16] = {
-        FF_DONTCARE,   FF_ROMAN,    FF_ROMAN,    FF_ROMAN,      FF_ROMAN,  FF_ROMAN,
-        FF_DONTCARE,   FF_ROMAN,    FF_SWISS,    FF_DECORATIVE, FF_SCRIPT, FF_DONTCARE,
-        FF_DECORATIVE, FF_DONTCARE, FF_DONTCARE, FF_DONTCARE,
-    };
-    BYTE family = FF_DONTCARE;
-    if (fixed) {
-        family = FF_MODERN;
-    } else if (os2 && os2->panose[0] == 3) {
-        family = FF_SCRIPT;
-    } else if (os2 && os2->panose[0] == 4) {
-        family = FF_DECORATIVE;
-    } else if (os2 && os2->panose[1] >= 2 && os2->panose[1] <= 10) {
-        family = FF_ROMAN;
-    } else if (os2 && os2->panose[1] >= 11 && os2->panose[1] <= 13) {
-        family = FF_SWISS;
-    } else if (os2 && os2->panose[0] == 0 && os2->panose[1] == 0) {
-        family = kIbmClassFamilies[(os2->sFamilyClass >> 8) & 0xF];
-    }
-    return static_cast<BYTE>(family | (fixed ? FIXED_PITCH : VARIABLE_PITCH));
 }
 
 // The average advance of the printable ASCII glyphs, in font units: the
@@ -189,7 +137,8 @@ void fill_scalable(FT_Face ft_face, FontFace &face) {
     const long height = lf.lfHeight;
     lf.lfWidth = static_cast<LONG>(mul_div(height, face.average_width, face.cell_height));
     if (has_symbol_cmap_only(ft_face)) lf.lfCharSet = SYMBOL_CHARSET;
-    lf.lfPitchAndFamily = pitch_and_family_of(ft_face, os2);
+    lf.lfPitchAndFamily = pitch_and_family(FT_IS_FIXED_WIDTH(ft_face), os2 ? os2->panose : nullptr,
+                                           os2 ? os2->sFamilyClass : 0);
 
     TEXTMETRICA &tm = face.metrics;
     const long ppem = 32;
@@ -367,15 +316,6 @@ void set_instance_width(FT_Face ft_face, FontFace &face) {
     face.metrics.tmAveCharWidth = face.logfont.lfWidth;
 }
 
-long mul_div(long a, long b, long c) {
-    if (c == 0) return 0;
-    const long long product = static_cast<long long>(a) * b;
-    const long long half = (c < 0 ? -c : c) / 2;
-    const long long rounded = (product < 0) == (c < 0) ? (product + (c < 0 ? -half : half)) / c
-                                                       : (product - (c < 0 ? -half : half)) / c;
-    return static_cast<long>(rounded);
-}
-
 bool peek_font_face(const FontFile &file, long index, const std::string &format, FontFace &face) {
     face = FontFace{};
     face.index = index;
@@ -388,18 +328,20 @@ bool peek_font_face(const FontFile &file, long index, const std::string &format,
     return false;
 }
 
-int charset_rank(BYTE charset) {
-    const std::size_t count = std::size(kCodePageCharsets);
-    for (std::size_t i = 0; i < count; ++i)
-        if (kCodePageCharsets[i].charset == charset) return static_cast<int>(i);
-    return static_cast<int>(count) + charset;
+bool has_charset(const FontFace &face, BYTE charset) {
+    return covers_charset(face.logfont.lfCharSet, face.code_pages, charset);
 }
 
-bool has_charset(const FontFace &face, BYTE charset) {
-    if (face.logfont.lfCharSet == charset) return true;
-    for (const CodePageCharset &entry : kCodePageCharsets)
-        if (entry.charset == charset && (face.code_pages & (1UL << entry.bit))) return true;
-    return false;
+FaceTraits traits_of(const FontFace &face) {
+    FaceTraits traits;
+    traits.charset = face.logfont.lfCharSet;
+    traits.italic = face.italic;
+    traits.bold = face.bold;
+    traits.format_rank = face.format_rank;
+    traits.weight = face.logfont.lfWeight;
+    traits.bitmap = face.strike >= 0;
+    traits.height = face.logfont.lfHeight;
+    return traits;
 }
 
 bool read_font_face(FT_Face ft_face, FontFace &face) {

@@ -11,7 +11,7 @@
 
 #include "font_file.h"
 #include "gdi.h"
-#include "variable_faces.h"
+#include "gdi_rules.h"
 
 // One face of one font file, as the enumeration reports it.
 struct FontFace {
@@ -73,15 +73,10 @@ void set_instance_style(const InstanceStyle &style, FontFace &face);
 // change though OS/2 keeps the default's.
 void set_instance_width(FT_Face ft_face, FontFace &face);
 
-// Where a character set comes among those a family's faces may have: by the
-// order of the OS/2 code-page bits that name them (Windows-1252 first), then
-// the others by number.
-int charset_rank(BYTE charset);
-
 // Whether `face` covers `charset`: its own, or one of its OS/2 code pages.
 bool has_charset(const FontFace &face, BYTE charset);
 
-// a * b / c rounded to nearest, as Windows' MulDiv; 0 where c is 0.
-long mul_div(long a, long b, long c);
+// What GDI weighs of `face` when it chooses one of a family's faces.
+FaceTraits traits_of(const FontFace &face);
 
 #endif  // DUMP_METRICS12_FONT_FACE_H

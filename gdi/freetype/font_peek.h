@@ -14,7 +14,7 @@
 
 #include "font_file.h"
 #include "font_names.h"
-#include "variable_faces.h"
+#include "gdi_rules.h"
 
 // The legacy family name (name ID 1) of face `index` of an sfnt file or
 // collection, chosen and converted as the enumeration names a family; false

@@ -103,31 +103,19 @@ std::string folded_case(std::string name) {
     return name;
 }
 
-// Where a family has faces for several character sets, the enumeration
-// takes the one a Western system's GDI takes: ANSI_CHARSET (Windows-1252),
-// what DEFAULT_CHARSET stands for there; failing that, the first by
-// charset_rank.
-// The representative face: that of the first character set above, then
-// regular, then bold, then italic, then bold italic; within those OpenType
-// before Type 1 before bitmap copies, then the weight nearest normal, the
-// lighter on a tie; of bitmap faces, the strike nearest 16 pixels, the
-// smaller on a tie; then the file.
-constexpr LONG kRepresentativeBitmapHeight = 16;
-
-long height_distance(const FontFace &face, LONG height) {
-    return face.strike < 0 ? 0 : std::labs(static_cast<long>(face.logfont.lfHeight) - height);
-}
-
-auto representative_key(const FontFace &face) {
-    return std::make_tuple(
-        charset_rank(face.logfont.lfCharSet), face.italic, face.bold, face.format_rank,
-        std::labs(static_cast<long>(face.logfont.lfWeight) - FW_NORMAL), face.logfont.lfWeight,
-        height_distance(face, kRepresentativeBitmapHeight), face.logfont.lfHeight,
-        std::tie(face.file, face.index));
-}
-
+// A family's representative: by GDI's order (representative_before), then
+// by file, so that the same fonts give the same choice.
 bool representative_order(const FontFace &a, const FontFace &b) {
-    return representative_key(a) < representative_key(b);
+    const FaceTraits first = traits_of(a), second = traits_of(b);
+    if (representative_before(first, second)) return true;
+    if (representative_before(second, first)) return false;
+    return std::tie(a.file, a.index) < std::tie(b.file, b.index);
+}
+
+// Whether two faces weigh the same as a representative.
+bool same_rank(const FontFace &a, const FontFace &b) {
+    return !representative_before(traits_of(a), traits_of(b)) &&
+           !representative_before(traits_of(b), traits_of(a));
 }
 
 std::size_t best_face(const std::vector<FontFace> &faces) {
@@ -541,7 +529,7 @@ std::unique_ptr<FontFamily> resolve(const FamilySlot &slot, FT_Library library, 
                 offered = false;
             }
             // Read in full, a peeked face may order otherwise: try again.
-            if (offered && representative_key(full) != representative_key(face)) {
+            if (offered && !same_rank(full, face)) {
                 face = std::move(full);
                 continue;
             }
@@ -767,26 +755,12 @@ std::vector<FontFace> complete_faces(const FontFamily &family) {
 }
 
 const FontFace &find_face(const FontFamily &family, const LOGFONTA &logfont) {
-    // As GDI's font mapper weighs them: the character set above all, then
-    // slant, weight and, for bitmap faces, height (a strike bigger than asked
-    // for is the worse of two equally near); faces that tie go in the
-    // family's own order, so that a family's enumerated LOGFONTA realizes its
-    // representative face.
-    const LONG weight = logfont.lfWeight > 0 ? logfont.lfWeight : FW_NORMAL;
-    const bool italic = logfont.lfItalic != 0;
-    const LONG asked_height = usable_height(logfont.lfHeight);
-    const LONG height = asked_height < 0 ? -asked_height : asked_height;
-    const auto distance = [&](const FontFace &face) {
-        const bool other_charset =
-            logfont.lfCharSet != DEFAULT_CHARSET && logfont.lfCharSet != face.logfont.lfCharSet;
-        return std::make_tuple(other_charset, face.italic != italic,
-                               std::labs(static_cast<long>(face.logfont.lfWeight) - weight),
-                               height_distance(face, height),
-                               face.strike >= 0 && face.logfont.lfHeight > height);
-    };
+    // Faces that tie go in the family's own order, so that a family's
+    // enumerated LOGFONTA realizes its representative face.
+    const FaceRequest request = request_of(logfont);
     const FontFace *best = &family.faces.front();
     for (const FontFace &face : family.faces)
-        if (distance(face) < distance(*best)) best = &face;
+        if (nearer(request, traits_of(face), traits_of(*best))) best = &face;
     return *best;
 }
 

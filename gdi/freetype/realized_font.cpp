@@ -10,8 +10,6 @@
 
 namespace {
 
-// The height GDI gives a logical font that asks for none.
-constexpr LONG kDefaultCellHeight = 16;
 constexpr long kLargestPixelsPerEm = 16384;
 
 // Outlines hinted as the reference GDI hints them: by the font's own
@@ -47,7 +45,7 @@ bool select_charmap(FT_Face face, bool symbol) {
 void choose_size(RealizedFont &font, const LOGFONTA &logfont) {
     const FontFace &face = *font.face;
     if (face.strike >= 0) return;
-    font.pixels_per_em = pixels_per_em(face, logfont.lfHeight);
+    font.pixels_per_em = pixels_per_em(face.units_per_em, face.cell_height, logfont.lfHeight);
     const long average = mul_div(face.average_width, font.pixels_per_em, face.units_per_em);
     const long width = std::labs(static_cast<long>(logfont.lfWidth));
     if (width != 0 && average > 0 && width != average) {
@@ -201,39 +199,10 @@ bool measure_glyph(RealizedFont &font, unsigned code, ABCFLOAT &widths) {
     return measured;
 }
 
-// Bold (FW_BOLD or heavier) asked of a face lighter than FW_SEMIBOLD: GDI
-// draws the face emboldened (test_fake_bold_font asks FW_BOLD of a regular
-// face). A semibold request keeps the face as it is.
-bool simulates_bold(const FontFace &face, const LOGFONTA &logfont) {
-    constexpr LONG kSemibold = 600;
-    return logfont.lfWeight >= FW_BOLD && face.logfont.lfWeight < kSemibold;
-}
-
 }  // namespace
 
 RealizedFont::~RealizedFont() {
     if (ft_face) FT_Done_Face(ft_face);
-}
-
-LONG usable_height(LONG height) {
-    // test_max_height: -65535 is realized larger than -1; -65536, -123456
-    // and 123456 are realized as -1.
-    constexpr LONG kLargestHeight = 0xFFFF;
-    return height > kLargestHeight || height < -kLargestHeight ? -1 : height;
-}
-
-long pixels_per_em(const FontFace &face, LONG height) {
-    height = usable_height(height);
-    long ppem = 0;
-    if (height < 0) {
-        ppem =
-            -static_cast<long long>(height) > kLargestPixelsPerEm ? kLargestPixelsPerEm : -height;
-    } else {
-        const long cell = height == 0 ? kDefaultCellHeight : height;
-        ppem = mul_div(face.units_per_em, cell, face.cell_height);
-        if (mul_div(face.cell_height, ppem, face.units_per_em) > cell) --ppem;
-    }
-    return std::clamp<long>(ppem, 1, kLargestPixelsPerEm);
 }
 
 std::unique_ptr<RealizedFont> realize_face(const FontFamily &family, const FontFace &face,
@@ -242,7 +211,7 @@ std::unique_ptr<RealizedFont> realize_face(const FontFamily &family, const FontF
     font->family = &family;
     font->face = &face;
     font->symbol = face.logfont.lfCharSet == SYMBOL_CHARSET;
-    font->emboldened = simulates_bold(face, logfont);
+    font->emboldened = simulates_bold(face.logfont.lfWeight, logfont.lfWeight);
     font->charset = logfont.lfCharSet != DEFAULT_CHARSET && has_charset(face, logfont.lfCharSet)
                         ? logfont.lfCharSet
                         : face.logfont.lfCharSet;

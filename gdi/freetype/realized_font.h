@@ -85,12 +85,4 @@ bool measure_representative(const FontFamily &family, FT_Face ft_face, SizedFace
 // size as a realized font would: a face that cannot is not offered.
 bool measures_space(FT_Face ft_face, const FontFace &face);
 
-// Pixels per em for a logical font's height: positive is the cell height,
-// negative the em height, zero a default size.
-long pixels_per_em(const FontFace &face, LONG height);
-
-// The height a logical font is realized at: its own, but -1 (one pixel per
-// em) for a height past GDI's limit of 65535 either way.
-LONG usable_height(LONG height);
-
 #endif  // DUMP_METRICS12_REALIZED_FONT_H

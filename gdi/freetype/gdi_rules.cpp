@@ -1,11 +1,53 @@
-#include "variable_faces.h"
+#include "gdi_rules.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <iterator>
 #include <optional>
 #include <sstream>
+#include <tuple>
 
 namespace {
+
+// The OS/2 code-page bits of ulCodePageRange1 that name a character set, in
+// the order of the bits.
+struct CodePageCharset {
+    int bit;
+    BYTE charset;
+};
+constexpr CodePageCharset kCodePageCharsets[] = {
+    {0, ANSI_CHARSET},     {1, EASTEUROPE_CHARSET},   {2, RUSSIAN_CHARSET},
+    {3, GREEK_CHARSET},    {4, TURKISH_CHARSET},      {5, HEBREW_CHARSET},
+    {6, ARABIC_CHARSET},   {7, BALTIC_CHARSET},       {8, VIETNAMESE_CHARSET},
+    {16, THAI_CHARSET},    {17, SHIFTJIS_CHARSET},    {18, GB2312_CHARSET},
+    {19, HANGEUL_CHARSET}, {20, CHINESEBIG5_CHARSET}, {21, JOHAB_CHARSET},
+    {31, SYMBOL_CHARSET},
+};
+
+// The height GDI gives a logical font that asks for none.
+constexpr LONG kDefaultCellHeight = 16;
+constexpr long kLargestPixelsPerEm = 16384;
+constexpr LONG kRepresentativeBitmapHeight = 16;
+
+long height_distance(const FaceTraits &face, LONG height) {
+    return face.bitmap ? std::labs(static_cast<long>(face.height) - height) : 0;
+}
+
+auto representative_key(const FaceTraits &face) {
+    return std::make_tuple(charset_rank(face.charset), face.italic, face.bold, face.format_rank,
+                           std::labs(static_cast<long>(face.weight) - FW_NORMAL), face.weight,
+                           height_distance(face, kRepresentativeBitmapHeight), face.height);
+}
+
+auto distance(const FaceRequest &request, const FaceTraits &face) {
+    const bool other_charset =
+        request.charset != DEFAULT_CHARSET && request.charset != face.charset;
+    const LONG height = request.height < 0 ? -request.height : request.height;
+    return std::make_tuple(other_charset, face.italic != request.italic,
+                           std::labs(static_cast<long>(face.weight) - request.weight),
+                           height_distance(face, height), face.bitmap && face.height > height);
+}
 
 constexpr std::uint32_t tag(const char (&name)[5]) {
     return static_cast<std::uint32_t>(static_cast<unsigned char>(name[0])) << 24 |
@@ -127,6 +169,106 @@ std::vector<std::string> stat_names(const VariableFont &font, std::size_t instan
 }
 
 }  // namespace
+
+long mul_div(long a, long b, long c) {
+    if (c == 0) return 0;
+    const long long product = static_cast<long long>(a) * b;
+    const long long half = (c < 0 ? -c : c) / 2;
+    const long long rounded = (product < 0) == (c < 0) ? (product + (c < 0 ? -half : half)) / c
+                                                       : (product - (c < 0 ? -half : half)) / c;
+    return static_cast<long>(rounded);
+}
+
+LONG usable_height(LONG height) {
+    // test_max_height: -65535 is realized larger than -1; -65536, -123456
+    // and 123456 are realized as -1.
+    constexpr LONG kLargestHeight = 0xFFFF;
+    return height > kLargestHeight || height < -kLargestHeight ? -1 : height;
+}
+
+long pixels_per_em(long units_per_em, long cell_height, LONG height) {
+    height = usable_height(height);
+    long ppem = 0;
+    if (height < 0) {
+        ppem =
+            -static_cast<long long>(height) > kLargestPixelsPerEm ? kLargestPixelsPerEm : -height;
+    } else {
+        const long cell = height == 0 ? kDefaultCellHeight : height;
+        ppem = mul_div(units_per_em, cell, cell_height);
+        if (mul_div(cell_height, ppem, units_per_em) > cell) --ppem;
+    }
+    return std::clamp<long>(ppem, 1, kLargestPixelsPerEm);
+}
+
+BYTE charset_of_code_pages(unsigned long code_pages) {
+    for (const CodePageCharset &entry : kCodePageCharsets)
+        if (code_pages & (1UL << entry.bit)) return entry.charset;
+    return OEM_CHARSET;
+}
+
+int charset_rank(BYTE charset) {
+    const std::size_t count = std::size(kCodePageCharsets);
+    for (std::size_t i = 0; i < count; ++i)
+        if (kCodePageCharsets[i].charset == charset) return static_cast<int>(i);
+    return static_cast<int>(count) + charset;
+}
+
+bool covers_charset(BYTE own, unsigned long code_pages, BYTE charset) {
+    if (own == charset) return true;
+    for (const CodePageCharset &entry : kCodePageCharsets)
+        if (entry.charset == charset && (code_pages & (1UL << entry.bit))) return true;
+    return false;
+}
+
+BYTE pitch_and_family(bool fixed, const unsigned char *panose, int ibm_family_class) {
+    // The IBM font class: 1-5 and 7 are serif classes, 8 sans serif,
+    // 9 ornamental, 10 script, 12 symbolic.
+    constexpr BYTE kIbmClassFamilies[16] = {
+        FF_DONTCARE,   FF_ROMAN,    FF_ROMAN,    FF_ROMAN,      FF_ROMAN,  FF_ROMAN,
+        FF_DONTCARE,   FF_ROMAN,    FF_SWISS,    FF_DECORATIVE, FF_SCRIPT, FF_DONTCARE,
+        FF_DECORATIVE, FF_DONTCARE, FF_DONTCARE, FF_DONTCARE,
+    };
+    fixed = fixed || (panose && panose[0] == 2 && panose[3] == 9);
+    BYTE family = FF_DONTCARE;
+    if (fixed) {
+        family = FF_MODERN;
+    } else if (panose && panose[0] == 3) {
+        family = FF_SCRIPT;
+    } else if (panose && panose[0] == 4) {
+        family = FF_DECORATIVE;
+    } else if (panose && panose[1] >= 2 && panose[1] <= 10) {
+        family = FF_ROMAN;
+    } else if (panose && panose[1] >= 11 && panose[1] <= 13) {
+        family = FF_SWISS;
+    } else if (panose && panose[0] == 0 && panose[1] == 0) {
+        family = kIbmClassFamilies[(ibm_family_class >> 8) & 0xF];
+    }
+    return static_cast<BYTE>(family | (fixed ? FIXED_PITCH : VARIABLE_PITCH));
+}
+
+bool representative_before(const FaceTraits &a, const FaceTraits &b) {
+    return representative_key(a) < representative_key(b);
+}
+
+FaceRequest request_of(const LOGFONTA &logfont) {
+    FaceRequest request;
+    request.charset = logfont.lfCharSet;
+    request.italic = logfont.lfItalic != 0;
+    request.weight = logfont.lfWeight > 0 ? logfont.lfWeight : FW_NORMAL;
+    request.height = usable_height(logfont.lfHeight);
+    return request;
+}
+
+bool nearer(const FaceRequest &request, const FaceTraits &a, const FaceTraits &b) {
+    return distance(request, a) < distance(request, b);
+}
+
+bool simulates_bold(LONG face_weight, LONG asked_weight) {
+    // test_fake_bold_font asks FW_BOLD of a regular face; a semibold request
+    // keeps the face as it is.
+    constexpr LONG kSemibold = 600;
+    return asked_weight >= FW_BOLD && face_weight < kSemibold;
+}
 
 InstanceStyle instance_style(const VariableFont &font, std::size_t instance) {
     InstanceStyle style;

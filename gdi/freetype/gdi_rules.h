@@ -1,0 +1,158 @@
+// GDI's rules, as pure functions over plain data: what a face offers in, what
+// GDI reports or chooses out. The rest of our GDI gathers the data (from
+// fontconfig, the fonts' own tables and FreeType) and calls these; the tests
+// state each rule as a table of cases. docs/gdi-rules.md gives the evidence.
+#ifndef DUMP_METRICS12_GDI_RULES_H
+#define DUMP_METRICS12_GDI_RULES_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "gdi.h"
+
+// --- numbers -----------------------------------------------------------------
+
+// a * b / c rounded to nearest, as Windows' MulDiv; 0 where c is 0.
+long mul_div(long a, long b, long c);
+
+// The height a logical font is realized at: its own, but -1 (one pixel per
+// em) for a height past GDI's limit of 65535 either way.
+LONG usable_height(LONG height);
+
+// Pixels per em for a logical font's height, of a face whose cell (ascent
+// plus descent) and em are given in font units: a positive height is the
+// cell's, a negative one the em's, zero a default size.
+long pixels_per_em(long units_per_em, long cell_height, LONG height);
+
+// --- character sets -------------------------------------------------------
+
+// The character set of the first code-page bit of OS/2 ulCodePageRange1;
+// OEM_CHARSET where none names one.
+BYTE charset_of_code_pages(unsigned long code_pages);
+
+// Where a character set comes among those a family's faces may have: by the
+// order of the OS/2 code-page bits that name them (Windows-1252 first), then
+// the others by number.
+int charset_rank(BYTE charset);
+
+// Whether a face of character set `own` and OS/2 code pages `code_pages`
+// covers `charset`.
+bool covers_charset(BYTE own, unsigned long code_pages, BYTE charset);
+
+// --- the enumerated LOGFONTA ----------------------------------------------------
+
+// The family bits and pitch of lfPitchAndFamily: FF_MODERN for fixed pitch;
+// else from the PANOSE family kind and serif style; the IBM font class only
+// where PANOSE says nothing at all (`panose` null where there is no OS/2).
+BYTE pitch_and_family(bool fixed, const unsigned char *panose, int ibm_family_class);
+
+// --- choosing a face ----------------------------------------------------------
+
+// What GDI weighs of a face when it chooses one of a family's faces.
+struct FaceTraits {
+    BYTE charset = ANSI_CHARSET;
+    bool italic = false, bold = false;
+    int format_rank = 0;  // OpenType 0, Type 1 1, bitmap 2: one face in several formats
+    LONG weight = FW_NORMAL;
+    bool bitmap = false;  // a bitmap strike, whose height counts
+    LONG height = 0;
+};
+
+// Whether `a` comes before `b` as a family's representative: the face in
+// the first character set by charset_rank (Windows-1252 first), then regular,
+// bold, italic, bold italic, then OpenType before Type 1 before bitmap, the
+// weight nearest 400 (the lighter on a tie), of bitmap faces the strike
+// nearest 16 pixels (the smaller on a tie). Faces neither comes before are
+// ordered by their files.
+bool representative_before(const FaceTraits &a, const FaceTraits &b);
+
+// What a logical font asks of a family's faces.
+struct FaceRequest {
+    BYTE charset = DEFAULT_CHARSET;
+    bool italic = false;
+    LONG weight = FW_NORMAL;
+    LONG height = 0;  // pixels, either sign
+};
+FaceRequest request_of(const LOGFONTA &logfont);
+
+// Whether `a` is nearer than `b` to what `request` asks, as GDI's font mapper
+// weighs it: the character set above all, then slant, weight and, for bitmap
+// faces, height (a strike bigger than asked for is the worse of two equally
+// near). Faces that tie go in the family's own order.
+bool nearer(const FaceRequest &request, const FaceTraits &a, const FaceTraits &b);
+
+// Whether GDI simulates bold: FW_BOLD or heavier asked of a face lighter than
+// FW_SEMIBOLD.
+bool simulates_bold(LONG face_weight, LONG asked_weight);
+
+// --- variable fonts -------------------------------------------------------
+// Each named instance a face of its own, in a legacy family of at most four
+// styles (regular, bold, italic, bold italic) named from the instance, as
+// Windows 10 (1709) and later list them.
+
+// An fvar axis, its range in user units.
+struct VariationAxis {
+    std::uint32_t tag = 0;
+    double minimum = 0, default_value = 0, maximum = 0;
+};
+
+// An fvar named instance: its coordinates, one per axis, and its subfamily
+// name in Windows-1252 (empty where its name ID has no Windows record).
+struct NamedInstance {
+    std::vector<double> coordinates;
+    std::string subfamily;
+};
+
+// A STAT design axis: its tag and where its values' names go in a name.
+struct StatAxis {
+    std::uint32_t tag = 0;
+    unsigned ordering = 0;
+};
+
+// A STAT axis value table of any format: formats 1 to 3 name one value of one
+// axis (format 2 a range around it), format 4 a combination of axes' values.
+struct StatValue {
+    unsigned format = 1;
+    unsigned flags = 0;  // 0x2: the name is elided
+    std::string name;  // Windows-1252
+    std::vector<std::pair<std::size_t, double>> axis_values;  // STAT axis index, value
+    double range_minimum = 0, range_maximum = 0;  // format 2
+};
+
+struct StatTable {
+    bool present = false;  // found and parsed
+    std::vector<StatAxis> axes;
+    std::vector<StatValue> values;
+};
+
+// What naming a variable font's instances needs of it.
+struct VariableFont {
+    std::string typographic_family;  // name ID 16, else 1, in Windows-1252
+    std::vector<VariationAxis> axes;
+    std::vector<NamedInstance> instances;
+    StatTable stat;
+    bool italic_file = false;  // OS/2 fsSelection's italic bit
+    long weight_class = 400;  // OS/2 usWeightClass
+    bool cff2_outlines = false;  // CFF2, which GDI does not draw
+};
+
+// One named instance as GDI reports it.
+struct InstanceStyle {
+    std::string family;  // the legacy family name, not yet cut to 31 bytes
+    long weight = 400;  // the instance's wght coordinate, else usWeightClass
+    bool bold = false;  // the bold face of its family
+    bool italic = false;  // the italic face of its family
+};
+
+// The legacy family and style of instance `instance` (0-based) of `font`.
+// With a STAT table, the family is the typographic family followed by the
+// names of the STAT values the instance's coordinates match, in the axes'
+// order, less elided values, wght 400 and 700 (700 makes the face bold) and
+// ital 0 and 1 (1 makes it italic). Without one, it is followed by the
+// instance's subfamily name less the words Regular, Bold, Italic and Oblique.
+InstanceStyle instance_style(const VariableFont &font, std::size_t instance);
+
+#endif  // DUMP_METRICS12_GDI_RULES_H

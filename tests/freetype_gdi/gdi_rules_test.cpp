@@ -1,0 +1,220 @@
+// GDI's rules as tables of cases: plain data in, what GDI reports or chooses
+// out, with no font file in between.
+
+#include "gdi_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr std::uint32_t tag(const char (&name)[5]) {
+    return static_cast<std::uint32_t>(name[0]) << 24 | static_cast<std::uint32_t>(name[1]) << 16 |
+           static_cast<std::uint32_t>(name[2]) << 8 | static_cast<std::uint32_t>(name[3]);
+}
+
+constexpr unsigned kElidable = 0x2;
+
+StatValue value(std::size_t axis, double number, const std::string &name, unsigned flags = 0) {
+    StatValue v;
+    v.name = name;
+    v.flags = flags;
+    v.axis_values = {{axis, number}};
+    return v;
+}
+
+struct ExpectedInstance {
+    std::string family;
+    long weight;
+    bool bold, italic;
+};
+
+void expect_instances(const VariableFont &font, const std::vector<ExpectedInstance> &expected) {
+    ASSERT_EQ(font.instances.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const InstanceStyle style = instance_style(font, i);
+        EXPECT_EQ(style.family, expected[i].family) << "instance " << i;
+        EXPECT_EQ(style.weight, expected[i].weight) << "instance " << i;
+        EXPECT_EQ(style.bold, expected[i].bold) << "instance " << i;
+        EXPECT_EQ(style.italic, expected[i].italic) << "instance " << i;
+    }
+}
+
+// Bahnschrift as Windows lists it: weights other than Regular and Bold, and
+// widths, name families; Regular and Normal are elided; Bold is a style.
+TEST(InstanceStyle, NamesFamiliesFromStatAsWindowsListsBahnschrift) {
+    VariableFont font;
+    font.typographic_family = "Bahnschrift";
+    font.axes = {{tag("wght"), 300, 400, 700}, {tag("wdth"), 75, 100, 100}};
+    font.stat.present = true;
+    font.stat.axes = {{tag("wght"), 0}, {tag("wdth"), 1}};
+    font.stat.values = {value(0, 300, "Light"),          value(0, 350, "SemiLight"),
+                        value(0, 400, "Regular", kElidable), value(0, 600, "SemiBold"),
+                        value(0, 700, "Bold"),           value(1, 100, "Normal", kElidable),
+                        value(1, 87.5, "SemiCondensed"), value(1, 75, "Condensed")};
+    std::vector<ExpectedInstance> expected;
+    for (const auto &[width, width_name] :
+         std::vector<std::pair<double, std::string>>{{100, ""}, {87.5, " SemiCondensed"}, {75, " Condensed"}})
+        for (const auto &[weight, weight_name] : std::vector<std::pair<double, std::string>>{
+                 {300, " Light"}, {350, " SemiLight"}, {400, ""}, {600, " SemiBold"}, {700, ""}}) {
+            font.instances.push_back({{weight, width}, ""});
+            expected.push_back({"Bahnschrift" + weight_name + width_name, static_cast<long>(weight),
+                                weight == 700, false});
+        }
+    expect_instances(font, expected);
+}
+
+TEST(InstanceStyle, NamesFamiliesByStatCases) {
+    struct Case {
+        const char *what;
+        VariableFont font;
+        std::vector<ExpectedInstance> expected;
+    };
+    std::vector<Case> cases;
+
+    {  // Sitka: no optical size is elided, so each is in the name.
+        Case c{"optical sizes", {}, {}};
+        c.font.typographic_family = "Sitka";
+        c.font.axes = {{tag("opsz"), 6, 12, 27}, {tag("wght"), 400, 400, 700}};
+        c.font.stat.present = true;
+        c.font.stat.axes = {{tag("opsz"), 0}, {tag("wght"), 1}};
+        c.font.stat.values = {value(0, 6, "Small"), value(0, 27, "Banner"),
+                              value(1, 400, "Regular", kElidable), value(1, 600, "Semibold"),
+                              value(1, 700, "Bold")};
+        c.font.instances = {{{6, 400}, ""}, {{6, 600}, ""}, {{27, 700}, ""}};
+        c.expected = {{"Sitka Small", 400, false, false},
+                      {"Sitka Small Semibold", 600, false, false},
+                      {"Sitka Banner", 700, true, false}};
+        cases.push_back(c);
+    }
+    {  // An italic companion: ital only in STAT, weights named "... Italic".
+        Case c{"italic companion", {}, {}};
+        c.font.typographic_family = "Flex";
+        c.font.axes = {{tag("wght"), 300, 400, 700}};
+        c.font.stat.present = true;
+        c.font.stat.axes = {{tag("wght"), 0}, {tag("ital"), 1}};
+        c.font.stat.values = {value(0, 300, "Light Italic"), value(0, 400, "Italic"),
+                              value(0, 700, "Bold Italic"), value(1, 1, "Italic")};
+        c.font.instances = {{{300}, ""}, {{400}, ""}, {{700}, ""}};
+        c.expected = {{"Flex Light", 300, false, true},
+                      {"Flex", 400, false, true},
+                      {"Flex", 700, true, true}};
+        cases.push_back(c);
+    }
+    {  // Slant as Inter's one-file fonts have it: oblique is italic to GDI.
+        Case c{"slant", {}, {}};
+        c.font.typographic_family = "Inter";
+        c.font.axes = {{tag("wght"), 100, 400, 900}, {tag("slnt"), -10, 0, 0}};
+        c.font.stat.present = true;
+        c.font.stat.axes = {{tag("wght"), 0}, {tag("slnt"), 1}};
+        c.font.stat.values = {value(0, 100, "Thin"), value(0, 400, "Regular", kElidable),
+                              value(0, 600, "Semi Bold"), value(1, -10, "Italic"),
+                              value(1, 0, "Regular", kElidable)};
+        c.font.instances = {{{100, -10}, ""}, {{600, 0}, ""}, {{400, -10}, ""}};
+        c.expected = {{"Inter Thin", 100, false, true},
+                      {"Inter Semi Bold", 600, false, false},
+                      {"Inter", 400, false, true}};
+        cases.push_back(c);
+    }
+    {  // A combination (format 4) names its axes before single values do,
+       // and a range (format 2) holds what no exact value names.
+        Case c{"combination and range", {}, {}};
+        c.font.typographic_family = "Combo";
+        c.font.axes = {{tag("wght"), 100, 400, 900}, {tag("wdth"), 50, 100, 100}};
+        c.font.stat.present = true;
+        c.font.stat.axes = {{tag("wdth"), 1}, {tag("wght"), 0}};
+        StatValue both;
+        both.format = 4;
+        both.name = "Compressed Black";
+        both.axis_values = {{0, 50}, {1, 900}};
+        StatValue light = value(1, 300, "Light");
+        light.format = 2;
+        light.range_minimum = 250;
+        light.range_maximum = 349;
+        c.font.stat.values = {value(1, 900, "Black"), value(0, 50, "Compressed"), both, light,
+                              value(0, 75, "Condensed")};
+        c.font.instances = {{{900, 50}, ""}, {{320, 75}, ""}};
+        c.expected = {{"Combo Compressed Black", 900, false, false},
+                      {"Combo Light Condensed", 320, false, false}};
+        cases.push_back(c);
+    }
+    {  // Without STAT, the subfamily names the instance.
+        Case c{"no STAT", {}, {}};
+        c.font.typographic_family = "Plain";
+        c.font.axes = {{tag("wght"), 100, 400, 900}};
+        c.font.instances = {{{100}, "Thin"},
+                            {{400}, "Regular"},
+                            {{700}, "Bold Italic"},
+                            {{600}, "Semi Bold"},
+                            {{900}, ""}};
+        c.expected = {{"Plain Thin", 100, false, false},
+                      {"Plain", 400, false, false},
+                      {"Plain", 700, true, true},
+                      {"Plain Semi Bold", 600, false, false},
+                      {"Plain", 900, false, false}};
+        cases.push_back(c);
+    }
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        expect_instances(c.font, c.expected);
+    }
+}
+
+TEST(PixelsPerEm, FollowsGdisHeightRules) {
+    struct Case {
+        long em, cell;
+        LONG height;
+        long ppem;
+    } cases[] = {
+        {2048, 2384, 37, 32},      // DejaVu Sans at its enumerated cell height
+        {2048, 2384, 39, 33},      // 34 would make a cell of 40: one less
+        {2048, 2384, -20, 20},     // negative: the em
+        {2048, 2384, 0, 14},       // the default 16-pixel cell
+        {1000, 1000, -65535, 16384},  // largest em kept
+        {1000, 1000, -65536, 1},   // past the limit: as -1
+        {1000, 1000, 123456, 1},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(pixels_per_em(c.em, c.cell, c.height), c.ppem)
+            << c.em << "/" << c.cell << " at " << c.height;
+}
+
+TEST(FaceChoice, FollowsGdisOrder) {
+    const auto face = [](BYTE charset, bool italic, bool bold, LONG weight) {
+        FaceTraits traits;
+        traits.charset = charset;
+        traits.italic = italic;
+        traits.bold = bold;
+        traits.weight = weight;
+        return traits;
+    };
+    const FaceTraits regular = face(ANSI_CHARSET, false, false, 400),
+                     semilight = face(ANSI_CHARSET, false, false, 350),
+                     bold = face(ANSI_CHARSET, false, true, 700),
+                     italic = face(ANSI_CHARSET, true, false, 400),
+                     cyrillic = face(RUSSIAN_CHARSET, false, false, 400);
+    // The representative: character set, then regular, bold, italic, then
+    // the weight nearest 400.
+    EXPECT_TRUE(representative_before(regular, bold));
+    EXPECT_TRUE(representative_before(bold, italic));
+    EXPECT_TRUE(representative_before(italic, cyrillic));
+    EXPECT_TRUE(representative_before(regular, semilight));
+    // A request: the character set above all, then slant, then weight.
+    LOGFONTA asked{};
+    asked.lfWeight = 350;
+    asked.lfCharSet = RUSSIAN_CHARSET;
+    EXPECT_TRUE(nearer(request_of(asked), cyrillic, semilight));
+    asked.lfCharSet = DEFAULT_CHARSET;
+    EXPECT_TRUE(nearer(request_of(asked), semilight, regular));
+    asked.lfItalic = 1;
+    EXPECT_TRUE(nearer(request_of(asked), italic, semilight));
+    // Bold is simulated only where bold is asked of a face lighter than
+    // semibold.
+    EXPECT_TRUE(simulates_bold(400, 700));
+    EXPECT_FALSE(simulates_bold(600, 700));
+    EXPECT_FALSE(simulates_bold(400, 600));
+}
+
+}  // namespace

@@ -13,7 +13,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -72,6 +74,9 @@ struct FamilySlot {
     // families, whichever thread found them.
     std::vector<std::pair<std::string, std::string>> problems;
     bool problems_told = false;
+    // What DUMP_METRICS12_TRACE asks told of the family: its faces, the one
+    // chosen and why, each left out and why.
+    std::vector<std::string> trace;
 };
 
 struct FontService {
@@ -486,10 +491,62 @@ bool read_deciding_fields(FT_Library library, const ListedFace &listed, bool alo
     return false;
 }
 
+// DUMP_METRICS12_TRACE, set and not 0, has our GDI tell on standard error,
+// family by family, the faces it found, the one it chose and why, and each
+// it left out and why, as FreeType's FT2_DEBUG and fontconfig's FC_DEBUG
+// tell what they do.
+bool tracing() {
+    static const bool on = [] {
+        const char *value = std::getenv("DUMP_METRICS12_TRACE");
+        return value && *value && std::strcmp(value, "0") != 0;
+    }();
+    return on;
+}
+
+std::string face_place(const std::string &path, long index) {
+    std::string place = path;
+    if (face_index(index) != 0) place += " #" + std::to_string(face_index(index));
+    if (instance_number(index) != 0) place += " instance " + std::to_string(instance_number(index));
+    return place;
+}
+
+std::string described(const FontFace &face) {
+    static const char *const kStyles[] = {"regular", "bold", "italic", "bold italic"};
+    static const char *const kFormats[] = {"OpenType", "Type 1", "bitmap"};
+    std::string text = face_place(face.file, face.index) + ": character set " +
+                       std::to_string(face.logfont.lfCharSet) + ", " +
+                       kStyles[(face.italic ? 2 : 0) + (face.bold ? 1 : 0)] + ", weight " +
+                       std::to_string(face.logfont.lfWeight) + ", " +
+                       kFormats[std::clamp(face.format_rank, 0, 2)];
+    if (face.strike >= 0) text += ", " + std::to_string(face.logfont.lfHeight) + " pixels high";
+    return text;
+}
+
+// Notes, for the trace, a face left out and why: the problem last noted, if
+// noting it was what failed, else that GDI does not offer it.
+void trace_left_out(std::vector<std::string> *trace, const std::string &path, long index,
+                    const Problems &problems, std::size_t problems_before,
+                    const char *otherwise = "no outlines or bitmaps that GDI draws") {
+    if (!trace) return;
+    trace->push_back("  left out " + face_place(path, index) + ": " +
+                     (problems.size() > problems_before ? problems.back().second : otherwise));
+}
+
+void trace_chosen(std::vector<std::string> *trace, const FontFamily &family) {
+    if (!trace) return;
+    const FontFace &chosen = family.faces.front();
+    trace->push_back("  chosen   " + described(chosen));
+    for (std::size_t i = 1; i < family.faces.size(); ++i) {
+        const char *why = representative_criterion(traits_of(chosen), traits_of(family.faces[i]));
+        trace->push_back("  after it " + described(family.faces[i]) + " (by " +
+                         (why ? why : "file name") + ")");
+    }
+}
+
 // A family's faces, read, ordered and tried as its representative; null
 // where none is offered. The representative's face stays open in `opened`.
 std::unique_ptr<FontFamily> resolve(const FamilySlot &slot, FT_Library library, OpenFace &opened,
-                                    Problems &problems) {
+                                    Problems &problems, std::vector<std::string> *trace) {
     std::vector<FontFace> faces;
     std::vector<OpenFace> open;  // beside faces, while the representative is chosen
     for (const ListedFace &listed : slot.members) {
@@ -498,11 +555,14 @@ std::unique_ptr<FontFamily> resolve(const FamilySlot &slot, FT_Library library, 
             [&](const FontFace &f) { return f.file == listed.path && f.index == listed.index; });
         FontFace face;
         FT_Face ft_face = nullptr;
-        if (read != slot.read_members.end())
+        const std::size_t problems_before = problems.size();
+        if (read != slot.read_members.end()) {
             face = *read;
-        else if (!read_deciding_fields(library, listed, slot.members.size() == 1, face, ft_face,
-                                       problems))
+        } else if (!read_deciding_fields(library, listed, slot.members.size() == 1, face, ft_face,
+                                         problems)) {
+            trace_left_out(trace, listed.path, listed.index, problems, problems_before);
             continue;
+        }
         // Only the best face so far stays open: a family of large faces (CJK
         // collections) would else hold them all at once.
         const std::size_t best = best_face(faces);
@@ -516,6 +576,7 @@ std::unique_ptr<FontFamily> resolve(const FamilySlot &slot, FT_Library library, 
         const std::size_t best = best_face(faces);
         FontFace &face = faces[best];
         bool offered = true;
+        const std::size_t problems_before = problems.size();
         if (!open[best].face) {
             FontFace full;
             FT_Face ft_face = nullptr;
@@ -535,7 +596,8 @@ std::unique_ptr<FontFamily> resolve(const FamilySlot &slot, FT_Library library, 
             }
             if (offered) face = std::move(full);
         }
-        if (offered && measures_space(open[best].face, face)) {
+        const bool measures = offered && measures_space(open[best].face, face);
+        if (measures) {
             auto family = std::make_unique<FontFamily>();
             // The representative names the family, and every face carries
             // that name.
@@ -547,8 +609,12 @@ std::unique_ptr<FontFamily> resolve(const FamilySlot &slot, FT_Library library, 
             std::sort(family->faces.begin() + 1, family->faces.end(), representative_order);
             for (FontFace &f : family->faces)
                 std::memcpy(f.logfont.lfFaceName, family->name.c_str(), family->name.size() + 1);
+            trace_chosen(trace, *family);
             return family;
         }
+        trace_left_out(trace, face.file, face.index, problems, problems_before,
+                       offered ? "its space cannot be measured at its own size"
+                               : "no outlines or bitmaps that GDI draws");
         faces.erase(faces.begin() + static_cast<std::ptrdiff_t>(best));
         open.erase(open.begin() + static_cast<std::ptrdiff_t>(best));
     }
@@ -560,13 +626,23 @@ std::unique_ptr<FontFamily> resolve(const FamilySlot &slot, FT_Library library, 
 // whichever thread found them.
 void tell_problems(FontService &s, FamilySlot &slot) {
     Problems problems;
+    std::vector<std::string> trace;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
         if (slot.problems_told) return;
         slot.problems_told = true;
         problems.swap(slot.problems);
+        trace.swap(slot.trace);
     }
     for (const auto &[path, problem] : problems) tell_file_problem(path, problem);
+    if (!tracing()) return;
+    std::string told = std::string(program_invocation_short_name) + ": family '" +
+                       (slot.family ? slot.family->name : slot.folded_name) +
+                       "': " + std::to_string(slot.members.size()) + " listed, " +
+                       (slot.family ? "offered" : "none offered") + "\n";
+    for (const std::string &line : trace)
+        told += std::string(program_invocation_short_name) + ":" + line + "\n";
+    std::fputs(told.c_str(), stderr);
 }
 
 // The "@" family of a family whose representative has a CJK code page: the
@@ -628,7 +704,9 @@ const FontFamily *resolve_family(std::size_t i, FT_Library library, FT_Face *ope
     }
     OpenFace face;
     Problems problems;
-    std::unique_ptr<FontFamily> family = resolve(slot, library, face, problems);
+    std::vector<std::string> trace;
+    std::unique_ptr<FontFamily> family =
+        resolve(slot, library, face, problems, tracing() ? &trace : nullptr);
     std::unique_ptr<FontFamily> vertical =
         family && family->faces.front().cjk ? vertical_of(*family) : nullptr;
     if (opened) *opened = std::exchange(face.face, nullptr);
@@ -637,6 +715,7 @@ const FontFamily *resolve_family(std::size_t i, FT_Library library, FT_Face *ope
         slot.family = std::move(family);
         slot.vertical = std::move(vertical);
         slot.problems.insert(slot.problems.end(), problems.begin(), problems.end());
+        slot.trace = std::move(trace);
         slot.state = FamilySlot::State::kResolved;
     }
     s.resolved.notify_all();

@@ -250,6 +250,20 @@ bool representative_before(const FaceTraits &a, const FaceTraits &b) {
     return representative_key(a) < representative_key(b);
 }
 
+const char *representative_criterion(const FaceTraits &a, const FaceTraits &b) {
+    const auto first = representative_key(a), second = representative_key(b);
+    if (std::get<0>(first) != std::get<0>(second)) return "character set";
+    if (std::tie(std::get<1>(first), std::get<2>(first)) !=
+        std::tie(std::get<1>(second), std::get<2>(second)))
+        return "style";
+    if (std::get<3>(first) != std::get<3>(second)) return "format";
+    if (std::tie(std::get<4>(first), std::get<5>(first)) !=
+        std::tie(std::get<4>(second), std::get<5>(second)))
+        return "weight";
+    if (first != second) return "height";
+    return nullptr;
+}
+
 FaceRequest request_of(const LOGFONTA &logfont) {
     FaceRequest request;
     request.charset = logfont.lfCharSet;

@@ -69,6 +69,11 @@ struct FaceTraits {
 // ordered by their files.
 bool representative_before(const FaceTraits &a, const FaceTraits &b);
 
+// What first puts `a` before `b` as a representative: "character set",
+// "style" (regular, bold, italic, bold italic), "format", "weight" or
+// "height"; null where neither comes before the other.
+const char *representative_criterion(const FaceTraits &a, const FaceTraits &b);
+
 // What a logical font asks of a family's faces.
 struct FaceRequest {
     BYTE charset = DEFAULT_CHARSET;

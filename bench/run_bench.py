@@ -12,7 +12,10 @@ measures ahead. The floor is single-threaded and is pinned the same way.
 
 The fonts are the machine's, or those of FONTCONFIG_FILE when it is set;
 then, where their Debian packages are installed, the set of every format and
-that set with the Noto CJK collections (bench/every_format_fonts.sh). Each
+that set with the Noto CJK collections (bench/every_format_fonts.sh); and,
+where fonts-inter-variable is installed, the variable set beside the same
+instances made static (bench/variable_fonts.py), ours over one against ours
+over the other round by round. Each
 program runs once to warm up (fontconfig's cache, the Wine prefix template,
 the page cache), then the floor and ours run in turn, N rounds: the table
 gives the medians of wall, CPU (user + sys) and system seconds, page faults
@@ -155,16 +158,19 @@ def measure(program, argv, run_dir, env, runs):
     return summary(program, [run_once(argv, run_dir, env) for _ in range(runs)])
 
 
-def measure_paired(programs, work, set_name, env, runs):
+def measure_paired(programs, work, set_name, env, runs, envs=None):
     """Runs each of `programs` (name -> argv) once per round, in turn, after
     a warm-up of each: a ratio is taken within a round, so that it holds
-    while the machine's speed drifts. Returns the rows and every round's
+    while the machine's speed drifts. `envs` (name -> environment) gives a
+    program an environment of its own. Returns the rows and every round's
     samples."""
+    envs = envs or {}
     dirs = {name: os.path.join(work, f"{set_name}-{name}") for name in programs}
     for name, argv in programs.items():
         os.makedirs(dirs[name], exist_ok=True)
-        run_once(argv, dirs[name], env)
-    rounds = [{name: run_once(argv, dirs[name], env) for name, argv in programs.items()}
+        run_once(argv, dirs[name], envs.get(name, env))
+    rounds = [{name: run_once(argv, dirs[name], envs.get(name, env))
+               for name, argv in programs.items()}
               for _ in range(runs)]
     rows = []
     for name in programs:
@@ -275,6 +281,56 @@ def print_table(title, rows):
               f"{per_family(row['wall']):>11} {per_family(row['cpu']):>10}")
 
 
+def measure_variable_set(ours, work, runs):
+    """Ours over the variable set and over the same instances made static
+    (bench/variable_fonts.py), paired round by round; None where the set
+    cannot be made. Returns the rows, the rounds, and how many rows of the
+    two tables differ of how many."""
+    made = subprocess.run(["/usr/bin/python3", os.path.join(ROOT, "bench", "variable_fonts.py"),
+                           os.path.join(work, "set-variable")], capture_output=True, text=True)
+    if made.returncode != 0:
+        print(f"variable fonts: skipped: {made.stderr.strip()}")
+        return None
+    variable_conf, static_conf = made.stdout.split()
+    envs = {"variable": environment_with(variable_conf),
+            "static": environment_with(static_conf)}
+    rows, rounds = measure_paired({"variable": [ours], "static": [ours]}, work,
+                                  "variable", None, runs, envs)
+    tables = []
+    for name in ("variable", "static"):
+        with open(os.path.join(work, f"variable-{name}", "dump_metrics12.csv"), "rb") as table:
+            tables.append(table.read().split(b"\r\n"))
+    # Rows of either table the other lacks: none where both name and measure
+    # the instances alike.
+    differing = len(set(tables[0]) ^ set(tables[1]))
+    return rows, rounds, differing, len(tables[0]) + len(tables[1])
+
+
+def print_variable_ratios(rounds, differing, total):
+    print("  variable fonts: ours over the variable set / ours over the same instances made "
+          "static with the instancer (target: at most 1.20):")
+    print(f"    wall {ratio_spread(rounds, 'variable', 'static', 'wall')}, "
+          f"cpu {ratio_spread(rounds, 'variable', 'static', 'cpu')}, "
+          f"max RSS {ratio_spread(rounds, 'variable', 'static', 'rss')}; "
+          f"tables: {differing} of their {total} rows in one alone")
+
+
+def print_variable_set(ours, work, runs):
+    """--variable-only: the variable set and its static counterpart alone."""
+    print(f"dump_metrics12 benchmark, variable set: {runs} rounds after one warm-up; medians, "
+          "and ratios taken round by round as median [min, max]")
+    print(f"machine: {cpu_model()}; {len(os.sched_getaffinity(0))} CPUs; "
+          f"load average at start {os.getloadavg()[0]:.2f}")
+    variable = measure_variable_set(ours, work, runs)
+    if not variable:
+        return 1
+    print_table("Whole runs", variable[0])
+    print()
+    print_variable_ratios(*variable[1:])
+    print(f"\nload average at end {os.getloadavg()[0]:.2f}")
+    return 0
+
+
 def ratio(a, b):
     return f"{a / b:.2f}x" if b > 0 else "-"
 
@@ -286,6 +342,8 @@ def main():
     parser.add_argument("--runs", type=int, default=7, help="timed rounds of the programs")
     parser.add_argument("--no-wine", action="store_true", help="leave the Windows build out")
     parser.add_argument("--no-scale", action="store_true", help="leave the linearity check out")
+    parser.add_argument("--variable-only", action="store_true",
+                        help="time the variable set against its static counterpart alone")
     args = parser.parse_args()
     if args.runs < 1:
         fail("--runs must be at least 1")
@@ -303,6 +361,9 @@ def main():
     work = os.path.join(build, "bench-work")
     os.makedirs(work, exist_ok=True)
     become_subreaper()
+
+    if args.variable_only:
+        return print_variable_set(ours, work, args.runs)
 
     base_conf = os.environ.get("FONTCONFIG_FILE")
     base_name = "FONTCONFIG_FILE" if base_conf else "machine"
@@ -339,6 +400,10 @@ def main():
                                           args.runs)
         rows += set_rows
         ratios.append((set_name, rounds))
+
+    variable = measure_variable_set(ours, work, args.runs)
+    if variable:
+        rows += variable[0]
 
     wine_argv = [os.path.join(ROOT, "tools", "run_under_wine.sh"), wine_exe]
     def add_wine(set_name, env, fonts_conf):
@@ -378,6 +443,8 @@ def main():
               f"sys {ratio_spread(rounds, 'ours', 'floor', 'sys')}, "
               f"faults {ratio_spread(rounds, 'ours', 'floor', 'faults')}, "
               f"max RSS {ratio_spread(rounds, 'ours', 'floor', 'rss')}")
+    if variable:
+        print_variable_ratios(*variable[1:])
     if wine_row:
         print(f"wine/ours over {base_name}:   wall {ratio(wine_row['wall'], ours_row['wall'])}, "
               f"cpu {ratio(wine_row['cpu'], ours_row['cpu'])}, "

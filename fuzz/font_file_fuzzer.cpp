@@ -1,6 +1,6 @@
 // libFuzzer entry: arbitrary bytes as a font file, peeked at, read, realized
-// and measured as our GDI does it for every face the file holds, codes 32 to
-// 127. The bytes
+// and measured as our GDI does it for every face the file holds (and a
+// variable font's first named instances), codes 32 to 127. The bytes
 // go to a file because our GDI opens fonts by path; fontconfig is left out so
 // that one input costs one file's work.
 
@@ -19,6 +19,9 @@ namespace {
 
 // Faces of one file we try; a collection's further faces add little.
 constexpr FT_Long kMostFaces = 4;
+// Named instances of one face we try: each is the same file at other
+// coordinates, so a few reach every table the variations read.
+constexpr FT_Long kMostInstances = 3;
 
 struct InputFile {
     std::string path;
@@ -45,7 +48,11 @@ bool write_input(const std::string &path, const std::uint8_t *data, std::size_t 
     return std::fclose(file) == 0 && written;
 }
 
-void measure_face(const std::string &path, FT_Long index, FT_Long &face_count) {
+// Opens, reads and measures one face (with a named instance of a variable
+// font in the upper 16 bits of `index`), as the enumeration and realizing do;
+// tells how many faces the file holds and how many named instances this one.
+void measure_face(const std::string &path, FT_Long index, FT_Long &face_count,
+                  FT_Long &instance_count) {
     FontFace face;
     face.file = path;
     face.index = index;
@@ -54,6 +61,7 @@ void measure_face(const std::string &path, FT_Long index, FT_Long &face_count) {
     FT_Face ft_face = nullptr;
     if (!open_face(freetype_library(), path, index, face.snapshot, ft_face, problem)) return;
     face_count = ft_face->num_faces;
+    instance_count = ft_face->style_flags >> 16;
     FontFamily family;
     const bool offered = read_font_face(ft_face, face) && measures_space(ft_face, face);
     FT_Done_Face(ft_face);
@@ -82,7 +90,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         FontFace face;
         for (const char *format : {"TrueType", "Windows FNT", "PCF"})
             peek_font_face(file, index, format, face);
-        measure_face(input.path, index, face_count);
+        FT_Long instance_count = 0;
+        measure_face(input.path, index, face_count, instance_count);
+        // A variable font's named instances are faces of their own.
+        for (FT_Long instance = 1; instance <= instance_count && instance <= kMostInstances;
+             ++instance) {
+            FT_Long ignored_faces = 0, ignored_instances = 0;
+            measure_face(input.path, instance << 16 | index, ignored_faces, ignored_instances);
+        }
     }
     return 0;
 }

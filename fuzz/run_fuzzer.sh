@@ -12,13 +12,14 @@ build=build-fuzz
 fuzzer=$build/fuzz/font_file_fuzzer
 [ -x "$fuzzer" ] || { echo "run_fuzzer.sh: no $fuzzer; build it with 'make fuzz'" >&2; exit 2; }
 
-# Seeds: the fonts of both test sets and every earlier crash; new inputs go to
-# the corpus, which is kept between runs.
+# Seeds: the fonts of the test sets (the variable fonts among them) and every
+# earlier crash; new inputs go to the corpus, which is kept between runs.
 seeds=$build/fuzz-seeds
 corpus=$build/fuzz-corpus
 rm -rf "$seeds"
 mkdir -p "$seeds" "$corpus" "$build/artifacts"
-for font in tests/fonts/*.tt[fc] tests/fonts/*.otf tests/robustness/fonts/DM12* fuzz/regressions/*; do
+for font in tests/fonts/*.tt[fc] tests/fonts/*.otf tests/robustness/fonts/DM12* \
+    tests/variable_fonts/*.ttf tests/variable_fonts/*.otf fuzz/regressions/*; do
   [ -f "$font" ] && cp "$font" "$seeds/"
 done
 

@@ -1,0 +1,102 @@
+#!/usr/bin/python3
+"""Makes the benchmark's variable set and its static counterpart.
+
+    bench/variable_fonts.py OUT_DIR
+
+The variable set: Debian's fonts-inter-variable (the roman and italic files of Inter and Inter
+Display) and the variable test fonts (tests/variable_fonts, not their twins). The static set: every
+face of those files made static with fontTools' instancer, each named as our GDI names the instance
+(its legacy family, Regular, Bold, Italic or Bold Italic, its weight class the instance's weight),
+so that both sets enumerate the same families and faces. A font with no named instance is made
+static at its default; a CFF2 font, which our GDI does not offer, is left out of both.
+
+Prints the two fontconfig configurations' paths, variable first, one a line. The static fonts are
+made again only when the fonts or fontTools change. Exits 1, naming the package, where
+fonts-inter-variable is not installed.
+"""
+
+import glob
+import multiprocessing
+import os
+import shutil
+import sys
+
+import fontTools
+from fontTools.ttLib import TTFont
+from fontTools.varLib.instancer import instantiateVariableFont
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tests", "variable_fonts"))
+from make_fonts import rule_faces  # noqa: E402  (the naming rule the tests check)
+
+INTER = ["/usr/share/fonts/truetype/inter-vf/%s.var.ttf" % name
+         for name in ("Inter-roman", "Inter-italic", "InterDisplay-roman", "InterDisplay-italic")]
+
+
+def make_static(job):
+    path, number, coordinates, family, bold, italic, out = job
+    font = TTFont(path)
+    location = coordinates or {a.axisTag: a.defaultValue for a in font["fvar"].axes}
+    static = instantiateVariableFont(font, dict(location))
+    static["OS/2"].recalcAvgCharWidth(static)
+    if "STAT" in static:
+        del static["STAT"]
+    style = {(False, False): "Regular", (True, False): "Bold", (False, True): "Italic",
+             (True, True): "Bold Italic"}[(bold, italic)]
+    names = static["name"]
+    names.names = [r for r in names.names if r.nameID not in (16, 17, 21, 22, 25)]
+    ps_name = (family + "-" + style).replace(" ", "")
+    for name_id, string in ((1, family), (2, style), (4, family + " " + style), (6, ps_name)):
+        names.setName(string, name_id, 3, 1, 0x409)
+    static["OS/2"].fsSelection = ((static["OS/2"].fsSelection & ~0x61)
+                                  | (0x01 if italic else 0) | (0x20 if bold else 0)
+                                  | (0x40 if not (bold or italic) else 0))
+    static["head"].macStyle = (1 if bold else 0) | (2 if italic else 0)
+    if coordinates and "wght" in coordinates:
+        static["OS/2"].usWeightClass = round(coordinates["wght"])
+    static.save(os.path.join(out, "%s-%d.ttf" % (os.path.basename(path).split(".")[0], number)))
+
+
+def write_config(path, font_dir, cache):
+    with open(path, "w") as conf:
+        conf.write('<?xml version="1.0"?>\n<!DOCTYPE fontconfig SYSTEM "fonts.dtd">\n<fontconfig>\n'
+                   "  <dir>%s</dir>\n  <cachedir>%s</cachedir>\n</fontconfig>\n" % (font_dir, cache))
+    return path
+
+
+def main():
+    if len(sys.argv) != 2:
+        sys.exit(__doc__.split("\n\n")[1])
+    out = os.path.abspath(sys.argv[1])
+    missing = [path for path in INTER if not os.path.exists(path)]
+    if missing:
+        sys.exit("variable set: no %s: apt-get install --no-install-recommends fonts-inter-variable"
+                 % missing[0])
+    fonts = INTER + sorted(glob.glob(os.path.join(ROOT, "tests", "variable_fonts", "*.ttf")))
+    stamp_text = "fontTools %s\n" % fontTools.version + "".join(
+        "%s %d %d\n" % (p, os.stat(p).st_size, os.stat(p).st_mtime_ns) for p in fonts)
+    stamp = os.path.join(out, "stamp")
+    variable_dir, static_dir = os.path.join(out, "variable"), os.path.join(out, "static")
+    if not (os.path.exists(stamp) and open(stamp).read() == stamp_text):
+        shutil.rmtree(out, ignore_errors=True)
+        os.makedirs(variable_dir)
+        os.makedirs(static_dir)
+        jobs = []
+        for path in fonts:
+            os.symlink(path, os.path.join(variable_dir, os.path.basename(path)))
+            for family, _base, number, coordinates, italic, bold in rule_faces(TTFont(path)):
+                jobs.append((path, 0 if number is None else number + 1, coordinates, family, bold,
+                             italic, static_dir))
+        with multiprocessing.Pool(min(2, os.cpu_count() or 1)) as pool:
+            pool.map(make_static, jobs)
+        with open(stamp, "w") as f:
+            f.write(stamp_text)
+    print(write_config(os.path.join(out, "variable.conf"), variable_dir,
+                       os.path.join(out, "fc-cache-variable")))
+    print(write_config(os.path.join(out, "static.conf"), static_dir,
+                       os.path.join(out, "fc-cache-static")))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,235 @@
+#!/usr/bin/python3
+"""Damaged variable fonts among good fonts, through the real program.
+
+usage: damaged_run.py PROGRAM WORK_DIR GOOD_FONT_DIR...
+
+Makes each damaged font of CASES below from a committed variable font, first renamed to a family of
+its own ("DM12 Bad ..."), so that what it gives cannot be taken for a good family. Then runs
+dump_metrics12 over the good fonts alone (GOOD_FONT_DIR..., the committed variable fonts among
+them), and over the good and the damaged together, and checks:
+
+- both runs exit 0, with no signal, within the time limit;
+- every line on standard error is "dump_metrics12: font file '<path>' cannot be read: <reason>",
+  and each damaged file is named by as many lines as its case says (0 or 1), no good file by any;
+- each case's families are enumerated or not as the case says;
+- every good family is enumerated in both runs and its rows are the same bytes.
+"""
+
+import io
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+
+from fontTools.ttLib import TTFont
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+PROCESSING = re.compile(rb"^Processing font '(.*)'$")
+CANNOT_READ = re.compile(r"^dump_metrics12: font file '(.*)' cannot be read: .+$")
+
+problems = []
+
+
+def problem(message):
+    problems.append(message)
+    print("FAIL: " + message)
+
+
+def renamed(source, family):
+    """A committed variable font with its family names (IDs 1, 16) replaced."""
+    font = TTFont(os.path.join(HERE, source))
+    for record in font["name"].names:
+        if record.nameID in (1, 16):
+            record.string = family
+    return font
+
+
+def to_bytes(font):
+    data = io.BytesIO()
+    font.save(data)
+    return data.getvalue()
+
+
+def table_span(data, tag):
+    count = struct.unpack_from(">H", data, 4)[0]
+    for i in range(count):
+        name, _checksum, offset, length = struct.unpack_from(">4sIII", data, 12 + 16 * i)
+        if name == tag.encode():
+            return offset, length
+    raise KeyError(tag)
+
+
+def patched(data, tag, offset_in_table, fmt, value):
+    """The file with one field of a table overwritten (the checksum left stale, as GDI and
+    FreeType do not check it)."""
+    out = bytearray(data)
+    struct.pack_into(fmt, out, table_span(data, tag)[0] + offset_in_table, value)
+    return bytes(out)
+
+
+def fvar_past_its_table(family):
+    # instanceCount one more than the table holds: the last record lies past its end.
+    font = renamed("DM12Offset.ttf", family)
+    count = len(font["fvar"].instances)
+    return patched(to_bytes(font), "fvar", 12, ">H", count + 1)
+
+
+def instance_outside_its_axes(family):
+    # The no-STAT font's Thin instance at wght 50, below the axis' 100.
+    font = renamed("DM12Plain.ttf", family)
+    font["fvar"].instances[0].coordinates["wght"] = 50
+    return to_bytes(font)
+
+
+def gvar_that_does_not_parse(family):
+    # gvar's glyphCount is not the font's number of glyphs.
+    font = renamed("DM12Offset.ttf", family)
+    return patched(to_bytes(font), "gvar", 12, ">H", font["maxp"].numGlyphs + 7)
+
+
+def hairline(family):
+    # The Light instance's fvar subfamily name is "Hairline"; STAT still names it "Light".
+    font = renamed("DM12Offset.ttf", family)
+    font["fvar"].instances[0].subfamilyNameID = font["name"].addName("Hairline")
+    return font
+
+
+def stat_that_parses(family):
+    return to_bytes(hairline(family))
+
+
+def stat_that_does_not_parse(family):
+    # The design axes lie past the end of STAT.
+    return patched(to_bytes(hairline(family)), "STAT", 8, ">I", 0x7FFF0000)
+
+
+def missing_subfamily_name(family):
+    # The no-STAT font's Black instance names its subfamily by an ID the name table lacks.
+    font = renamed("DM12Plain.ttf", family)
+    font["fvar"].instances[-1].subfamilyNameID = 300
+    return to_bytes(font)
+
+
+# What FreeType 2.12 does with each, for the record: an fvar past its table gives no named
+# instance at all; a gvar whose glyph count is wrong is ignored, every instance then drawn with the
+# default outlines and HVAR's advances; an instance outside its axes is opened (FreeType clamps
+# when it normalizes); a missing subfamily name leaves FreeType's style name null, and fontconfig
+# names that instance "Regular". Only the first fails in FreeType: the others our GDI must find
+# in the tables itself.
+#
+# Each case: file, its family (name IDs 1 and 16), how it is made, families that must be enumerated, families that must not, and
+# how many lines on standard error name the file.
+CASES = [
+    # FreeType finds no named instance in such an fvar, so none can be opened: all are left out,
+    # and the default is no face either (the font has named instances).
+    ("fvar-past-its-table.ttf", "DM12 Bad Fvar", fvar_past_its_table,
+     [], ["", " Light", " Medium"], 1),
+    # The instance outside the axes cannot be measured at its own coordinates: it alone is left
+    # out, with one line naming the file.
+    ("instance-outside-its-axes.ttf", "DM12 Bad Axes", instance_outside_its_axes,
+     ["", " Extra", " Black"], [" Thin"], 1),
+    # No instance can be measured without its outline deltas: all are left out, one line.
+    ("gvar-that-does-not-parse.ttf", "DM12 Bad Gvar", gvar_that_does_not_parse,
+     [], ["", " Light"], 1),
+    # With STAT the Light instance is named from STAT ...
+    ("stat-that-parses.ttf", "DM12 Bad Stat Control", stat_that_parses,
+     ["", " Light"], [" Hairline"], 0),
+    # ... and where STAT does not parse, from its fvar subfamily name, silently.
+    ("stat-that-does-not-parse.ttf", "DM12 Bad Stat", stat_that_does_not_parse,
+     ["", " Hairline"], [" Light"], 0),
+    # An instance without a subfamily name (and no STAT to name it) cannot be named: it alone is
+    # left out, with one line naming the file.
+    ("missing-subfamily-name.ttf", "DM12 Bad Name", missing_subfamily_name,
+     ["", " Thin", " Extra"], [" Black"], 1),
+]
+
+
+def write_config(path, folders, cache):
+    with open(path, "w") as f:
+        f.write('<?xml version="1.0"?>\n<fontconfig>\n%s  <cachedir>%s</cachedir>\n</fontconfig>\n'
+                % ("".join("  <dir>%s</dir>\n" % d for d in folders), cache))
+
+
+def run(program, work, name, folders):
+    """(status, families, rows by family, stderr lines) of one run."""
+    folder = os.path.join(work, "run-" + name)
+    os.makedirs(folder, exist_ok=True)
+    config = os.path.join(folder, "fonts.conf")
+    write_config(config, folders, os.path.join(folder, "cache"))
+    env = dict(os.environ, FONTCONFIG_FILE=config)
+    try:
+        done = subprocess.run([program], cwd=folder, env=env, capture_output=True, timeout=240)
+    except subprocess.TimeoutExpired:
+        problem("%s run: no end within 240 s" % name)
+        return None
+    if done.returncode != 0:
+        problem("%s run: exit status %d" % (name, done.returncode))
+    families = [m.group(1).decode("cp1252") for line in done.stdout.split(b"\n")
+                if (m := PROCESSING.match(line))]
+    rows = {}
+    with open(os.path.join(folder, "dump_metrics12.csv"), "rb") as f:
+        for line in f.read().split(b"\r\n")[1:]:
+            if line:
+                label = line[1:line.index(b"-'")]
+                rows.setdefault(label[:label.rindex(b" (")], []).append(line)
+    return families, rows, done.stderr.decode(errors="replace").splitlines()
+
+
+def main():
+    if len(sys.argv) < 4:
+        sys.exit(__doc__.split("\n\n")[1])
+    program, work = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    good_dirs = sys.argv[3:]
+    shutil.rmtree(work, ignore_errors=True)
+    damaged = os.path.join(work, "damaged")
+    good_variable = os.path.join(work, "good-variable")
+    os.makedirs(damaged)
+    os.makedirs(good_variable)
+    for name in sorted(os.listdir(HERE)):
+        if name.endswith((".ttf", ".otf")):
+            shutil.copyfile(os.path.join(HERE, name), os.path.join(good_variable, name))
+    for file, family, make, _present, _absent, _lines in CASES:
+        with open(os.path.join(damaged, file), "wb") as f:
+            f.write(make(family))
+
+    good_folders = [good_variable] + [os.path.abspath(d) for d in good_dirs]
+    good = run(program, work, "good", good_folders)
+    both = run(program, work, "damaged", good_folders + [damaged])
+    if good is None or both is None:
+        return 1
+    good_families, good_rows, good_errors = good
+    families, rows, errors = both
+
+    for line in good_errors:
+        problem("good run: standard error says %r" % line)
+    named = {}
+    for line in errors:
+        m = CANNOT_READ.match(line)
+        if not m or os.path.dirname(m.group(1)) != damaged:
+            problem("damaged run: unexpected line on standard error: %r" % line)
+            continue
+        named[os.path.basename(m.group(1))] = named.get(os.path.basename(m.group(1)), 0) + 1
+    for family in good_families:
+        if family not in families:
+            problem("damaged run: good family %r not enumerated" % family)
+        elif rows.get(family.encode("cp1252")) != good_rows.get(family.encode("cp1252")):
+            problem("damaged run: the rows of good family %r differ from the good run" % family)
+    for file, base, _make, present, absent, lines in CASES:
+        for suffix in present:
+            if base + suffix not in families:
+                problem("%s: family %r not enumerated" % (file, base + suffix))
+        for suffix in absent:
+            if base + suffix in families:
+                problem("%s: family %r enumerated" % (file, base + suffix))
+        if named.get(file, 0) != lines:
+            problem("%s: named by %d lines on standard error, not %d"
+                    % (file, named.get(file, 0), lines))
+    print("%d damaged variable fonts among %d good families: %d problems"
+          % (len(CASES), len(good_families), len(problems)))
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -542,6 +542,13 @@ bool parse_stat(const std::vector<unsigned char> &stat, const std::vector<NameRe
 
 }  // namespace
 
+bool peek_sfnt_has_table(const FontFile &file, long index, const char (&table_tag)[5]) {
+    long directory = 0;
+    std::vector<TableRecord> tables;
+    return face_directory(file, index, directory) &&
+           read_table_directory(file, directory, tables) && find_table(tables, tag(table_tag));
+}
+
 bool peek_variable_font(const FontFile &file, long index, VariableFont &font) {
     font = VariableFont{};
     long directory = 0;
@@ -551,6 +558,14 @@ bool peek_variable_font(const FontFile &file, long index, VariableFont &font) {
     if (!face_directory(file, index, directory) || !read_table_directory(file, directory, tables) ||
         !read_whole_table(file, find_table(tables, tag("fvar")), fvar) ||
         !read_name_records(file, index, name_table, names) || !parse_fvar(fvar, names, font))
+        return false;
+    // A gvar for other glyphs or axes than the font's: FreeType ignores it
+    // and would draw every instance as the default.
+    unsigned char gvar[14], maxp[6];
+    if (read_table_start(file, find_table(tables, tag("gvar")), gvar, sizeof gvar) &&
+        (!read_table_start(file, find_table(tables, tag("maxp")), maxp, sizeof maxp) ||
+         big_endian(gvar + 12, 2) != big_endian(maxp + 4, 2) ||
+         big_endian(gvar + 4, 2) != font.axes.size()))
         return false;
     font.typographic_family = windows_name(names, kNameTypographicFamily);
     if (font.typographic_family.empty()) font.typographic_family = windows_name(names, kNameFamily);

@@ -65,6 +65,9 @@ struct FntStyle {
 };
 bool peek_fnt_style(const FontFile &file, long index, FntStyle &style);
 
+// Whether face `index` of an sfnt file has the table `table_tag` ("fvar").
+bool peek_sfnt_has_table(const FontFile &file, long index, const char (&table_tag)[5]);
+
 // What naming the named instances of face `index` of an sfnt file needs:
 // its fvar axes and instances, its STAT table (not present where it is
 // missing or does not parse), its typographic family and OS/2 style. False

@@ -153,8 +153,7 @@ long instance_number(long index) { return index >> kInstanceShift; }
 long face_index(long index) { return index & 0xFFFF; }
 
 // What is told of a variable font whose variations cannot be read.
-constexpr char kVariationsUnreadable[] =
-    "has an fvar table that does not parse: its default stands for its named instances";
+constexpr char kVariationsUnreadable[] = "cannot be read: its fvar or gvar table does not parse";
 
 // Whether instance `number` (from 1) lies within its font's axes: one that
 // does not is a damaged font's, and is not offered.
@@ -177,6 +176,12 @@ bool style_of_instance(const VariableFont &font, long number, InstanceStyle &sty
     if (!within_axes(font, number)) {
         problem = "cannot be read: its named instance " + std::to_string(number) +
                   " lies outside its axes";
+        return false;
+    }
+    // Without STAT only the instance's subfamily name can name it.
+    if (!font.stat.present &&
+        font.instances[static_cast<std::size_t>(number - 1)].subfamily.empty()) {
+        problem = "cannot be read: its named instance " + std::to_string(number) + " has no name";
         return false;
     }
     style = instance_style(font, static_cast<std::size_t>(number - 1));
@@ -243,9 +248,10 @@ ListedFace listed_as(const FontFace &face) {
 // sfnt's legacy name (name ID 1) only its name table can tell: fontconfig
 // keeps the typographic family (name ID 16) instead where there is one. The
 // table is read on its own, and failing that the face itself (kept in
-// `read`).
+// `read`). Where `variable` is given, an sfnt with an fvar table is not named
+// here: *variable is set, for the caller to list it as a variable font.
 bool listed_family_name(FcPattern *pattern, ListedFace &face, std::string &name,
-                        std::vector<FontFace> &read) {
+                        std::vector<FontFace> &read, bool *variable) {
     // The snapshot every later reading of the file is checked against.
     std::string problem;
     if (!is_sfnt(face)) {
@@ -262,6 +268,9 @@ bool listed_family_name(FcPattern *pattern, ListedFace &face, std::string &name,
         return false;
     }
     face.snapshot = file.snapshot;
+    // A variable font that fontconfig took for a static one: FreeType could
+    // not read its variations. The caller lists it as a variable font.
+    if (variable && (*variable = peek_sfnt_has_table(file, face.index, "fvar"))) return false;
     if (peek_sfnt_family_name(file, face.index, name)) {
         name = face_name(name);
         return true;
@@ -312,16 +321,17 @@ using ListedFaces = std::vector<std::tuple<ListedFace, std::string, std::vector<
 // Lists a variable font's faces, once for all the patterns fontconfig lists
 // of it (the variable default, the default as a static face, and the named
 // instances, less one that coincides with the default): every named instance
-// from the font's own fvar, STAT and name tables, GDI's faces. False where
-// the font is a face only at its default, as a static font is: it has no
-// named instance, or its variations cannot be read (told).
+// from the font's own fvar, STAT and name tables, GDI's faces; none, told,
+// where its variations cannot be read, since no instance can be measured.
+// False where the font is a face only at its default, as a static font is:
+// it has no named instance.
 bool list_variable_font(const ListedFace &face, VariableFiles &files, ListedFaces &faces) {
     VariableFile &seen = variable_file(face, files);
     if (seen.listed) return true;
     seen.listed = true;
     if (!seen.read) {
         tell_file_problem(face.path, seen.problem);
-        return false;
+        return true;
     }
     if (seen.font.cff2_outlines) return true;  // not offered at all
     if (seen.font.instances.empty()) return false;
@@ -382,7 +392,11 @@ void list_families(FontService &s) {
                 if (list_variable_font(face, variable_files, faces)) continue;
                 face.index = face_index(face.index);
             }
-            if (listed_family_name(pattern, face, name, read) && !name.empty())
+            bool variable = false;
+            if ((listed_family_name(pattern, face, name, read, &variable) ||
+                 (variable && !list_variable_font(face, variable_files, faces) &&
+                  listed_family_name(pattern, face, name, read, nullptr))) &&
+                !name.empty())
                 faces.emplace_back(std::move(face), std::move(name), std::move(read));
         }
         FcFontSetDestroy(set);

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "expected_tables.h"
+#include "width_table.h"
 
 namespace {
 
@@ -99,18 +100,10 @@ RunResult run_program(const char *fontconfig = nullptr,
     return run;
 }
 
-const char *type_tag(unsigned long font_type) {
-    switch (font_type & 0xF) {
-        case 2: return " (DEV) ";
-        case 4: return " (TT) ";
-        default: return " (?) ";
-    }
-}
-
 // The rows the program must write for a family realized as `request`.
 std::string expected_block(const ExpectedRequest &request) {
     std::string block;
-    const std::string label = request.realized_face + type_tag(request.font_type);
+    const std::string label = request.realized_face + font_type_tag(request.font_type);
     for (const dm12_fonts::ExpectedCode &code : request.codes) {
         char row[160];
         std::snprintf(row, sizeof row, "\"%s-'%c'-0x%02x\",%.2f,%.2f,%.2f,%.2f\r\n", label.c_str(),

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "dump_metrics.h"
 #include "gdi.h"
 #include "host.h"
+#include "measure_font.h"
 #include "table_file.h"
 #include "width_table.h"
 

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "dump_metrics.h"
 #include "expected.h"
+#include "measure_font.h"
 
 namespace {
 

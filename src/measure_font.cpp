@@ -1,4 +1,4 @@
-#include "dump_metrics.h"
+#include "measure_font.h"
 
 #include <cstring>
 

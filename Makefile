@@ -63,7 +63,14 @@ tsan:
 	ctest --preset tsan -j $(JOBS)
 
 # The font-file fuzzer (clang); a crash's input lands in build-fuzz/artifacts/.
+# clang links the sanitizers only with its runtimes, which Debian packages
+# apart: say so before CMake's compiler check fails without naming them.
 fuzz:
+	@printf 'int main() { return 0; }\n' | \
+	    clang++ -x c++ -fsanitize=address,undefined -o /dev/null - 2>/dev/null || { \
+	    echo "make fuzz: clang++ cannot link a program with -fsanitize=address,undefined:" \
+	         "install clang and its runtimes (apt-get install --no-install-recommends clang libclang-rt-dev)" >&2; \
+	    exit 1; }
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz -j $(JOBS) --target font_file_fuzzer
 	fuzz/run_fuzzer.sh

@@ -57,11 +57,11 @@ License: Expat${_dm12_license_text}
 # CHANGELOG.md as a Debian changelog, which is what a native package's
 # changelog.gz must be.
 add_custom_command(OUTPUT ${_dm12_debian_dir}/changelog
-                   COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/debian_changelog.sh
+                   COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/changelog_to_debian.sh
                            ${PROJECT_SOURCE_DIR}/CHANGELOG.md dump-metrics12
                            ${DUMP_METRICS12_CONTACT} ${_dm12_debian_dir}/changelog
                    DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md
-                           ${CMAKE_CURRENT_LIST_DIR}/debian_changelog.sh
+                           ${CMAKE_CURRENT_LIST_DIR}/changelog_to_debian.sh
                    COMMENT "Writing CHANGELOG.md as a Debian changelog" VERBATIM)
 
 set(_dm12_gzipped)

@@ -178,6 +178,14 @@ BOOL DeleteObject(HGDIOBJ object);
 int GetTextFaceA(HDC dc, int count, char *face);
 BOOL GetCharABCWidthsFloatA(HDC dc, UINT first, UINT last, ABCFLOAT *widths);
 
+// Not GDI: a font service of our own can fail as a whole where GDI cannot (its
+// fontconfig configuration cannot be loaded), and no call above can carry
+// that. It then calls the handler set here with what failed and why, and
+// goes on with no fonts; the program decides what follows. Without a handler
+// the reason goes to standard error.
+typedef void (*FontServiceFailureHandler)(const char *reason);
+void SetFontServiceFailureHandler(FontServiceFailureHandler handler);
+
 #endif  // _WIN32
 
 #endif  // DUMP_METRICS12_GDI_H

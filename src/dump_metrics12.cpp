@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "dump_metrics.h"
 #include "gdi.h"
 #include "host.h"
+#include "measure_font.h"
 #include "table_file.h"
 #include "width_table.h"
 
@@ -28,6 +28,7 @@ int main() {
     // Before any file is opened, so that the table can never be standard output.
     open_missing_standard_descriptors();
     make_write_errors_plain();
+    end_on_font_service_failure();
 
     TableFile table;
     if (const int error = open_table(table)) {

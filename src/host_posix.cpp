@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "gdi.h"
+
 namespace {
 
 // What the exit and signal handlers remove; a fixed buffer, since a signal
@@ -47,6 +49,13 @@ void open_missing_standard_descriptors() {
 void make_write_errors_plain() {
     ::signal(SIGPIPE, SIG_IGN);
     ::signal(SIGXFSZ, SIG_IGN);
+}
+
+void end_on_font_service_failure() {
+    SetFontServiceFailureHandler([](const char *reason) {
+        std::fprintf(stderr, "dump_metrics12: %s\n", reason);
+        std::exit(1);
+    });
 }
 
 std::FILE *create_beside(const std::string &target, std::string &temporary) {

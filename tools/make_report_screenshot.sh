@@ -1,5 +1,5 @@
 #!/bin/sh
-# Makes the README's picture of compare_tables' HTML report: the Windows build
+# Makes docs/agreement.md's picture of compare_tables' HTML report: the Windows build
 # under Wine against ours on fonts where the two differ (URW base35, whose URW
 # Bookman they realize from different faces, and the Noto Sans Mono and Noto
 # Sans Armenian families, heavy faces not flagged bold among them), then a
@@ -7,9 +7,13 @@
 #
 #   tools/make_report_screenshot.sh [OUTPUT.png]     (default docs/report.png)
 #
-# Needs the Debian packages fonts-urw-base35 fonts-noto-core fonts-noto-mono
-# fonts-noto-extra (Noto Sans Mono's faces but Regular and Bold) chromium, and what `make` and `make windows` need (README). Everything else
-# it makes, the Wine prefix included, is in a temporary folder it removes.
+# Needs its fonts and Chromium (fonts-noto-extra has Noto Sans Mono's faces
+# other than Regular and Bold), as root:
+#   apt-get install --no-install-recommends fonts-urw-base35 fonts-noto-core \
+#       fonts-noto-mono fonts-noto-extra chromium
+# and what `make` and `make windows` need (docs/building.md, docs/testing.md).
+# Everything else it makes, the Wine prefix included, is in a temporary folder
+# it removes.
 set -eu
 
 cd "$(dirname "$0")/.."
@@ -19,16 +23,20 @@ fail() {
     echo "make_report_screenshot: $*" >&2
     exit 1
 }
+packages="fonts-urw-base35 fonts-noto-core fonts-noto-mono fonts-noto-extra chromium"
+missing() {
+    fail "$1 (install: apt-get install --no-install-recommends $packages)"
+}
 
 urw=/usr/share/fonts/opentype/urw-base35
 noto=/usr/share/fonts/truetype/noto
-[ -d "$urw" ] || fail "no URW base35 fonts in $urw (Debian package fonts-urw-base35)"
-[ -f "$noto/NotoSansMono-Regular.ttf" ] || fail "no Noto Sans Mono in $noto (fonts-noto-mono)"
+[ -d "$urw" ] || missing "no URW base35 fonts in $urw (Debian package fonts-urw-base35)"
+[ -f "$noto/NotoSansMono-Regular.ttf" ] || missing "no Noto Sans Mono in $noto (fonts-noto-mono)"
 [ -f "$noto/NotoSansMono-Black.ttf" ] ||
-    fail "no Noto Sans Mono Black in $noto (fonts-noto-extra)"
+    missing "no Noto Sans Mono Black in $noto (fonts-noto-extra)"
 [ -f "$noto/NotoSansArmenian-Regular.ttf" ] ||
-    fail "no Noto Sans Armenian in $noto (fonts-noto-core)"
-chromium=$(command -v chromium) || fail "chromium not installed (Debian package chromium)"
+    missing "no Noto Sans Armenian in $noto (fonts-noto-core)"
+chromium=$(command -v chromium) || missing "chromium not installed (Debian package chromium)"
 
 make all windows >/dev/null
 
@@ -51,4 +59,6 @@ HOME=$work timeout -k 10 120 "$chromium" --headless --no-sandbox --disable-gpu -
     --screenshot="$output" "file://$work/report.html" >/dev/null 2>"$work/chromium.log" ||
     { cat "$work/chromium.log" >&2; fail "chromium could not take the screenshot"; }
 echo "$output: $(wc -c <"$output") bytes, of the report of:"
-grep -e 'rows' -e 'tables' "$work/summary.txt"
+# The summary up to the differing rows by kind, and the verdict: not the
+# rows by font and the first differing rows, which the picture shows.
+awk '/^differing rows by font:/ { skip = 1 } !skip || /^tables (agree|differ)/' "$work/summary.txt"

@@ -5,10 +5,6 @@
 
 namespace {
 
-constexpr std::string_view kCodeMark = "'-0x";
-constexpr std::string_view kCharacterMark = "-'";
-constexpr const char *kFieldNames[4] = {"abcfA", "abcfB", "abcfC", "Advance"};
-
 bool is_number(std::string_view text) {
     double value = 0;
     const char *end = text.data() + text.size();
@@ -21,20 +17,21 @@ std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"
 }  // namespace
 
 std::string parse_key(std::string_view text, RowKey &key) {
-    const std::size_t mark = text.rfind(kCodeMark);
+    const std::size_t mark = text.rfind(kKeyCodeMark);
     if (mark == std::string_view::npos) return "no \"'-0x<code>\" in the key " + quoted(text);
-    const std::string_view hex = text.substr(mark + kCodeMark.size());
+    const std::string_view hex = text.substr(mark + kKeyCodeMark.size());
     unsigned code = 0;
     auto [stop, error] = std::from_chars(hex.data(), hex.data() + hex.size(), code, 16);
     if (hex.empty() || error != std::errc() || stop != hex.data() + hex.size() || code > 0xFF)
         return "the code " + quoted(hex) + " of the key " + quoted(text) + " is no byte in hex";
-    if (mark < kCharacterMark.size() + 1 ||
-        text.substr(mark - 1 - kCharacterMark.size(), kCharacterMark.size()) != kCharacterMark)
+    if (mark < kKeyCharacterMark.size() + 1 ||
+        text.substr(mark - 1 - kKeyCharacterMark.size(), kKeyCharacterMark.size()) !=
+            kKeyCharacterMark)
         return "no \"-'<character>\" before the code in the key " + quoted(text);
     const auto character = static_cast<unsigned char>(text[mark - 1]);
     if (character != code)
         return "the character of the key " + quoted(text) + " is not the one of its code";
-    const std::size_t face_size = mark - 1 - kCharacterMark.size();
+    const std::size_t face_size = mark - 1 - kKeyCharacterMark.size();
     if (face_size == 0) return "no face label in the key " + quoted(text);
     key.face = std::string(text.substr(0, face_size));
     key.code = code;
@@ -61,7 +58,7 @@ std::string parse_row(std::string_view line, WidthRow &row) {
         if (last && comma != std::string_view::npos) return "more than 4 numbers after the key";
         const std::string_view field = last ? rest : rest.substr(0, comma);
         if (!is_number(field))
-            return std::string(kFieldNames[i]) + " " + quoted(field) + " is not a number";
+            return std::string(kWidthFieldNames[i]) + " " + quoted(field) + " is not a number";
         fields[i] = std::string(field);
         if (!last) rest.remove_prefix(comma + 1);
     }
@@ -88,8 +85,8 @@ WidthTable read_table(std::istream &in, const std::string &file) {
         ++line;
         if (!text.empty() && text.back() == '\r') text.pop_back();
         if (!header_seen) {
-            if (text != kExpectedHeader)
-                throw fail(line, "expected the header '" + std::string(kExpectedHeader) + "'");
+            if (text != kTableHeaderText)
+                throw fail(line, "expected the header '" + std::string(kTableHeaderText) + "'");
             header_seen = true;
             continue;
         }

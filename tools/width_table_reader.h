@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "width_table.h"
+
 // The key "<face label>-'<character>'-0x<code>" taken apart. The face label
 // keeps its font-type tag ("DejaVu Sans (TT) "): it names the font.
 struct RowKey {
@@ -36,8 +38,6 @@ struct WidthTable {
 struct BadTable : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
-
-inline constexpr std::string_view kExpectedHeader = "lfFaceName, abcfA, abcfB, abcfC, Advance";
 
 // Takes a key apart into `key`. The character may itself be a quote, comma or
 // apostrophe, and the face label may hold anything, so the key is split from

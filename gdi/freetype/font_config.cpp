@@ -1,5 +1,6 @@
 #include "font_config.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -71,10 +72,21 @@ FcConfig *load_font_config(std::string &error) {
     return config;
 }
 
-FcConfig *load_font_config_or_exit() {
+namespace {
+
+std::atomic<ConfigFailureHandler> failure_handler{nullptr};
+
+}  // namespace
+
+void set_config_failure_handler(ConfigFailureHandler handler) { failure_handler = handler; }
+
+FcConfig *load_font_config_or_report() {
     std::string error;
     FcConfig *config = load_font_config(error);
     if (config) return config;
-    std::fprintf(stderr, "dump_metrics12: %s\n", error.c_str());
-    std::exit(1);
+    if (const ConfigFailureHandler handler = failure_handler)
+        handler(error.c_str());
+    else
+        std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, error.c_str());
+    return FcConfigCreate();
 }

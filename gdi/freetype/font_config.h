@@ -14,9 +14,16 @@
 // could not be loaded and why.
 FcConfig *load_font_config(std::string &error);
 
-// load_font_config, or, where it fails, its error on standard error and the
-// end of the process with status 1: no GDI call can carry the error to the
-// program, and nothing measured from other fonts must stand for it.
-FcConfig *load_font_config_or_exit();
+// Who is told where the configuration cannot be loaded; null: standard error.
+using ConfigFailureHandler = void (*)(const char *reason);
+void set_config_failure_handler(ConfigFailureHandler handler);
+
+// load_font_config, or, where it fails, its error told to the handler and a
+// configuration of no fonts: nothing measured from other fonts must stand for
+// the one asked for, and whether to go on is the program's to decide.
+FcConfig *load_font_config_or_report();
+
+// The name the font service still calls load_font_config_or_report by.
+inline FcConfig *load_font_config_or_exit() { return load_font_config_or_report(); }
 
 #endif  // DUMP_METRICS12_FONT_CONFIG_H

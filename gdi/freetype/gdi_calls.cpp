@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "double_byte.h"
+#include "font_config.h"
 #include "gdi.h"
 #include "measure_ahead.h"
 
@@ -274,6 +275,10 @@ BOOL double_byte_widths(RealizedFont &font, UINT first, UINT last, ABCFLOAT *wid
 }
 
 }  // namespace
+
+void SetFontServiceFailureHandler(FontServiceFailureHandler handler) {
+    set_config_failure_handler(handler);
+}
 
 BOOL GetCharABCWidthsFloatA(HDC dc, UINT first, UINT last, ABCFLOAT *widths) {
     if (!widths || first > last) return FALSE;

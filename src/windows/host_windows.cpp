@@ -40,6 +40,8 @@ void open_missing_standard_descriptors() {
 // Windows has neither SIGPIPE nor SIGXFSZ: such writes fail as they are.
 void make_write_errors_plain() {}
 
+void end_on_font_service_failure() {}
+
 std::FILE *create_beside(const std::string &target, std::string &temporary) {
     const std::string stem = target + "." + std::to_string(_getpid()) + ".";
     for (int attempt = 0; attempt < 100; ++attempt) {

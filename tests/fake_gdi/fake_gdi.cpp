@@ -448,6 +448,9 @@ int GetTextFaceA(HDC dc, int count, char *face) {
     return static_cast<int>(copied);
 }
 
+// The scripted service never fails as a whole; not a GDI call, so not logged.
+void SetFontServiceFailureHandler(FontServiceFailureHandler) {}
+
 BOOL GetCharABCWidthsFloatA(HDC dc, UINT first, UINT last, ABCFLOAT *widths) {
     auto &s = state();
     const std::size_t call = fake_gdi::begin_call(

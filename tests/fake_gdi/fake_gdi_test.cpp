@@ -1,4 +1,7 @@
-// The fake keeps the contract of gdi/gdi.h, and its script reads back as written.
+// The fake keeps the contract of gdi/gdi.h, its log names every call and
+// misuse, and its script reads back as written. What the calls answer for
+// handles that are not live is tested once for both implementations, in
+// tests/handles/handles_test.cpp; here, how the fake logs them.
 
 #include <cmath>
 #include <cstdlib>
@@ -91,33 +94,31 @@ TEST(FakeGdiEmpty, NoFamilyGivesOneAndNoCallback) {
     DeleteDC(dc);
 }
 
-TEST_F(FakeGdi, BadContextsFailAndAreLoggedAsMisuse) {
+TEST_F(FakeGdi, BadContextsAreLoggedAsMisuse) {
     Seen seen;
-    EXPECT_EQ(EnumFontFamiliesA(nullptr, nullptr, record, reinterpret_cast<LPARAM>(&seen)), 0);
-    EXPECT_TRUE(seen.faces.empty());
+    EnumFontFamiliesA(nullptr, nullptr, record, reinterpret_cast<LPARAM>(&seen));
     HDC dc = CreateCompatibleDC(nullptr);
     ASSERT_TRUE(DeleteDC(dc));
-    EXPECT_FALSE(DeleteDC(dc));  // released
-    EXPECT_EQ(EnumFontFamiliesA(dc, nullptr, record, reinterpret_cast<LPARAM>(&seen)), 0);
+    DeleteDC(dc);  // released
+    EnumFontFamiliesA(dc, nullptr, record, reinterpret_cast<LPARAM>(&seen));
     char face[8] = "keep";
-    EXPECT_EQ(GetTextFaceA(dc, 8, face), 0);
-    EXPECT_STREQ(face, "keep");
+    GetTextFaceA(dc, 8, face);
     ABCFLOAT abc{};
-    EXPECT_FALSE(GetCharABCWidthsFloatA(dc, 65, 65, &abc));
+    GetCharABCWidthsFloatA(dc, 65, 65, &abc);
     EXPECT_EQ(CreateCompatibleDC(dc), nullptr);
     EXPECT_EQ(fake_gdi::misuses().size(), 6u);
     EXPECT_EQ(fake_gdi::misuses()[1].text(), "DeleteDC(dc#1(released)) -> FALSE [misuse]");
 }
 
-TEST_F(FakeGdi, HandlesOfTheWrongKindFail) {
+TEST_F(FakeGdi, HandlesOfTheWrongKindAreLoggedAsMisuse) {
     HDC dc = CreateCompatibleDC(nullptr);
     HFONT font = CreateFontIndirectA(&fake_gdi::script().families[0].logfont);
     ASSERT_NE(font, nullptr);
-    EXPECT_EQ(SelectObject(reinterpret_cast<HDC>(font), font), nullptr);
-    EXPECT_EQ(SelectObject(dc, dc), nullptr);
-    EXPECT_FALSE(DeleteObject(dc));
-    EXPECT_FALSE(DeleteDC(reinterpret_cast<HDC>(font)));
-    EXPECT_EQ(SelectObject(dc, reinterpret_cast<HGDIOBJ>(std::uintptr_t{0x1234})), nullptr);
+    SelectObject(reinterpret_cast<HDC>(font), font);
+    SelectObject(dc, dc);
+    DeleteObject(dc);
+    DeleteDC(reinterpret_cast<HDC>(font));
+    SelectObject(dc, reinterpret_cast<HGDIOBJ>(std::uintptr_t{0x1234}));
     EXPECT_EQ(fake_gdi::misuses().size(), 5u);
     EXPECT_EQ(fake_gdi::live_handles(), (std::vector<std::string>{"dc#1", "font#1"}));
     EXPECT_TRUE(DeleteObject(font));
@@ -137,7 +138,7 @@ TEST_F(FakeGdi, ANewContextHasTheStockFont) {
     DeleteDC(dc);
 }
 
-TEST_F(FakeGdi, SelectReturnsThePreviousFontAndDeleteOfASelectedFontIsDeferred) {
+TEST_F(FakeGdi, TheStockFontOutlivesItsDeleteAndNoHandleOutlivesItsRelease) {
     HDC dc = CreateCompatibleDC(nullptr);
     HFONT font = CreateFontIndirectA(&fake_gdi::script().families[0].logfont);
     HGDIOBJ previous = SelectObject(dc, font);
@@ -146,9 +147,7 @@ TEST_F(FakeGdi, SelectReturnsThePreviousFontAndDeleteOfASelectedFontIsDeferred) 
     char face[LF_FACESIZE] = "";
     EXPECT_EQ(GetTextFaceA(dc, LF_FACESIZE, face), 14);
     EXPECT_STREQ(face, "Arial Realized");
-    EXPECT_EQ(SelectObject(dc, font), nullptr);  // but is no longer a live handle
     EXPECT_EQ(SelectObject(dc, previous), static_cast<HGDIOBJ>(font));
-    EXPECT_FALSE(DeleteObject(font));  // gone once deselected
     EXPECT_TRUE(DeleteObject(previous));  // the stock font: harmless
     EXPECT_EQ(GetTextFaceA(dc, LF_FACESIZE, face), 6);
     EXPECT_TRUE(DeleteDC(dc));

@@ -1,6 +1,6 @@
 // Helpers for the tests of our GDI on the private font set: the enumeration
-// gathered into a list, contexts and fonts that release themselves, logical
-// fonts made from the expected tables.
+// gathered into a list, logical fonts made from the expected tables, and the
+// shared contexts and fonts that release themselves (gdi_objects.h).
 #ifndef DUMP_METRICS12_TESTS_FREETYPE_GDI_GDI_TEST_SUPPORT_H
 #define DUMP_METRICS12_TESTS_FREETYPE_GDI_GDI_TEST_SUPPORT_H
 
@@ -10,6 +10,7 @@
 
 #include "expected_tables.h"
 #include "gdi.h"
+#include "gdi_objects.h"
 
 namespace dm12_gdi_test {
 
@@ -45,57 +46,12 @@ inline std::vector<Enumerated> enumerate_families() {
     return families;
 }
 
-// A memory context, deleted at the end of the scope.
-class Dc {
-public:
-    Dc() : dc_(CreateCompatibleDC(nullptr)) {}
-    ~Dc() {
-        if (dc_) DeleteDC(dc_);
-    }
-    Dc(const Dc &) = delete;
-    Dc &operator=(const Dc &) = delete;
-    HDC get() const { return dc_; }
-
-private:
-    HDC dc_;
-};
-
-// A logical font, deleted at the end of the scope.
-class Font {
-public:
-    explicit Font(const LOGFONTA &logfont) : font_(CreateFontIndirectA(&logfont)) {}
-    ~Font() {
-        if (font_) DeleteObject(font_);
-    }
-    Font(const Font &) = delete;
-    Font &operator=(const Font &) = delete;
-    HFONT get() const { return font_; }
-
-private:
-    HFONT font_;
-};
-
-// A font selected into a context for the scope, the earlier one put back.
-class Selection {
-public:
-    Selection(HDC dc, HFONT font) : dc_(dc), previous_(SelectObject(dc, font)) {}
-    ~Selection() {
-        if (previous_) SelectObject(dc_, previous_);
-    }
-    Selection(const Selection &) = delete;
-    Selection &operator=(const Selection &) = delete;
-    HGDIOBJ previous() const { return previous_; }
-
-private:
-    HDC dc_;
-    HGDIOBJ previous_;
-};
-
-inline void set_face_name(LOGFONTA &logfont, const std::string &name) {
-    std::memset(logfont.lfFaceName, 0, LF_FACESIZE);
-    std::memcpy(logfont.lfFaceName, name.data(),
-                name.size() < LF_FACESIZE ? name.size() : LF_FACESIZE - 1);
-}
+using gdi_objects::Dc;
+using gdi_objects::Font;
+using gdi_objects::logfont_named;
+using gdi_objects::Selection;
+using gdi_objects::set_face_name;
+using gdi_objects::text_face;
 
 // The logical font of a request in expected_widths.csv: the fields it gives,
 // precisions and quality as the enumeration reports them, the rest 0.
@@ -112,24 +68,6 @@ inline LOGFONTA logfont_of(const dm12_fonts::ExpectedRequest &request) {
     logfont.lfPitchAndFamily = static_cast<BYTE>(request.pitch_and_family);
     set_face_name(logfont, request.face_name);
     return logfont;
-}
-
-// A plain logical font of a family at an em height.
-inline LOGFONTA logfont_named(const std::string &name, LONG height = -32) {
-    LOGFONTA logfont{};
-    logfont.lfHeight = height;
-    logfont.lfWeight = FW_NORMAL;
-    set_face_name(logfont, name);
-    return logfont;
-}
-
-// GetTextFaceA into a 64-byte buffer; "<failed>" where it fails, so that a
-// failure shows in messages.
-inline std::string text_face(HDC dc) {
-    char buffer[64] = "";
-    const int length = GetTextFaceA(dc, static_cast<int>(sizeof buffer), buffer);
-    if (length <= 0) return "<failed>";
-    return std::string(buffer, static_cast<std::size_t>(length));
 }
 
 }  // namespace dm12_gdi_test

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "fake_gdi.h"
+#include "width_table.h"
 
 namespace expected {
 
@@ -16,16 +17,9 @@ inline constexpr std::size_t kLabelLimit = 39;  // bytes, terminator not counted
 inline constexpr unsigned kFirstCode = 32;
 inline constexpr unsigned kLastCode = 127;
 
-// The tag of a font type, by its low four bits.
-inline std::string tag(DWORD font_type) {
-    static const char *const tags[16] = {
-        " (RAS) ", " (RAS) ", " (DEV) ", " (PLT) ",  // 0-3
-        " (TT) ",  "",        " (TT) ",  " (TT) ",  // 4-7
-        "",        "",        "",        " (DEV) ",  // 8-11
-        "",        "",        "",        "",  // 12-15
-    };
-    return tags[font_type & 0xF];
-}
+// The tag of a font type: the table format's own (face_label_test checks it
+// against the tags written out).
+inline std::string tag(DWORD font_type) { return font_type_tag(font_type); }
 
 // The face label: the name, cut so that name and tag fit in 39 bytes, then the tag.
 inline std::string label(const std::string &name, DWORD font_type) {

@@ -1,5 +1,5 @@
 // Runs the real program (dump_metrics12_scripted: main over the fake) as a
-// subprocess, in a temporary directory of its own, on a script.
+// subprocess (subprocess.h), in a temporary directory of its own, on a script.
 #ifndef DUMP_METRICS12_TESTS_PROGRAM_PROGRAM_RUN_H
 #define DUMP_METRICS12_TESTS_PROGRAM_PROGRAM_RUN_H
 
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fake_gdi.h"
+#include "subprocess.h"
 
 struct RunResult {
     int exit_code = -1;  // -1 where the program did not exit normally
@@ -22,9 +23,8 @@ struct RunResult {
 
 // Where standard output goes, and the limits the program runs under.
 struct RunOptions {
-    enum class Out { captured, closed, full_device, unread_pipe };
-    Out out = Out::captured;  // closed: descriptor 1 not open; unread_pipe: a pipe whose
-                              // reading end is already closed
+    using Out = subprocess::Output;
+    Out out = Out::captured;
     long file_size_limit = 0;  // RLIMIT_FSIZE in bytes; 0: none
     int expected_signal = 0;  // a signal that may end the run without failing the test
 };

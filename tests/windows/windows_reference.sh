@@ -21,8 +21,8 @@ shift 5
 [ -d "$font_dir" ] || { echo "windows_reference: no font folder '$font_dir'" >&2; exit 1; }
 tools_dir=$(dirname "$0")/../../tools
 
-# run_under_wine.sh makes the folder it runs in, as the README's comparison by
-# hand relies on: it is left for the script to make.
+# run_under_wine.sh makes the folder it runs in, as the comparison by hand in
+# docs/agreement.md relies on: it is left for the script to make.
 rm -rf "$work_dir/wine"
 mkdir -p "$work_dir" "$work_dir/native"
 fonts_conf=$work_dir/fonts.conf

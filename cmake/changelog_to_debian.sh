@@ -5,7 +5,7 @@
 # bullets, rewrapped to 78 columns, backticks dropped; prose between them is
 # left out. An unreleased version is dated SOURCE_DATE_EPOCH, else now.
 #
-#   debian_changelog.sh CHANGELOG_MD PACKAGE MAINTAINER OUTPUT
+#   changelog_to_debian.sh CHANGELOG_MD PACKAGE MAINTAINER OUTPUT
 set -eu
 [ $# -eq 4 ] || { echo "usage: $0 CHANGELOG_MD PACKAGE MAINTAINER OUTPUT" >&2; exit 2; }
 changelog=$1
@@ -13,7 +13,7 @@ package=$2
 maintainer=$3
 output=$4
 
-fail() { echo "debian_changelog: $*" >&2; exit 1; }
+fail() { echo "changelog_to_debian: $*" >&2; exit 1; }
 [ -f "$changelog" ] || fail "no changelog at '$changelog'"
 
 # The date of each version, RFC 2822 as Debian wants it, by version.

@@ -3,8 +3,6 @@
 // configuration. Its progress lines and its table are checked against the
 // expected tables of tests/fonts, and a few rows against literal bytes.
 
-#include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -20,6 +18,8 @@
 #include <vector>
 
 #include "expected_tables.h"
+#include "subprocess.h"
+#include "width_table.h"
 
 namespace {
 
@@ -29,11 +29,6 @@ using dm12_fonts::ExpectedRequest;
 
 constexpr char kHeader[] = "lfFaceName, abcfA, abcfB, abcfC, Advance\r\n";
 constexpr char kStaleRow[] = "\"stale-'x'-0x78\",9.00,9.00,9.00,27.00\r\n";
-
-std::string read_file(const std::filesystem::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::vector<std::string> split_lines(const std::string &text, const char *end) {
     std::vector<std::string> lines;
@@ -75,42 +70,25 @@ RunResult run_program(const char *fontconfig = nullptr,
         for (int i = 0; i < 500; ++i) stale << kStaleRow;
     }
     if (prepare) prepare(run.dir);
-    const std::string out_path = (run.dir / "stdout.txt").string();
-    const std::string err_path = (run.dir / "stderr.txt").string();
-
-    const pid_t child = fork();
-    if (child == 0) {
-        const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out < 0 || err < 0 || chdir(pattern.c_str()) != 0) _exit(126);
-        dup2(out, 1);
-        dup2(err, 2);
-        setenv("FONTCONFIG_FILE", fontconfig ? fontconfig : dm12_fonts::fontconfig_file(), 1);
-        execl(DUMP_METRICS12_PROGRAM, DUMP_METRICS12_PROGRAM, static_cast<char *>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
-        run.status = WEXITSTATUS(status);
-    }
-    run.out = read_file(out_path);
-    run.err = read_file(err_path);
-    run.table = read_file(run.dir / "dump_metrics12.csv");
+    subprocess::Command command;
+    command.program = DUMP_METRICS12_PROGRAM;
+    command.directory = run.dir;
+    command.environment = {
+        {"FONTCONFIG_FILE", fontconfig ? fontconfig : dm12_fonts::fontconfig_file()}};
+    command.out_file = run.dir / "stdout.txt";
+    command.err_file = run.dir / "stderr.txt";
+    const subprocess::Exit exit = subprocess::run(command);
+    run.status = exit.code;
+    run.out = exit.out;
+    run.err = exit.err;
+    run.table = subprocess::read_file(run.dir / "dump_metrics12.csv");
     return run;
-}
-
-const char *type_tag(unsigned long font_type) {
-    switch (font_type & 0xF) {
-        case 2: return " (DEV) ";
-        case 4: return " (TT) ";
-        default: return " (?) ";
-    }
 }
 
 // The rows the program must write for a family realized as `request`.
 std::string expected_block(const ExpectedRequest &request) {
     std::string block;
-    const std::string label = request.realized_face + type_tag(request.font_type);
+    const std::string label = request.realized_face + font_type_tag(request.font_type);
     for (const dm12_fonts::ExpectedCode &code : request.codes) {
         char row[160];
         std::snprintf(row, sizeof row, "\"%s-'%c'-0x%02x\",%.2f,%.2f,%.2f,%.2f\r\n", label.c_str(),

@@ -1,4 +1,4 @@
-#include "dump_metrics.h"
+#include "measure_font.h"
 
 #include <cstring>
 
@@ -6,20 +6,13 @@
 
 namespace {
 
-// The tag for each value of the font type's low four bits. Bit 0 is raster,
-// bit 1 device, bit 2 TrueType; combinations no font service reports get none.
-constexpr const char *kFontTypeTags[16] = {
-    " (RAS) ", " (RAS) ", " (DEV) ", " (PLT) ", " (TT) ", "", " (TT) ", " (TT) ",
-    "",        "",        "",        " (DEV) ", "",       "", "",       "",
-};
-
 constexpr unsigned kFirstCode = 32;
 constexpr unsigned kLastCode = 127;
 
 }  // namespace
 
 void form_face_label(char *label, const char *face_name, DWORD font_type) {
-    const char *tag = kFontTypeTags[font_type & 0xF];
+    const char *tag = font_type_tag(font_type);
     const std::size_t tag_length = std::strlen(tag);
     const std::size_t room = kFaceLabelSize - 1 - tag_length;
     const std::size_t name_length = strnlen(face_name, room);

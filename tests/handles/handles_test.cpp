@@ -1,6 +1,8 @@
-// Handles and arguments: every call of our GDI checks what it is given, so that
+// Handles and arguments: every call of gdi.h checks what it is given, so that
 // anything that is not a live handle of the right kind, a NULL record, or a
-// range it cannot serve makes the call fail, never crash (gdi.h).
+// range it cannot serve makes the call fail, never crash. Compiled into the
+// tests of both implementations, the fake (fake_gdi_test) and our GDI
+// (freetype_gdi_test), each giving its fonts through handles_test.h.
 
 #include <gtest/gtest.h>
 
@@ -9,13 +11,29 @@
 #include <string>
 
 #include "gdi.h"
-#include "gdi_test_support.h"
+#include "gdi_objects.h"
+#include "handles_test.h"
 
 namespace {
 
-using dm12_gdi_test::Dc;
-using dm12_gdi_test::Font;
-using dm12_gdi_test::Selection;
+using gdi_objects::Dc;
+using gdi_objects::Font;
+using gdi_objects::Selection;
+using gdi_objects::text_face;
+using handles_test::family_logfont;
+using handles_test::realized_face;
+
+// Every test starts from the implementation's fonts.
+class Handles : public ::testing::Test {
+protected:
+    void SetUp() override { handles_test::set_up_fonts(); }
+};
+
+template <typename Case>
+class HandleCases : public ::testing::TestWithParam<Case> {
+protected:
+    void SetUp() override { handles_test::set_up_fonts(); }
+};
 
 int CALLBACK count_calls(const LOGFONTA *, const TEXTMETRICA *, DWORD, LPARAM calls) {
     ++*reinterpret_cast<int *>(calls);
@@ -50,10 +68,10 @@ HDC bogus_dc(NotADc kind, HFONT font, void *stack) {
     return nullptr;
 }
 
-class NotALiveContext : public ::testing::TestWithParam<NotADcCase> {};
+class NotALiveContext : public HandleCases<NotADcCase> {};
 
 TEST_P(NotALiveContext, MakesEveryCallFail) {
-    Font font(dm12_gdi_test::logfont_named("DM12 Sans"));
+    Font font(family_logfont(0));
     ASSERT_NE(font.get(), nullptr);
     long long stack[8] = {};
     HDC dc = bogus_dc(GetParam().kind, font.get(), stack);
@@ -105,7 +123,7 @@ HGDIOBJ bogus_font(NotAFont kind, HDC dc, void *stack) {
         case NotAFont::Garbage: return reinterpret_cast<HGDIOBJ>(std::uintptr_t{0xDEADBEEF});
         case NotAFont::StackAddress: return stack;
         case NotAFont::DeletedFont: {
-            const LOGFONTA logfont = dm12_gdi_test::logfont_named("DM12 Mono");
+            const LOGFONTA logfont = family_logfont(1);
             HFONT font = CreateFontIndirectA(&logfont);
             DeleteObject(font);
             return font;
@@ -115,12 +133,12 @@ HGDIOBJ bogus_font(NotAFont kind, HDC dc, void *stack) {
     return nullptr;
 }
 
-class NotALiveFont : public ::testing::TestWithParam<NotAFontCase> {};
+class NotALiveFont : public HandleCases<NotAFontCase> {};
 
 TEST_P(NotALiveFont, IsNeitherSelectedNorDeleted) {
     Dc dc;
     ASSERT_NE(dc.get(), nullptr);
-    Font font(dm12_gdi_test::logfont_named("DM12 Sans"));
+    Font font(family_logfont(0));
     Selection selection(dc.get(), font.get());
     long long stack[8] = {};
     HGDIOBJ object = bogus_font(GetParam().kind, dc.get(), stack);
@@ -128,7 +146,7 @@ TEST_P(NotALiveFont, IsNeitherSelectedNorDeleted) {
     EXPECT_EQ(SelectObject(dc.get(), object), nullptr);
     EXPECT_EQ(DeleteObject(object), FALSE);
     // The context still has its font and measures with it.
-    EXPECT_EQ(dm12_gdi_test::text_face(dc.get()), "DM12 Sans");
+    EXPECT_EQ(text_face(dc.get()), realized_face(0));
     ABCFLOAT abc{};
     EXPECT_NE(GetCharABCWidthsFloatA(dc.get(), 'A', 'A', &abc), 0);
 }
@@ -156,12 +174,12 @@ struct RangeCase {
 
 void PrintTo(const RangeCase &c, std::ostream *out) { *out << c.name; }
 
-class WidthRange : public ::testing::TestWithParam<RangeCase> {};
+class WidthRange : public HandleCases<RangeCase> {};
 
 TEST_P(WidthRange, IsServedOnlyWithinZeroTo255WithARecord) {
     const RangeCase &c = GetParam();
     Dc dc;
-    Font font(dm12_gdi_test::logfont_named("DM12 Sans"));
+    Font font(family_logfont(0));
     Selection selection(dc.get(), font.get());
     ABCFLOAT widths[256] = {};
     const BOOL result =
@@ -188,30 +206,32 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- the life of contexts and fonts --------------------------------------------------
 
-TEST(Handles, CreateFontIndirectOfNullIsNull) { EXPECT_EQ(CreateFontIndirectA(nullptr), nullptr); }
+TEST_F(Handles, CreateFontIndirectOfNullIsNull) {
+    EXPECT_EQ(CreateFontIndirectA(nullptr), nullptr);
+}
 
-TEST(Handles, SelectObjectReturnsTheObjectSelectedBefore) {
+TEST_F(Handles, SelectObjectReturnsTheObjectSelectedBefore) {
     Dc dc;
-    Font sans(dm12_gdi_test::logfont_named("DM12 Sans"));
-    Font mono(dm12_gdi_test::logfont_named("DM12 Mono"));
+    Font sans(family_logfont(0));
+    Font mono(family_logfont(1));
     const HGDIOBJ initial = SelectObject(dc.get(), sans.get());
     ASSERT_NE(initial, nullptr) << "a fresh context starts with a default font";
     EXPECT_EQ(SelectObject(dc.get(), mono.get()), sans.get());
-    EXPECT_EQ(dm12_gdi_test::text_face(dc.get()), "DM12 Mono");
+    EXPECT_EQ(text_face(dc.get()), realized_face(1));
     EXPECT_EQ(SelectObject(dc.get(), sans.get()), mono.get());
-    EXPECT_EQ(dm12_gdi_test::text_face(dc.get()), "DM12 Sans");
+    EXPECT_EQ(text_face(dc.get()), realized_face(0));
     EXPECT_EQ(SelectObject(dc.get(), initial), sans.get());
 }
 
-TEST(Handles, AContextIsDeletedOnce) {
+TEST_F(Handles, AContextIsDeletedOnce) {
     HDC dc = CreateCompatibleDC(nullptr);
     ASSERT_NE(dc, nullptr);
     EXPECT_NE(DeleteDC(dc), FALSE);
     EXPECT_EQ(DeleteDC(dc), FALSE);
 }
 
-TEST(Handles, AFontIsDeletedOnce) {
-    const LOGFONTA logfont = dm12_gdi_test::logfont_named("DM12 Sans");
+TEST_F(Handles, AFontIsDeletedOnce) {
+    const LOGFONTA logfont = family_logfont(0);
     HFONT font = CreateFontIndirectA(&logfont);
     ASSERT_NE(font, nullptr);
     EXPECT_NE(DeleteObject(font), FALSE);
@@ -219,9 +239,9 @@ TEST(Handles, AFontIsDeletedOnce) {
 }
 
 // A font deleted while selected stays usable there until it is deselected.
-TEST(Handles, AFontDeletedWhileSelectedMeasuresUntilDeselected) {
+TEST_F(Handles, AFontDeletedWhileSelectedMeasuresUntilDeselected) {
     Dc dc;
-    const LOGFONTA logfont = dm12_gdi_test::logfont_named("DM12 Mono");
+    const LOGFONTA logfont = family_logfont(1);
     HFONT font = CreateFontIndirectA(&logfont);
     ASSERT_NE(font, nullptr);
     const HGDIOBJ initial = SelectObject(dc.get(), font);
@@ -230,7 +250,8 @@ TEST(Handles, AFontDeletedWhileSelectedMeasuresUntilDeselected) {
     ASSERT_NE(GetCharABCWidthsFloatA(dc.get(), 'M', 'M', &before), 0);
 
     EXPECT_NE(DeleteObject(font), FALSE);
-    EXPECT_EQ(dm12_gdi_test::text_face(dc.get()), "DM12 Mono");
+    EXPECT_EQ(SelectObject(dc.get(), font), nullptr) << "no longer a live handle";
+    EXPECT_EQ(text_face(dc.get()), realized_face(1));
     ASSERT_NE(GetCharABCWidthsFloatA(dc.get(), 'M', 'M', &after), 0);
     EXPECT_EQ(after.abcfA, before.abcfA);
     EXPECT_EQ(after.abcfB, before.abcfB);
@@ -243,8 +264,8 @@ TEST(Handles, AFontDeletedWhileSelectedMeasuresUntilDeselected) {
 }
 
 // A context deleted with a font selected leaves the font to its owner.
-TEST(Handles, DeletingAContextLeavesItsSelectedFontAlive) {
-    const LOGFONTA logfont = dm12_gdi_test::logfont_named("DM12 Sans");
+TEST_F(Handles, DeletingAContextLeavesItsSelectedFontAlive) {
+    const LOGFONTA logfont = family_logfont(0);
     HFONT font = CreateFontIndirectA(&logfont);
     HDC dc = CreateCompatibleDC(nullptr);
     ASSERT_NE(SelectObject(dc, font), nullptr);
@@ -252,20 +273,20 @@ TEST(Handles, DeletingAContextLeavesItsSelectedFontAlive) {
     {
         Dc other;
         EXPECT_NE(SelectObject(other.get(), font), nullptr);
-        EXPECT_EQ(dm12_gdi_test::text_face(other.get()), "DM12 Sans");
+        EXPECT_EQ(text_face(other.get()), realized_face(0));
         EXPECT_EQ(SelectObject(other.get(), nullptr), nullptr);  // fails, leaves the font selected
-        EXPECT_EQ(dm12_gdi_test::text_face(other.get()), "DM12 Sans");
+        EXPECT_EQ(text_face(other.get()), realized_face(0));
     }
     EXPECT_NE(DeleteObject(font), FALSE);
 }
 
 // Many contexts and fonts, made and released in turn, stay apart.
-TEST(Handles, ManyContextsAndFontsStayApart) {
+TEST_F(Handles, ManyContextsAndFontsStayApart) {
     constexpr int kCount = 50;
     HDC dcs[kCount];
     HFONT fonts[kCount];
     for (int i = 0; i < kCount; ++i) {
-        const LOGFONTA logfont = dm12_gdi_test::logfont_named(i % 2 ? "DM12 Mono" : "DM12 Sans");
+        const LOGFONTA logfont = family_logfont(i % 2);
         fonts[i] = CreateFontIndirectA(&logfont);
         dcs[i] = CreateCompatibleDC(nullptr);
         ASSERT_NE(fonts[i], nullptr);
@@ -273,7 +294,7 @@ TEST(Handles, ManyContextsAndFontsStayApart) {
         ASSERT_NE(SelectObject(dcs[i], fonts[i]), nullptr);
     }
     for (int i = 0; i < kCount; ++i) {
-        EXPECT_EQ(dm12_gdi_test::text_face(dcs[i]), i % 2 ? "DM12 Mono" : "DM12 Sans") << i;
+        EXPECT_EQ(text_face(dcs[i]), realized_face(i % 2)) << i;
     }
     for (int i = 0; i < kCount; ++i) {
         EXPECT_NE(DeleteDC(dcs[i]), FALSE);

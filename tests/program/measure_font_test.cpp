@@ -12,9 +12,9 @@
 
 #include <gtest/gtest.h>
 
-#include "dump_metrics.h"
 #include "expected.h"
 #include "fake_gdi.h"
+#include "measure_font.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Measuring one font: the widths of codes 32 to 127 as rows of the table.
-#ifndef DUMP_METRICS12_DUMP_METRICS_H
-#define DUMP_METRICS12_DUMP_METRICS_H
+#ifndef DUMP_METRICS12_MEASURE_FONT_H
+#define DUMP_METRICS12_MEASURE_FONT_H
 
 #include <cstdio>
 
@@ -20,4 +20,4 @@ inline constexpr int kFaceLabelSize = 40;
 // the tag.
 void form_face_label(char *label, const char *face_name, DWORD font_type);
 
-#endif  // DUMP_METRICS12_DUMP_METRICS_H
+#endif  // DUMP_METRICS12_MEASURE_FONT_H

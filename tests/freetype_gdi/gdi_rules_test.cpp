@@ -50,13 +50,17 @@ TEST(InstanceStyle, NamesFamiliesFromStatAsWindowsListsBahnschrift) {
     font.axes = {{tag("wght"), 300, 400, 700}, {tag("wdth"), 75, 100, 100}};
     font.stat.present = true;
     font.stat.axes = {{tag("wght"), 0}, {tag("wdth"), 1}};
-    font.stat.values = {value(0, 300, "Light"),          value(0, 350, "SemiLight"),
-                        value(0, 400, "Regular", kElidable), value(0, 600, "SemiBold"),
-                        value(0, 700, "Bold"),           value(1, 100, "Normal", kElidable),
-                        value(1, 87.5, "SemiCondensed"), value(1, 75, "Condensed")};
+    font.stat.values = {value(0, 300, "Light"),
+                        value(0, 350, "SemiLight"),
+                        value(0, 400, "Regular", kElidable),
+                        value(0, 600, "SemiBold"),
+                        value(0, 700, "Bold"),
+                        value(1, 100, "Normal", kElidable),
+                        value(1, 87.5, "SemiCondensed"),
+                        value(1, 75, "Condensed")};
     std::vector<ExpectedInstance> expected;
-    for (const auto &[width, width_name] :
-         std::vector<std::pair<double, std::string>>{{100, ""}, {87.5, " SemiCondensed"}, {75, " Condensed"}})
+    for (const auto &[width, width_name] : std::vector<std::pair<double, std::string>>{
+             {100, ""}, {87.5, " SemiCondensed"}, {75, " Condensed"}})
         for (const auto &[weight, weight_name] : std::vector<std::pair<double, std::string>>{
                  {300, " Light"}, {350, " SemiLight"}, {400, ""}, {600, " SemiBold"}, {700, ""}}) {
             font.instances.push_back({{weight, width}, ""});
@@ -168,12 +172,12 @@ TEST(PixelsPerEm, FollowsGdisHeightRules) {
         LONG height;
         long ppem;
     } cases[] = {
-        {2048, 2384, 37, 32},      // DejaVu Sans at its enumerated cell height
-        {2048, 2384, 39, 33},      // 34 would make a cell of 40: one less
-        {2048, 2384, -20, 20},     // negative: the em
-        {2048, 2384, 0, 14},       // the default 16-pixel cell
+        {2048, 2384, 37, 32},  // DejaVu Sans at its enumerated cell height
+        {2048, 2384, 39, 33},  // 34 would make a cell of 40: one less
+        {2048, 2384, -20, 20},  // negative: the em
+        {2048, 2384, 0, 14},  // the default 16-pixel cell
         {1000, 1000, -65535, 16384},  // largest em kept
-        {1000, 1000, -65536, 1},   // past the limit: as -1
+        {1000, 1000, -65536, 1},  // past the limit: as -1
         {1000, 1000, 123456, 1},
     };
     for (const Case &c : cases)

@@ -59,7 +59,8 @@ struct RunResult {
 // set to `fontconfig` (the private set's configuration where null), after
 // `prepare` has put its files in the folder.
 RunResult run_program(const char *fontconfig = nullptr,
-                      const std::function<void(const std::filesystem::path &)> &prepare = {}) {
+                      const std::function<void(const std::filesystem::path &)> &prepare = {},
+                      const std::vector<std::pair<std::string, std::string>> &environment = {}) {
     RunResult run;
     const char *tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/dm12-run-XXXXXX";
@@ -75,6 +76,7 @@ RunResult run_program(const char *fontconfig = nullptr,
     command.directory = run.dir;
     command.environment = {
         {"FONTCONFIG_FILE", fontconfig ? fontconfig : dm12_fonts::fontconfig_file()}};
+    command.environment.insert(command.environment.end(), environment.begin(), environment.end());
     command.out_file = run.dir / "stdout.txt";
     command.err_file = run.dir / "stderr.txt";
     const subprocess::Exit exit = subprocess::run(command);
@@ -153,6 +155,28 @@ TEST_F(ProgramOnTestFonts, PrintsOneProgressLinePerFamilyInEnumerationOrderAndNo
     std::sort(names.begin(), names.end());
     std::sort(expected_names.begin(), expected_names.end());
     EXPECT_EQ(names, expected_names);
+}
+
+// DUMP_METRICS12_TRACE tells, family by family, which face was chosen and
+// why the others come after it; the table and standard output stay as
+// they are.
+TEST_F(ProgramOnTestFonts, TracesEachFamilysChoiceAndChangesNothingElse) {
+    RunResult traced = run_program(nullptr, {}, {{"DUMP_METRICS12_TRACE", "1"}});
+    EXPECT_EQ(traced.status, 0);
+    EXPECT_EQ(traced.out, result().out);
+    EXPECT_EQ(traced.table, result().table);
+    std::size_t horizontal = 0, told = 0;
+    for (const ExpectedFamily &family : dm12_fonts::expected_families())
+        if (family.name[0] != '@') ++horizontal;
+    for (std::size_t at = 0; (at = traced.err.find(": family '", at)) != std::string::npos; ++at)
+        ++told;
+    EXPECT_EQ(told, horizontal) << traced.err;
+    for (const char *line :
+         {"DM12Sans-Regular.ttf: character set 0, regular, weight 400, OpenType\n",
+          "DM12Sans-Bold.ttf: character set 0, bold, weight 700, OpenType (by style)\n"})
+        EXPECT_NE(traced.err.find(line), std::string::npos) << line << " not in\n" << traced.err;
+    std::error_code ignored;
+    std::filesystem::remove_all(traced.dir, ignored);
 }
 
 TEST_F(ProgramOnTestFonts, ReplacesTheEarlierTableAndStartsWithTheHeader) {

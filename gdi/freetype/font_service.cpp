@@ -102,7 +102,7 @@ FontService &service() {
 }
 
 // Family names compare ignoring the case of ASCII letters.
-std::string folded_case(std::string name) {
+std::string lowercase_ascii(std::string name) {
     for (char &c : name)
         if (static_cast<unsigned char>(c) < 0x80) c = static_cast<char>(std::tolower(c));
     return name;
@@ -340,7 +340,7 @@ bool list_variable_font(const ListedFace &face, VariableFiles &files, ListedFace
         instance.index = static_cast<FT_Long>(n << kInstanceShift) | face_index(face.index);
         instance.snapshot = seen.snapshot;
         instance.named_instance = true;
-        instance.order_name = folded_case(face_name(seen.font.typographic_family));
+        instance.order_name = lowercase_ascii(face_name(seen.font.typographic_family));
         std::string problem;
         if (!style_of_instance(seen.font, static_cast<long>(n), instance.style, problem)) {
             if (!problem.empty()) tell_file_problem(face.path, problem);
@@ -354,8 +354,8 @@ bool list_variable_font(const ListedFace &face, VariableFiles &files, ListedFace
 
 // Lists the fonts fontconfig knows into families, by name; and notes the face
 // of its best match for "sans-serif", whose family is the default.
-void list_families(FontService &s) {
-    s.listed = true;
+void list_families(FontService &fonts) {
+    fonts.listed = true;
     FcConfig *config = load_font_config_or_exit();
     FcPattern *everything = FcPatternCreate();
     FcObjectSet *objects = FcObjectSetBuild(FC_FILE, FC_INDEX, FC_FAMILY, FC_STYLE, FC_FONTFORMAT,
@@ -409,7 +409,7 @@ void list_families(FontService &s) {
         FcDefaultSubstitute(wanted);
         FcResult result;
         if (FcPattern *match = FcFontMatch(config, wanted, &result)) {
-            listed_face_of(match, s.default_face);
+            listed_face_of(match, fonts.default_face);
             FcPatternDestroy(match);
         }
         FcPatternDestroy(wanted);
@@ -423,7 +423,7 @@ void list_families(FontService &s) {
     for (std::size_t i = 0; i < faces.size(); ++i) {
         if (i > 0 && !(std::get<0>(faces[i - 1]) < std::get<0>(faces[i]))) continue;  // twice
         // Names that agree in their 31 bytes, ignoring case, are one family.
-        by_name[folded_case(std::get<1>(faces[i]))].push_back(i);
+        by_name[lowercase_ascii(std::get<1>(faces[i]))].push_back(i);
     }
     for (auto &[folded, members] : by_name) {
         FamilySlot slot;
@@ -444,20 +444,20 @@ void list_families(FontService &s) {
             slot.order_name = first->order_name;
             slot.order_instance = instance_number(first->index);
         }
-        s.slots.push_back(std::move(slot));
+        fonts.slots.push_back(std::move(slot));
     }
-    std::stable_sort(s.slots.begin(), s.slots.end(), [](const auto &a, const auto &b) {
+    std::stable_sort(fonts.slots.begin(), fonts.slots.end(), [](const auto &a, const auto &b) {
         return std::tie(a.order_name, a.order_instance) < std::tie(b.order_name, b.order_instance);
     });
-    for (std::size_t i = 0; i < s.slots.size(); ++i)
-        s.slot_by_name.emplace(s.slots[i].folded_name, i);
+    for (std::size_t i = 0; i < fonts.slots.size(); ++i)
+        fonts.slot_by_name.emplace(fonts.slots[i].folded_name, i);
 }
 
 FontService &listed_service() {
-    FontService &s = service();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    if (!s.listed) list_families(s);
-    return s;
+    FontService &fonts = service();
+    std::lock_guard<std::mutex> lock(fonts.mutex);
+    if (!fonts.listed) list_families(fonts);
+    return fonts;
 }
 
 struct OpenFace {
@@ -599,7 +599,8 @@ std::unique_ptr<FontFamily> resolve(const FamilySlot &slot, FT_Library library, 
             if (!problem.empty()) problems.emplace_back(face.file, problem);
             open[best] = OpenFace(ft_face);
             // A file replaced since it was listed may hold another family.
-            if (offered && folded_case(face_name(full.logfont.lfFaceName)) != slot.folded_name) {
+            if (offered &&
+                lowercase_ascii(face_name(full.logfont.lfFaceName)) != slot.folded_name) {
                 problems.emplace_back(face.file, kFileChanged);
                 offered = false;
             }
@@ -638,11 +639,11 @@ std::unique_ptr<FontFamily> resolve(const FamilySlot &slot, FT_Library library, 
 // The problems found with a family's files are told once, by the main
 // thread, when it first has the family: in the order of the enumeration,
 // whichever thread found them.
-void tell_problems(FontService &s, FamilySlot &slot) {
+void tell_problems(FontService &fonts, FamilySlot &slot) {
     Problems problems;
     std::vector<std::string> trace;
     {
-        std::lock_guard<std::mutex> lock(s.mutex);
+        std::lock_guard<std::mutex> lock(fonts.mutex);
         if (slot.problems_told) return;
         slot.problems_told = true;
         problems.swap(slot.problems);
@@ -675,10 +676,10 @@ const FontFamily *resolve_on_main_thread(std::size_t i) {
 }
 
 const FontFamily *default_family() {
-    FontService &s = listed_service();
-    const ListedFace &wanted = s.default_face;
-    for (std::size_t i = 0; i < s.slots.size(); ++i) {
-        const auto &members = s.slots[i].members;
+    FontService &fonts = listed_service();
+    const ListedFace &wanted = fonts.default_face;
+    for (std::size_t i = 0; i < fonts.slots.size(); ++i) {
+        const auto &members = fonts.slots[i].members;
         if (std::none_of(members.begin(), members.end(), [&](const ListedFace &f) {
                 return f.path == wanted.path && f.index == wanted.index;
             }))
@@ -691,7 +692,7 @@ const FontFamily *default_family() {
             return family;
     }
     // Else the first family there is.
-    for (std::size_t i = 0; i < s.slots.size(); ++i)
+    for (std::size_t i = 0; i < fonts.slots.size(); ++i)
         if (const FontFamily *family = resolve_on_main_thread(i)) return family;
     return nullptr;
 }
@@ -702,18 +703,18 @@ std::size_t family_count() { return listed_service().slots.size(); }
 
 const FontFamily *resolve_family(std::size_t i, FT_Library library, FT_Face *opened) {
     if (opened) *opened = nullptr;
-    FontService &s = listed_service();
-    if (i >= s.slots.size()) return nullptr;
-    FamilySlot &slot = s.slots[i];
+    FontService &fonts = listed_service();
+    if (i >= fonts.slots.size()) return nullptr;
+    FamilySlot &slot = fonts.slots[i];
     bool resolved_before = false;
     {
-        std::unique_lock<std::mutex> lock(s.mutex);
-        s.resolved.wait(lock, [&] { return slot.state != FamilySlot::State::kResolving; });
+        std::unique_lock<std::mutex> lock(fonts.mutex);
+        fonts.resolved.wait(lock, [&] { return slot.state != FamilySlot::State::kResolving; });
         resolved_before = slot.state == FamilySlot::State::kResolved;
         if (!resolved_before) slot.state = FamilySlot::State::kResolving;
     }
     if (resolved_before) {
-        if (library == freetype_library()) tell_problems(s, slot);
+        if (library == freetype_library()) tell_problems(fonts, slot);
         return slot.family.get();
     }
     OpenFace face;
@@ -725,45 +726,45 @@ const FontFamily *resolve_family(std::size_t i, FT_Library library, FT_Face *ope
         family && family->faces.front().cjk ? vertical_of(*family) : nullptr;
     if (opened) *opened = std::exchange(face.face, nullptr);
     {
-        std::lock_guard<std::mutex> lock(s.mutex);
+        std::lock_guard<std::mutex> lock(fonts.mutex);
         slot.family = std::move(family);
         slot.vertical = std::move(vertical);
         slot.problems.insert(slot.problems.end(), problems.begin(), problems.end());
         slot.trace = std::move(trace);
         slot.state = FamilySlot::State::kResolved;
     }
-    s.resolved.notify_all();
-    if (library == freetype_library()) tell_problems(s, slot);
+    fonts.resolved.notify_all();
+    if (library == freetype_library()) tell_problems(fonts, slot);
     return slot.family.get();
 }
 
 std::uintmax_t largest_file_of(std::size_t i) {
-    const FontService &s = listed_service();
+    const FontService &fonts = listed_service();
     std::uintmax_t largest = 0;
-    if (i < s.slots.size())
-        for (const ListedFace &face : s.slots[i].members)
+    if (i < fonts.slots.size())
+        for (const ListedFace &face : fonts.slots[i].members)
             largest = std::max(largest, static_cast<std::uintmax_t>(face.snapshot.size));
     return largest;
 }
 
 const FontFamily *vertical_family(std::size_t i) {
-    FontService &s = listed_service();
-    if (i >= s.slots.size() || !resolve_on_main_thread(i)) return nullptr;
-    std::lock_guard<std::mutex> lock(s.mutex);
-    return s.slots[i].vertical.get();
+    FontService &fonts = listed_service();
+    if (i >= fonts.slots.size() || !resolve_on_main_thread(i)) return nullptr;
+    std::lock_guard<std::mutex> lock(fonts.mutex);
+    return fonts.slots[i].vertical.get();
 }
 
 std::vector<const FontFamily *> vertical_families() {
-    FontService &s = listed_service();
-    for (std::size_t i = 0; i < s.slots.size(); ++i) resolve_on_main_thread(i);
-    std::lock_guard<std::mutex> lock(s.mutex);
+    FontService &fonts = listed_service();
+    for (std::size_t i = 0; i < fonts.slots.size(); ++i) resolve_on_main_thread(i);
+    std::lock_guard<std::mutex> lock(fonts.mutex);
     std::vector<const FontFamily *> verticals;
-    for (const FamilySlot &slot : s.slots)
+    for (const FamilySlot &slot : fonts.slots)
         if (slot.vertical) verticals.push_back(slot.vertical.get());
-    if (!s.verticals_named) {
-        s.verticals_named = true;
+    if (!fonts.verticals_named) {
+        fonts.verticals_named = true;
         for (std::size_t i = 0; i < verticals.size(); ++i)
-            s.vertical_by_name.emplace(folded_case(verticals[i]->name), i);
+            fonts.vertical_by_name.emplace(lowercase_ascii(verticals[i]->name), i);
     }
     return verticals;
 }
@@ -772,16 +773,16 @@ namespace {
 
 // The family a face name names, ignoring case; null where it names none.
 const FontFamily *family_named(const char *face_name_asked) {
-    FontService &s = listed_service();
+    FontService &fonts = listed_service();
     const std::string folded =
-        folded_case(std::string(face_name_asked, strnlen(face_name_asked, LF_FACESIZE - 1)));
-    const auto found = s.slot_by_name.find(folded);
-    if (found != s.slot_by_name.end())
+        lowercase_ascii(std::string(face_name_asked, strnlen(face_name_asked, LF_FACESIZE - 1)));
+    const auto found = fonts.slot_by_name.find(folded);
+    if (found != fonts.slot_by_name.end())
         if (const FontFamily *family = resolve_on_main_thread(found->second)) return family;
     if (!folded.empty() && folded[0] == '@') {
         const std::vector<const FontFamily *> verticals = vertical_families();
-        const auto vertical = s.vertical_by_name.find(folded);
-        if (vertical != s.vertical_by_name.end()) return verticals[vertical->second];
+        const auto vertical = fonts.vertical_by_name.find(folded);
+        if (vertical != fonts.vertical_by_name.end()) return verticals[vertical->second];
     }
     return nullptr;
 }
@@ -794,12 +795,12 @@ const FontFamily *find_family(const char *face_name_asked) {
 }
 
 void note_family_problem(std::size_t i, const std::string &path, const std::string &problem) {
-    FontService &s = listed_service();
-    if (i >= s.slots.size()) return;
+    FontService &fonts = listed_service();
+    if (i >= fonts.slots.size()) return;
     {
-        std::lock_guard<std::mutex> lock(s.mutex);
-        if (!s.slots[i].problems_told) {
-            s.slots[i].problems.emplace_back(path, problem);
+        std::lock_guard<std::mutex> lock(fonts.mutex);
+        if (!fonts.slots[i].problems_told) {
+            fonts.slots[i].problems.emplace_back(path, problem);
             return;
         }
     }
@@ -880,10 +881,10 @@ const std::multimap<std::string, NamedFace> &other_names() {
     static std::multimap<std::string, NamedFace> names;
     static std::once_flag read;
     std::call_once(read, [] {
-        FontService &s = listed_service();
-        for (const auto &[folded, slot] : s.slot_by_name) {
+        FontService &fonts = listed_service();
+        for (const auto &[folded, slot] : fonts.slot_by_name) {
             names.emplace(folded_name(folded), NamedFace{slot, "", 0});
-            for (const ListedFace &face : s.slots[slot].members) {
+            for (const ListedFace &face : fonts.slots[slot].members) {
                 LookupNames found;
                 if (!is_sfnt(face) ||
                     !peek_sfnt_lookup_names(FontFile(face.path), face.index, found))

@@ -103,28 +103,28 @@ std::uintptr_t value_of(const void *handle) { return reinterpret_cast<std::uintp
 
 // The font every new context starts with: the default family at the default
 // size. Like GDI's stock objects it is never deleted.
-std::uintptr_t default_font(Handles &h) {
-    if (!h.default_font) {
+std::uintptr_t default_font(Handles &live) {
+    if (!live.default_font) {
         auto font = std::make_unique<FontObject>();
         font->stock = true;
-        h.default_font = h.fonts.add(std::move(font));
+        live.default_font = live.fonts.add(std::move(font));
     }
-    return h.default_font;
+    return live.default_font;
 }
 
-void deselect(Handles &h, std::uintptr_t font_handle) {
-    FontObject *font = h.fonts.find(font_handle);
+void deselect(Handles &live, std::uintptr_t font_handle) {
+    FontObject *font = live.fonts.find(font_handle);
     if (!font) return;
     --font->selections;
-    if (font->deleted && font->selections == 0) h.fonts.remove(font_handle);
+    if (font->deleted && font->selections == 0) live.fonts.remove(font_handle);
 }
 
 // The font selected into a context, realized on first use.
 FontObject *selected_font_object(HDC dc) {
-    Handles &h = handles();
-    const DeviceContext *context = h.contexts.find(value_of(dc));
+    Handles &live = handles();
+    const DeviceContext *context = live.contexts.find(value_of(dc));
     if (!context) return nullptr;
-    FontObject *font = h.fonts.find(context->font);
+    FontObject *font = live.fonts.find(context->font);
     if (!font) return nullptr;
     if (!font->realize_tried) {
         font->realize_tried = true;
@@ -155,20 +155,20 @@ bool widths_of(FontObject &font, unsigned code, ABCFLOAT &widths) {
 }  // namespace
 
 HDC CreateCompatibleDC(HDC) {
-    Handles &h = handles();
+    Handles &live = handles();
     auto context = std::make_unique<DeviceContext>();
-    context->font = default_font(h);
-    ++h.fonts.find(context->font)->selections;
-    return reinterpret_cast<HDC>(h.contexts.add(std::move(context)));
+    context->font = default_font(live);
+    ++live.fonts.find(context->font)->selections;
+    return reinterpret_cast<HDC>(live.contexts.add(std::move(context)));
 }
 
 BOOL DeleteDC(HDC dc) {
-    Handles &h = handles();
-    const DeviceContext *context = h.contexts.find(value_of(dc));
+    Handles &live = handles();
+    const DeviceContext *context = live.contexts.find(value_of(dc));
     if (!context) return FALSE;
     const std::uintptr_t font = context->font;
-    h.contexts.remove(value_of(dc));
-    deselect(h, font);
+    live.contexts.remove(value_of(dc));
+    deselect(live, font);
     return TRUE;
 }
 
@@ -218,26 +218,26 @@ HFONT CreateFontIndirectA(const LOGFONTA *logfont) {
 }
 
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
-    Handles &h = handles();
-    DeviceContext *context = h.contexts.find(value_of(dc));
-    FontObject *font = h.fonts.find(value_of(object));
+    Handles &live = handles();
+    DeviceContext *context = live.contexts.find(value_of(dc));
+    FontObject *font = live.fonts.find(value_of(object));
     if (!context || !font || font->deleted) return nullptr;
     const std::uintptr_t previous = context->font;
     ++font->selections;
     context->font = value_of(object);
-    deselect(h, previous);
+    deselect(live, previous);
     return reinterpret_cast<HGDIOBJ>(previous);
 }
 
 BOOL DeleteObject(HGDIOBJ object) {
-    Handles &h = handles();
-    FontObject *font = h.fonts.find(value_of(object));
+    Handles &live = handles();
+    FontObject *font = live.fonts.find(value_of(object));
     if (!font || font->deleted) return FALSE;
     if (font->stock) return TRUE;
     if (font->selections > 0)
         font->deleted = true;
     else
-        h.fonts.remove(value_of(object));
+        live.fonts.remove(value_of(object));
     return TRUE;
 }
 

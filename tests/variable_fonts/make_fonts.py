@@ -494,6 +494,22 @@ BAHNSCHRIFT_ORDER = [
     "Bahnschrift SemiLight Condensed", "Bahnschrift Condensed", "Bahnschrift SemiBold Condensed"]
 
 
+# The families of every other font, in order, as the rule names them: written out by hand, so that
+# the rule's code above answers to them.
+OTHER_FAMILIES = {
+    "DM12Optik.ttf": ["DM12 Optik Small", "DM12 Optik Small Semibold", "DM12 Optik Text",
+                      "DM12 Optik Text Semibold", "DM12 Optik Banner",
+                      "DM12 Optik Banner Semibold"],
+    "DM12Plain.ttf": ["DM12 Plain Thin", "DM12 Plain", "DM12 Plain Extra", "DM12 Plain Black"],
+    "DM12Offset.ttf": ["DM12 Offset Light", "DM12 Offset"],
+    "DM12Lone.ttf": ["DM12 Lone"],
+    "DM12Duo-Roman.ttf": ["DM12 Duo Light", "DM12 Duo"],
+    "DM12Duo-Italic.ttf": ["DM12 Duo Light", "DM12 Duo"],
+    "DM12Kanji.ttf": ["DM12 Kanji Light", "@DM12 Kanji Light", "DM12 Kanji", "@DM12 Kanji"],
+    "DM12Cubic.otf": [],
+}
+
+
 def escape(name_bytes):
     return "".join(chr(b) if 0x20 <= b < 0x7F and b not in b"\\,\"" else "\\x%02x" % b
                    for b in name_bytes)
@@ -560,6 +576,9 @@ def make_all(out):
     order = enumeration_order(faces)
     schrift = [name.decode() for name, _ in order if name.startswith(b"DM12Schrift")]
     assert schrift == [n.replace("Bahnschrift", "DM12Schrift") for n in BAHNSCHRIFT_ORDER], schrift
+    for file, expected in OTHER_FAMILIES.items():
+        got = [name.decode() for name, members in order if any(m["file"] == file for m in members)]
+        assert got == expected, (file, got)
 
     lines = ["# Every face our GDI must enumerate in tests/variable_fonts, family by family in the",
              "# order EnumFontFamiliesA(dc, NULL) reports the families. Made by make_fonts.py: do",

@@ -14,7 +14,8 @@ expected_faces.csv lists every face our GDI must enumerate, family by family in 
 its family name, its LOGFONTA fields, whether it is the family's representative, and its twin. The
 family names come from the rule below applied to the built files as fontTools reads them (fvar, STAT,
 name), not from the lists this script builds them from; the LOGFONTA numbers come from the twins'
-tables (MVAR, HVAR and gvar applied by the instancer).
+tables (MVAR, HVAR and gvar applied by the instancer), and the script asserts that the variable font
+itself gives the same (its MVAR deltas and its advances at the instance).
 
 With --check everything is made again in a temporary folder and compared with the committed files:
 status 0 when the same, 1 when not, 77 (skipped) when this fontTools is not the version that made
@@ -40,7 +41,10 @@ from fontTools.pens.ttGlyphPen import TTGlyphPen
 from fontTools.ttLib import TTFont, newTable
 from fontTools.ttLib.tables import ttProgram
 from fontTools.varLib import build as build_variable_font
+from fontTools.misc.roundTools import otRound
 from fontTools.varLib.instancer import instantiateVariableFont
+from fontTools.varLib.models import normalizeLocation
+from fontTools.varLib.varStore import VarStoreInstancer
 
 # 2025-01-01 00:00:00 UTC in seconds since 1904-01-01 (head.created and head.modified).
 FIXED_TIMESTAMP = 2082844800 + 1735689600
@@ -478,6 +482,26 @@ def logfont_numbers(static_font):
     return height, mul_div(height, os2.xAvgCharWidth, cell)
 
 
+def instance_logfont_numbers(font, coordinates):
+    """(lfHeight, lfWidth) of a named instance read from the variable font itself: the cell after
+    MVAR's 'hcla' and 'hcld', the mean of the nonzero advances at the instance (HVAR, gvar)."""
+    glyphs = font.getGlyphSet(location=coordinates)
+    advances = [glyphs[name].width for name in font.getGlyphOrder() if glyphs[name].width > 0]
+    average = otRound(sum(advances) / len(advances))
+    os2 = font["OS/2"]
+    cell = {"hcla": os2.usWinAscent, "hcld": os2.usWinDescent}
+    if "MVAR" in font:
+        axes = {a.axisTag: (a.minValue, a.defaultValue, a.maxValue) for a in font["fvar"].axes}
+        deltas = VarStoreInstancer(font["MVAR"].table.VarStore, font["fvar"].axes,
+                                   normalizeLocation(coordinates, axes))
+        for record in font["MVAR"].table.ValueRecord:
+            if record.ValueTag in cell:
+                cell[record.ValueTag] += otRound(deltas[record.VarIdx])
+    cell = cell["hcla"] + cell["hcld"]
+    height = mul_div(32, cell, font["head"].unitsPerEm)
+    return height, mul_div(height, average, cell)
+
+
 def charset(font):
     bits = [b for b in range(32) if font["OS/2"].ulCodePageRange1 >> b & 1]
     return ANSI_CHARSET if 0 in bits else JIS_CHARSET if bits == [17] else None
@@ -568,6 +592,9 @@ def make_all(out):
                 face["weight"] = round(coordinates.get("wght", font["OS/2"].usWeightClass))
                 assert twin["OS/2"].usWeightClass == face["weight"], spec.file
                 face["height"], face["width"] = logfont_numbers(twin)
+                # The twin's numbers are the instance's as the variable font itself gives them.
+                assert (face["height"], face["width"]) == instance_logfont_numbers(
+                    font, coordinates), (spec.file, number)
                 face["twin"] = gdi_bytes(twin_family)
                 faces.append(dict(face, file="twins/DM12Twin%02d.ttf" % twin_number,
                                   family=face["twin"], base=face["twin"], instance=None, bold=False,

@@ -78,9 +78,9 @@ def make_twin(job):
         if (x_min, x_max, width) != (s_min, s_max, s_width):
             rows.append(dict(file=rows[0]["file"], instance=number, lfWeight=weight,
                              lfItalic=rows[0]["lfItalic"], twin=family, code=code,
-                             why="the instancer's rounding of deltas moves the outline from "
-                                 "xMin %g, xMax %g, advance %g to %d, %d, %d font units"
-                                 % (x_min, x_max, width, s_min, s_max, s_width)))
+                             why="the instancer's rounding of deltas moves xMin %g to %d; "
+                                 "xMax %g to %d; the advance %g to %d font units"
+                                 % (x_min, s_min, x_max, s_max, width, s_width)))
     return rows
 
 

@@ -22,39 +22,13 @@ import shutil
 import sys
 
 import fontTools
-from fontTools.ttLib import TTFont
-from fontTools.varLib.instancer import instantiateVariableFont
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "variable_fonts"))
-from make_fonts import rule_faces  # noqa: E402  (the naming rule the tests check)
+from static_instances import make_static, stand_in_jobs  # noqa: E402
 
 INTER = ["/usr/share/fonts/truetype/inter-vf/%s.var.ttf" % name
          for name in ("Inter-roman", "Inter-italic", "InterDisplay-roman", "InterDisplay-italic")]
-
-
-def make_static(job):
-    path, number, coordinates, family, bold, italic, out = job
-    font = TTFont(path)
-    location = coordinates or {a.axisTag: a.defaultValue for a in font["fvar"].axes}
-    static = instantiateVariableFont(font, dict(location))
-    static["OS/2"].recalcAvgCharWidth(static)
-    if "STAT" in static:
-        del static["STAT"]
-    style = {(False, False): "Regular", (True, False): "Bold", (False, True): "Italic",
-             (True, True): "Bold Italic"}[(bold, italic)]
-    names = static["name"]
-    names.names = [r for r in names.names if r.nameID not in (16, 17, 21, 22, 25)]
-    ps_name = (family + "-" + style).replace(" ", "")
-    for name_id, string in ((1, family), (2, style), (4, family + " " + style), (6, ps_name)):
-        names.setName(string, name_id, 3, 1, 0x409)
-    static["OS/2"].fsSelection = ((static["OS/2"].fsSelection & ~0x61)
-                                  | (0x01 if italic else 0) | (0x20 if bold else 0)
-                                  | (0x40 if not (bold or italic) else 0))
-    static["head"].macStyle = (1 if bold else 0) | (2 if italic else 0)
-    if coordinates and "wght" in coordinates:
-        static["OS/2"].usWeightClass = round(coordinates["wght"])
-    static.save(os.path.join(out, "%s-%d.ttf" % (os.path.basename(path).split(".")[0], number)))
 
 
 def write_config(path, font_dir, cache):
@@ -84,9 +58,7 @@ def main():
         jobs = []
         for path in fonts:
             os.symlink(path, os.path.join(variable_dir, os.path.basename(path)))
-            for family, _base, number, coordinates, italic, bold in rule_faces(TTFont(path)):
-                jobs.append((path, 0 if number is None else number + 1, coordinates, family, bold,
-                             italic, static_dir))
+            jobs += stand_in_jobs(path, static_dir)
         with multiprocessing.Pool(min(2, os.cpu_count() or 1)) as pool:
             pool.map(make_static, jobs)
         with open(stamp, "w") as f:

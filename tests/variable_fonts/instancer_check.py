@@ -59,8 +59,9 @@ def make_twin(job):
     weight = round(coordinates.get("wght", twin["OS/2"].usWeightClass))
     rows = [dict(file=os.path.basename(path), instance=number, lfWeight=weight,
                  lfItalic=255 if italic else 0, twin=family, code="", why="")]
-    # Where the instancer rounded an edge or an advance the variable font interpolates to a
-    # fraction of a unit: the codes whose rows may differ by a pixel, and why.
+    # Where the instancer's rounding (of each delta, to whole units) moves an edge or an advance
+    # from where the variable font interpolates it: the codes whose rows may differ by a pixel,
+    # and why.
     cmap = twin.getBestCmap()
     static = twin.getGlyphSet()
     for code in range(FIRST_CODE, LAST_CODE + 1):
@@ -77,14 +78,14 @@ def make_twin(job):
         if (x_min, x_max, width) != (s_min, s_max, s_width):
             rows.append(dict(file=rows[0]["file"], instance=number, lfWeight=weight,
                              lfItalic=rows[0]["lfItalic"], twin=family, code=code,
-                             why="the instancer rounded xMin %g to %d, xMax %g to %d, advance %g "
-                                 "to %d font units" % (x_min, s_min, x_max, s_max, width,
-                                                       s_width)))
+                             why="the instancer's rounding of deltas moves xMin %g to %d; "
+                                 "xMax %g to %d; the advance %g to %d font units"
+                                 % (x_min, s_min, x_max, s_max, width, s_width)))
     return rows
 
 
 def stamp_of(fonts):
-    lines = ["fontTools %s" % fontTools.version]
+    lines = ["fontTools %s" % fontTools.version, "script %d" % os.stat(__file__).st_mtime_ns]
     for path in fonts:
         info = os.stat(path)
         lines.append("%s %d %d" % (os.path.realpath(path), info.st_size, info.st_mtime_ns))

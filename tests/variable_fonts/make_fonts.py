@@ -14,7 +14,8 @@ expected_faces.csv lists every face our GDI must enumerate, family by family in 
 its family name, its LOGFONTA fields, whether it is the family's representative, and its twin. The
 family names come from the rule below applied to the built files as fontTools reads them (fvar, STAT,
 name), not from the lists this script builds them from; the LOGFONTA numbers come from the twins'
-tables (MVAR, HVAR and gvar applied by the instancer).
+tables (MVAR, HVAR and gvar applied by the instancer), and the script asserts that the variable font
+itself gives the same (its MVAR deltas and its advances at the instance).
 
 With --check everything is made again in a temporary folder and compared with the committed files:
 status 0 when the same, 1 when not, 77 (skipped) when this fontTools is not the version that made
@@ -40,7 +41,10 @@ from fontTools.pens.ttGlyphPen import TTGlyphPen
 from fontTools.ttLib import TTFont, newTable
 from fontTools.ttLib.tables import ttProgram
 from fontTools.varLib import build as build_variable_font
+from fontTools.misc.roundTools import otRound
 from fontTools.varLib.instancer import instantiateVariableFont
+from fontTools.varLib.models import normalizeLocation
+from fontTools.varLib.varStore import VarStoreInstancer
 
 # 2025-01-01 00:00:00 UTC in seconds since 1904-01-01 (head.created and head.modified).
 FIXED_TIMESTAMP = 2082844800 + 1735689600
@@ -478,6 +482,26 @@ def logfont_numbers(static_font):
     return height, mul_div(height, os2.xAvgCharWidth, cell)
 
 
+def instance_logfont_numbers(font, coordinates):
+    """(lfHeight, lfWidth) of a named instance read from the variable font itself: the cell after
+    MVAR's 'hcla' and 'hcld', the mean of the nonzero advances at the instance (HVAR, gvar)."""
+    glyphs = font.getGlyphSet(location=coordinates)
+    advances = [glyphs[name].width for name in font.getGlyphOrder() if glyphs[name].width > 0]
+    average = otRound(sum(advances) / len(advances))
+    os2 = font["OS/2"]
+    cell = {"hcla": os2.usWinAscent, "hcld": os2.usWinDescent}
+    if "MVAR" in font:
+        axes = {a.axisTag: (a.minValue, a.defaultValue, a.maxValue) for a in font["fvar"].axes}
+        deltas = VarStoreInstancer(font["MVAR"].table.VarStore, font["fvar"].axes,
+                                   normalizeLocation(coordinates, axes))
+        for record in font["MVAR"].table.ValueRecord:
+            if record.ValueTag in cell:
+                cell[record.ValueTag] += otRound(deltas[record.VarIdx])
+    cell = cell["hcla"] + cell["hcld"]
+    height = mul_div(32, cell, font["head"].unitsPerEm)
+    return height, mul_div(height, average, cell)
+
+
 def charset(font):
     bits = [b for b in range(32) if font["OS/2"].ulCodePageRange1 >> b & 1]
     return ANSI_CHARSET if 0 in bits else JIS_CHARSET if bits == [17] else None
@@ -492,6 +516,22 @@ BAHNSCHRIFT_ORDER = [
     "Bahnschrift Light SemiCondensed", "Bahnschrift SemiLight SemiConde",
     "Bahnschrift SemiCondensed", "Bahnschrift SemiBold SemiConden", "Bahnschrift Light Condensed",
     "Bahnschrift SemiLight Condensed", "Bahnschrift Condensed", "Bahnschrift SemiBold Condensed"]
+
+
+# The families of every other font, in order, as the rule names them: written out by hand, so that
+# the rule's code above answers to them.
+OTHER_FAMILIES = {
+    "DM12Optik.ttf": ["DM12 Optik Small", "DM12 Optik Small Semibold", "DM12 Optik Text",
+                      "DM12 Optik Text Semibold", "DM12 Optik Banner",
+                      "DM12 Optik Banner Semibold"],
+    "DM12Plain.ttf": ["DM12 Plain Thin", "DM12 Plain", "DM12 Plain Extra", "DM12 Plain Black"],
+    "DM12Offset.ttf": ["DM12 Offset Light", "DM12 Offset"],
+    "DM12Lone.ttf": ["DM12 Lone"],
+    "DM12Duo-Roman.ttf": ["DM12 Duo Light", "DM12 Duo"],
+    "DM12Duo-Italic.ttf": ["DM12 Duo Light", "DM12 Duo"],
+    "DM12Kanji.ttf": ["DM12 Kanji Light", "@DM12 Kanji Light", "DM12 Kanji", "@DM12 Kanji"],
+    "DM12Cubic.otf": [],
+}
 
 
 def escape(name_bytes):
@@ -552,6 +592,9 @@ def make_all(out):
                 face["weight"] = round(coordinates.get("wght", font["OS/2"].usWeightClass))
                 assert twin["OS/2"].usWeightClass == face["weight"], spec.file
                 face["height"], face["width"] = logfont_numbers(twin)
+                # The twin's numbers are the instance's as the variable font itself gives them.
+                assert (face["height"], face["width"]) == instance_logfont_numbers(
+                    font, coordinates), (spec.file, number)
                 face["twin"] = gdi_bytes(twin_family)
                 faces.append(dict(face, file="twins/DM12Twin%02d.ttf" % twin_number,
                                   family=face["twin"], base=face["twin"], instance=None, bold=False,
@@ -560,6 +603,9 @@ def make_all(out):
     order = enumeration_order(faces)
     schrift = [name.decode() for name, _ in order if name.startswith(b"DM12Schrift")]
     assert schrift == [n.replace("Bahnschrift", "DM12Schrift") for n in BAHNSCHRIFT_ORDER], schrift
+    for file, expected in OTHER_FAMILIES.items():
+        got = [name.decode() for name, members in order if any(m["file"] == file for m in members)]
+        assert got == expected, (file, got)
 
     lines = ["# Every face our GDI must enumerate in tests/variable_fonts, family by family in the",
              "# order EnumFontFamiliesA(dc, NULL) reports the families. Made by make_fonts.py: do",

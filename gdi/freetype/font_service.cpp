@@ -289,6 +289,7 @@ bool listed_family_name(FcPattern *pattern, ListedFace &face, std::string &name,
 struct VariableFile {
     bool looked = false;
     bool listed = false;
+    bool as_static = false;  // a face at its default, having no named instance
     bool read = false;
     VariableFont font;
     FileSnapshot snapshot;
@@ -327,14 +328,15 @@ using ListedFaces = std::vector<std::tuple<ListedFace, std::string, std::vector<
 // it has no named instance.
 bool list_variable_font(const ListedFace &face, VariableFiles &files, ListedFaces &faces) {
     VariableFile &seen = variable_file(face, files);
-    if (seen.listed) return true;
+    if (seen.listed) return !seen.as_static;
     seen.listed = true;
     if (!seen.read) {
         tell_file_problem(face.path, seen.problem);
         return true;
     }
     if (seen.font.cff2_outlines) return true;  // not offered at all
-    if (seen.font.instances.empty()) return false;
+    seen.as_static = seen.font.instances.empty();
+    if (seen.as_static) return false;
     for (std::size_t n = 1; n <= seen.font.instances.size(); ++n) {
         ListedFace instance = face;
         instance.index = static_cast<FT_Long>(n << kInstanceShift) | face_index(face.index);

@@ -421,26 +421,32 @@ def stat_names(font, coordinates):
         if tag == "wght" and coordinate in (400, 700):
             bold = bold or coordinate == 700
             continue
-        if tag == "ital" and coordinate in (0, 1):
-            italic = italic or coordinate == 1
+        if tag in ("ital", "slnt"):
+            # Oblique is italic to GDI.
+            italic = italic or coordinate != 0
             continue
         if value.Flags & ELIDABLE or id(value) in seen:
             continue
         seen.add(id(value))
-        words.append(font["name"].getDebugName(value.ValueNameID))
+        name, _ = without_slope(font["name"].getDebugName(value.ValueNameID))
+        if name:
+            words.append(name)
     return words, bold, italic
+
+
+def without_slope(name):
+    """A name less the words Italic and Oblique, and whether it had them."""
+    words = (name or "").split()
+    kept = [w for w in words if w not in ("Italic", "Oblique")]
+    return " ".join(kept), len(kept) != len(words)
 
 
 def subfamily_words(subfamily):
-    words, bold, italic = [], False, False
-    for word in subfamily.split():
-        if word == "Bold":
-            bold = True
-        elif word in ("Italic", "Oblique"):
-            italic = True
-        elif word != "Regular":
-            words.append(word)
-    return words, bold, italic
+    """Without STAT: Regular, Bold and their italics are styles of the typographic family; any
+    other subfamily name ("Extra Bold", "Light Italic") less its slope names the family."""
+    rest, italic = without_slope(subfamily)
+    bold = rest == "Bold"
+    return ([] if rest in ("", "Regular", "Bold") else [rest]), bold, italic
 
 
 def rule_faces(font):
@@ -524,7 +530,7 @@ OTHER_FAMILIES = {
     "DM12Optik.ttf": ["DM12 Optik Small", "DM12 Optik Small Semibold", "DM12 Optik Text",
                       "DM12 Optik Text Semibold", "DM12 Optik Banner",
                       "DM12 Optik Banner Semibold"],
-    "DM12Plain.ttf": ["DM12 Plain Thin", "DM12 Plain", "DM12 Plain Extra", "DM12 Plain Black"],
+    "DM12Plain.ttf": ["DM12 Plain Thin", "DM12 Plain", "DM12 Plain Extra Bold", "DM12 Plain Black"],
     "DM12Offset.ttf": ["DM12 Offset Light", "DM12 Offset"],
     "DM12Lone.ttf": ["DM12 Lone"],
     "DM12Duo-Roman.ttf": ["DM12 Duo Light", "DM12 Duo"],

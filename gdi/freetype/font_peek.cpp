@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "font_names.h"
+#include "font_tables.h"
 
 namespace {
 
@@ -25,38 +26,29 @@ constexpr std::size_t kLargestVariationTable = 1 << 20;
 constexpr unsigned kNameTypographicFamily = 16;
 constexpr unsigned kNameFamily = 1;
 
-std::uint32_t little_endian(const unsigned char *p, int bytes) {
-    std::uint32_t value = 0;
-    for (int i = bytes - 1; i >= 0; --i) value = value << 8 | p[i];
-    return value;
-}
-
-std::uint32_t big_endian(const unsigned char *p, int bytes) {
-    std::uint32_t value = 0;
-    for (int i = 0; i < bytes; ++i) value = value << 8 | p[i];
-    return value;
-}
-
 // The offset of face `index`'s table directory: a collection lists one per
 // face, a single font has its own at 0.
 bool face_directory(const FontFile &file, long index, long &offset,
                     std::uint32_t *version = nullptr) {
-    unsigned char header[12];
+    unsigned char header[sfnt::kHeaderSize];
     if (!file.read_at(0, header, sizeof header)) return false;
+    const FieldReader fields(header, sizeof header);
     if (std::memcmp(header, "ttcf", 4) != 0) {
         offset = 0;
-        if (version) *version = big_endian(header, 4);
+        if (version) *version = fields.get(sfnt::kVersion);
         return index == 0;
     }
-    const std::uint32_t faces = big_endian(header + 8, 4);
+    const std::uint32_t faces = fields.get(sfnt::kCollectionFonts);
     if (index < 0 || static_cast<std::uint32_t>(index) >= faces) return false;
-    unsigned char entry[4];
-    if (!file.read_at(12 + 4 * static_cast<std::uint64_t>(index), entry, sizeof entry))
+    unsigned char entry[sfnt::kCollectionOffsetSize];
+    if (!file.read_at(sfnt::kCollectionOffsets +
+                          sfnt::kCollectionOffsetSize * static_cast<std::uint64_t>(index),
+                      entry, sizeof entry))
         return false;
-    offset = static_cast<long>(big_endian(entry, 4));
+    offset = static_cast<long>(FieldReader(entry, sizeof entry).get({0, 4}));
     unsigned char tag[4];
     if (version && !file.read_at(static_cast<std::uint64_t>(offset), tag, sizeof tag)) return false;
-    if (version) *version = big_endian(tag, 4);
+    if (version) *version = FieldReader(tag, sizeof tag).get(sfnt::kVersion);
     return true;
 }
 
@@ -66,17 +58,17 @@ struct TableRecord {
 };
 
 bool read_table_directory(const FontFile &file, long directory, std::vector<TableRecord> &tables) {
-    unsigned char header[12];
+    unsigned char header[sfnt::kHeaderSize];
     if (!file.read_at(static_cast<std::uint64_t>(directory), header, sizeof header)) return false;
-    const std::size_t count = big_endian(header + 4, 2);
-    std::vector<unsigned char> records(16 * count);
-    if (!file.read_at(static_cast<std::uint64_t>(directory) + 12, records.data(), records.size()))
+    const std::size_t count = FieldReader(header, sizeof header).get(sfnt::kNumTables);
+    std::vector<unsigned char> records(sfnt::kRecordSize * count);
+    if (!file.read_at(static_cast<std::uint64_t>(directory) + sfnt::kHeaderSize, records.data(),
+                      records.size()))
         return false;
-    for (std::size_t i = 0; i < count; ++i) {
-        const unsigned char *record = records.data() + 16 * i;
-        tables.push_back(
-            {big_endian(record, 4), big_endian(record + 8, 4), big_endian(record + 12, 4)});
-    }
+    const FieldReader fields(records);
+    for (std::size_t at = 0; at < records.size(); at += sfnt::kRecordSize)
+        tables.push_back({fields.get(sfnt::kRecordTag, at), fields.get(sfnt::kRecordOffset, at),
+                          fields.get(sfnt::kRecordLength, at)});
     return true;
 }
 
@@ -103,7 +95,7 @@ bool read_name_table(const FontFile &file, long directory, std::vector<unsigned 
     std::vector<TableRecord> tables;
     if (!read_table_directory(file, directory, tables)) return false;
     const TableRecord *name = find_table(tables, tag("name"));
-    if (!name || name->length < 6 || name->length > kLargestNameTable) return false;
+    if (!name || name->length < name::kRecords || name->length > kLargestNameTable) return false;
     table.resize(name->length);
     return file.read_at(name->offset, table.data(), name->length);
 }
@@ -180,19 +172,17 @@ constexpr std::uint32_t kPcfDefaultFormat = 0;
 constexpr std::uint32_t kPcfAcceleratorsWithInkBounds = 0x100;
 constexpr std::uint32_t kPcfBigEndian = 1 << 2;
 
-std::int32_t pcf_int(const unsigned char *p, bool big) {
-    const std::uint32_t value = big ? big_endian(p, 4)
-                                    : p[0] | static_cast<std::uint32_t>(p[1]) << 8 |
-                                          static_cast<std::uint32_t>(p[2]) << 16 |
-                                          static_cast<std::uint32_t>(p[3]) << 24;
-    return static_cast<std::int32_t>(value);
+// A PCF file's own words are little-endian; each table's format says the
+// byte order of the rest of it.
+std::int32_t pcf_word(const unsigned char *bytes, std::size_t size, Field field, bool big) {
+    return FieldReader(bytes, size, !big).get_signed(field);
 }
 
 // Each table starts with its own format word, which says its byte order.
 bool read_table_format(PcfReader &reader, const PcfTable &table, std::uint32_t &format) {
     unsigned char word[4];
     if (!reader.skip_to(table.offset) || !reader.read(word, 4)) return false;
-    format = static_cast<std::uint32_t>(pcf_int(word, false));
+    format = static_cast<std::uint32_t>(pcf_word(word, sizeof word, pcf::kWord, false));
     return format == table.format;
 }
 
@@ -203,16 +193,16 @@ bool read_properties(PcfReader &reader, const PcfTable &table, PcfStyle &style) 
     const bool big = format & kPcfBigEndian;
     unsigned char word[4];
     if (!reader.read(word, 4)) return false;
-    const std::int32_t count = pcf_int(word, big);
+    const std::int32_t count = pcf_word(word, sizeof word, pcf::kWord, big);
     if (count < 0 || count > kMostPcfProperties) return false;
-    std::vector<unsigned char> properties(9 * static_cast<std::size_t>(count));
+    std::vector<unsigned char> properties(pcf::kPropertySize * static_cast<std::size_t>(count));
     if (!properties.empty() &&
         !reader.read(properties.data(), static_cast<unsigned>(properties.size())))
         return false;
     unsigned char padding[4];
     if ((count & 3) && !reader.read(padding, static_cast<unsigned>(4 - (count & 3)))) return false;
     if (!reader.read(word, 4)) return false;
-    const std::int32_t strings_size = pcf_int(word, big);
+    const std::int32_t strings_size = pcf_word(word, sizeof word, pcf::kWord, big);
     if (strings_size < 0 || strings_size > kLargestPcfStrings) return false;
     std::vector<char> strings(static_cast<std::size_t>(strings_size) + 1, '\0');
     if (strings_size > 0 && !reader.read(strings.data(), static_cast<unsigned>(strings_size)))
@@ -221,10 +211,12 @@ bool read_properties(PcfReader &reader, const PcfTable &table, PcfStyle &style) 
         return offset >= 0 && offset < strings_size ? strings.data() + offset : nullptr;
     };
     bool named = false;
-    for (std::size_t i = 0; i < properties.size(); i += 9) {
-        const unsigned char *property = properties.data() + i;
-        const char *name = string_at(pcf_int(property, big));
-        const char *value = property[4] ? string_at(pcf_int(property + 5, big)) : nullptr;
+    const FieldReader fields(properties, !big);
+    for (std::size_t at = 0; at < properties.size(); at += pcf::kPropertySize) {
+        const char *name = string_at(fields.get_signed(pcf::kPropertyName, at));
+        const char *value = fields.get(pcf::kPropertyIsString, at)
+                                ? string_at(fields.get_signed(pcf::kPropertyValue, at))
+                                : nullptr;
         if (!name || !value) continue;
         if (std::strcmp(name, "FAMILY_NAME") == 0) {
             style.family = value;
@@ -244,10 +236,11 @@ bool read_accelerators(PcfReader &reader, const PcfTable &table, PcfStyle &style
     if ((format & kPcfFormatMask) != kPcfDefaultFormat &&
         (format & kPcfFormatMask) != kPcfAcceleratorsWithInkBounds)
         return false;
-    unsigned char fields[16];  // eight flag bytes, then the ascent and descent
-    if (!reader.read(fields, sizeof fields)) return false;
-    const bool big = format & kPcfBigEndian;
-    style.height = static_cast<long>(pcf_int(fields + 8, big)) + pcf_int(fields + 12, big);
+    unsigned char bytes[pcf::kAcceleratorFieldsSize];
+    if (!reader.read(bytes, sizeof bytes)) return false;
+    const FieldReader fields(bytes, sizeof bytes, !(format & kPcfBigEndian));
+    style.height = static_cast<long>(fields.get_signed(pcf::kFontAscent)) +
+                   fields.get_signed(pcf::kFontDescent);
     return true;
 }
 
@@ -258,16 +251,19 @@ bool read_name_records(const FontFile &file, long index, std::vector<unsigned ch
     long directory = 0;
     if (!face_directory(file, index, directory) || !read_name_table(file, directory, table))
         return false;
-    const std::size_t count = big_endian(table.data() + 2, 2);
-    const std::size_t storage = big_endian(table.data() + 4, 2);
-    if (6 + 12 * count > table.size() || storage > table.size()) return false;
+    const FieldReader fields(table);
+    const std::size_t count = fields.get(name::kCount);
+    const std::size_t storage = fields.get(name::kStorageOffset);
+    if (!fields.holds(name::kRecords, name::kRecordSize * count) || storage > table.size())
+        return false;
     for (std::size_t i = 0; i < count; ++i) {
-        const unsigned char *record = table.data() + 6 + 12 * i;
-        const std::size_t length = big_endian(record + 8, 2);
-        const std::size_t offset = big_endian(record + 10, 2);
-        if (storage + offset + length > table.size()) continue;
-        records.push_back({big_endian(record, 2), big_endian(record + 2, 2),
-                           big_endian(record + 4, 2), big_endian(record + 6, 2),
+        const std::size_t record = name::kRecords + name::kRecordSize * i;
+        const std::size_t length = fields.get(name::kLength, record);
+        const std::size_t offset = fields.get(name::kOffset, record);
+        if (!fields.holds(storage + offset, length)) continue;
+        records.push_back({fields.get(name::kPlatformId, record),
+                           fields.get(name::kEncodingId, record),
+                           fields.get(name::kLanguageId, record), fields.get(name::kNameId, record),
                            table.data() + storage + offset, static_cast<unsigned>(length)});
     }
     return true;
@@ -276,7 +272,7 @@ bool read_name_records(const FontFile &file, long index, std::vector<unsigned ch
 // Whether every record of the name table in `table` lay within it.
 bool records_whole(const std::vector<unsigned char> &table,
                    const std::vector<NameRecord> &records) {
-    return records.size() == big_endian(table.data() + 2, 2);
+    return records.size() == FieldReader(table).get(name::kCount);
 }
 
 }  // namespace
@@ -294,18 +290,18 @@ bool peek_sfnt_family_name(const FontFile &file, long index, std::string &name) 
 
 bool peek_pcf_style(const FontFile &file, PcfStyle &style) {
     PcfReader reader(file);
-    unsigned char header[8];
+    unsigned char header[pcf::kHeaderSize];
     if (!reader.read(header, sizeof header) || std::memcmp(header, "\1fcp", 4) != 0) return false;
-    const std::uint32_t count = static_cast<std::uint32_t>(pcf_int(header + 4, false));
+    const auto count =
+        static_cast<std::uint32_t>(pcf_word(header, sizeof header, pcf::kTableCount, false));
     if (count > kMostPcfTables) return false;
     std::vector<PcfTable> tables;
     for (std::uint32_t i = 0; i < count; ++i) {
-        unsigned char entry[16];
+        unsigned char entry[pcf::kTocEntrySize];
         if (!reader.read(entry, sizeof entry)) return false;
-        const PcfTable table{static_cast<std::uint32_t>(pcf_int(entry, false)),
-                             static_cast<std::uint32_t>(pcf_int(entry + 4, false)),
-                             static_cast<std::uint32_t>(pcf_int(entry + 8, false)),
-                             static_cast<std::uint32_t>(pcf_int(entry + 12, false))};
+        const FieldReader fields(entry, sizeof entry, true);
+        const PcfTable table{fields.get(pcf::kTocType), fields.get(pcf::kTocFormat),
+                             fields.get(pcf::kTocSize), fields.get(pcf::kTocOffset)};
         if (table.type == kPcfProperties || table.type == kPcfAccelerators) tables.push_back(table);
     }
     // The accelerators at the start, not the BDF accelerators FreeType
@@ -345,47 +341,56 @@ bool peek_sfnt_style(const FontFile &file, long index, SfntStyle &style) {
         return false;
     }
 
-    unsigned char head[54];
-    unsigned char hhea[8];
-    if (!read_table_start(file, find_table(tables, tag("head")), head, sizeof head) ||
-        !read_table_start(file, find_table(tables, tag("hhea")), hhea, sizeof hhea))
+    unsigned char head_bytes[head::kSize];
+    unsigned char hhea_bytes[hhea::kDescender.offset + hhea::kDescender.size];
+    if (!read_table_start(file, find_table(tables, tag("head")), head_bytes, sizeof head_bytes) ||
+        !read_table_start(file, find_table(tables, tag("hhea")), hhea_bytes, sizeof hhea_bytes))
         return false;
-    style.units_per_em = big_endian(head + 18, 2);
-    style.mac_style = big_endian(head + 44, 2);
+    const FieldReader head_fields(head_bytes, sizeof head_bytes);
+    const FieldReader hhea_fields(hhea_bytes, sizeof hhea_bytes);
+    style.units_per_em = head_fields.get(head::kUnitsPerEm);
+    style.mac_style = head_fields.get(head::kMacStyle);
     if (style.units_per_em < 16 || style.units_per_em > 16384) return false;
-    style.hhea_ascender = static_cast<std::int16_t>(big_endian(hhea + 4, 2));
-    style.hhea_descender = static_cast<std::int16_t>(big_endian(hhea + 6, 2));
+    style.hhea_ascender = hhea_fields.get_signed(hhea::kAscender);
+    style.hhea_descender = hhea_fields.get_signed(hhea::kDescender);
 
-    const TableRecord *cmap = find_table(tables, tag("cmap"));
-    unsigned char cmap_header[4];
-    if (!read_table_start(file, cmap, cmap_header, sizeof cmap_header)) return false;
-    const std::size_t encodings = big_endian(cmap_header + 2, 2);
-    std::vector<unsigned char> records(8 * encodings);
-    if (cmap->length < 4 + records.size() ||
-        !file.read_at(cmap->offset + 4, records.data(), records.size()))
+    const TableRecord *cmap_table = find_table(tables, tag("cmap"));
+    unsigned char cmap_header[cmap::kRecords];
+    if (!read_table_start(file, cmap_table, cmap_header, sizeof cmap_header)) return false;
+    const std::size_t encodings =
+        FieldReader(cmap_header, sizeof cmap_header).get(cmap::kNumTables);
+    std::vector<unsigned char> records(cmap::kRecordSize * encodings);
+    if (cmap_table->length < cmap::kRecords + records.size() ||
+        !file.read_at(cmap_table->offset + cmap::kRecords, records.data(), records.size()))
         return false;
-    for (std::size_t i = 0; i < encodings; ++i)
-        if (big_endian(records.data() + 8 * i, 2) == 3 &&
-            big_endian(records.data() + 8 * i + 2, 2) == 0)
+    const FieldReader encoding_fields(records);
+    for (std::size_t at = 0; at < records.size(); at += cmap::kRecordSize)
+        if (encoding_fields.get(cmap::kPlatformId, at) == 3 &&
+            encoding_fields.get(cmap::kEncodingId, at) == 0)
             return false;
 
     // OS/2 as FreeType reads it: a table too short for its version counts
     // as none.
-    unsigned char os2[86];
+    unsigned char os2_bytes[os2::kSizeVersion1];
     const TableRecord *os2_table = find_table(tables, tag("OS/2"));
     style.has_os2 = false;
-    if (os2_table && os2_table->length >= 78 && read_table_start(file, os2_table, os2, 78)) {
-        style.os2_version = big_endian(os2, 2);
-        const std::size_t wanted = style.os2_version >= 1 ? 86 : 78;
+    if (os2_table && os2_table->length >= os2::kSizeVersion0 &&
+        read_table_start(file, os2_table, os2_bytes, os2::kSizeVersion0)) {
+        style.os2_version = FieldReader(os2_bytes, os2::kSizeVersion0).get(os2::kVersion);
+        const std::size_t wanted = style.os2_version >= 1 ? os2::kSizeVersion1 : os2::kSizeVersion0;
         if (style.os2_version == 0xFFFF) return false;
         if (os2_table->length < wanted) return false;
-        if (wanted == 86 && !file.read_at(os2_table->offset + 78, os2 + 78, 8)) return false;
+        if (wanted > os2::kSizeVersion0 &&
+            !file.read_at(os2_table->offset + os2::kSizeVersion0, os2_bytes + os2::kSizeVersion0,
+                          wanted - os2::kSizeVersion0))
+            return false;
+        const FieldReader fields(os2_bytes, wanted);
         style.has_os2 = true;
-        style.weight_class = big_endian(os2 + 4, 2);
-        style.fs_selection = big_endian(os2 + 62, 2);
-        style.win_ascent = big_endian(os2 + 74, 2);
-        style.win_descent = big_endian(os2 + 76, 2);
-        style.code_pages = wanted == 86 ? big_endian(os2 + 78, 4) : 0;
+        style.weight_class = fields.get(os2::kWeightClass);
+        style.fs_selection = fields.get(os2::kFsSelection);
+        style.win_ascent = fields.get(os2::kWinAscent);
+        style.win_descent = fields.get(os2::kWinDescent);
+        style.code_pages = wanted == os2::kSizeVersion1 ? fields.get(os2::kCodePageRange1) : 0;
     } else if (os2_table) {
         return false;
     }
@@ -395,55 +400,57 @@ bool peek_sfnt_style(const FontFile &file, long index, SfntStyle &style) {
 bool peek_fnt_style(const FontFile &file, long index, FntStyle &style) {
     // A .fon file is a 16-bit Windows (NE) executable whose font resources
     // are the faces, in the order of its resource table.
-    unsigned char dos[64];
-    if (!file.read_at(0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z') return false;
-    const std::uint32_t ne = little_endian(dos + 0x3C, 4);
-    unsigned char header[64];
-    if (!file.read_at(ne, header, sizeof header) || header[0] != 'N' || header[1] != 'E')
+    unsigned char mz[ne::kMzSize];
+    if (!file.read_at(0, mz, sizeof mz) || mz[0] != 'M' || mz[1] != 'Z') return false;
+    const std::uint32_t header_at = FieldReader(mz, sizeof mz, true).get(ne::kNewHeaderOffset);
+    unsigned char header[ne::kNeSize];
+    if (!file.read_at(header_at, header, sizeof header) || header[0] != 'N' || header[1] != 'E')
         return false;
-    std::uint64_t position = ne + little_endian(header + 0x24, 2);
-    unsigned char word[8];
-    if (!file.read_at(position, word, 2)) return false;
-    const std::uint32_t shift = little_endian(word, 2);
+    std::uint64_t position =
+        header_at + FieldReader(header, sizeof header, true).get(ne::kResourceTableOffset);
+    unsigned char word[ne::kTypeSize];
+    const FieldReader words(word, sizeof word, true);
+    if (!file.read_at(position, word, ne::kAlignmentShift.size)) return false;
+    const std::uint32_t shift = words.get(ne::kAlignmentShift);
     if (shift > 16) return false;
-    position += 2;
+    position += ne::kAlignmentShift.size;
     for (int types = 0; types < kMostFnts; ++types) {
-        if (!file.read_at(position, word, 8)) return false;
-        const std::uint32_t type = little_endian(word, 2);
-        const std::uint32_t count = little_endian(word + 2, 2);
+        if (!file.read_at(position, word, ne::kTypeSize)) return false;
+        const std::uint32_t type = words.get(ne::kTypeId);
+        const std::uint32_t count = words.get(ne::kTypeCount);
         if (type == 0) return false;
-        position += 8;
+        position += ne::kTypeSize;
         if (type != kFontResource) {
-            position += 12 * static_cast<std::uint64_t>(count);
+            position += ne::kResourceSize * static_cast<std::uint64_t>(count);
             continue;
         }
         if (index < 0 || static_cast<std::uint32_t>(index) >= count) return false;
-        unsigned char entry[4];
-        if (!file.read_at(position + 12 * static_cast<std::uint64_t>(index), entry, sizeof entry))
+        unsigned char entry[ne::kResourceOffset.size];
+        if (!file.read_at(position + ne::kResourceSize * static_cast<std::uint64_t>(index), entry,
+                          sizeof entry))
             return false;
-        const std::uint64_t font = static_cast<std::uint64_t>(little_endian(entry, 2)) << shift;
-        unsigned char fnt[118];
-        if (!file.read_at(font, fnt, sizeof fnt)) return false;
-        const std::uint32_t version = little_endian(fnt, 2);
+        const std::uint64_t font =
+            static_cast<std::uint64_t>(
+                FieldReader(entry, sizeof entry, true).get(ne::kResourceOffset))
+            << shift;
+        unsigned char fnt_bytes[fnt::kSize];
+        if (!file.read_at(font, fnt_bytes, sizeof fnt_bytes)) return false;
+        const FieldReader fields(fnt_bytes, sizeof fnt_bytes, true);
+        const std::uint32_t version = fields.get(fnt::kVersion);
         // Vector fonts (type bit 0) are not raster faces.
-        if ((version != 0x200 && version != 0x300) || (little_endian(fnt + 66, 2) & 1))
-            return false;
-        style.italic = fnt[80] != 0;
-        style.weight = little_endian(fnt + 83, 2);
-        style.charset = fnt[85];
+        if ((version != 0x200 && version != 0x300) || (fields.get(fnt::kType) & 1)) return false;
+        style.italic = fields.get(fnt::kItalic) != 0;
+        style.weight = fields.get(fnt::kWeight);
+        style.charset = static_cast<unsigned char>(fields.get(fnt::kCharset));
         // FreeType's strike height counts the external leading too.
-        style.pixel_height =
-            static_cast<long>(little_endian(fnt + 88, 2)) + little_endian(fnt + 78, 2);
+        style.pixel_height = static_cast<long>(fields.get(fnt::kPixelHeight)) +
+                             static_cast<long>(fields.get(fnt::kExternalLeading));
         return style.pixel_height > 0;
     }
     return false;
 }
 
 namespace {
-
-double fixed(const unsigned char *p) {
-    return static_cast<std::int32_t>(big_endian(p, 4)) / 65536.0;
-}
 
 bool read_whole_table(const FontFile &file, const TableRecord *table,
                       std::vector<unsigned char> &bytes) {
@@ -452,88 +459,88 @@ bool read_whole_table(const FontFile &file, const TableRecord *table,
     return file.read_at(table->offset, bytes.data(), bytes.size());
 }
 
-bool parse_fvar(const std::vector<unsigned char> &fvar, const std::vector<NameRecord> &names,
+bool parse_fvar(const std::vector<unsigned char> &bytes, const std::vector<NameRecord> &names,
                 VariableFont &font) {
-    if (fvar.size() < 16 || big_endian(fvar.data(), 2) != 1) return false;
-    const unsigned char *header = fvar.data();
-    const std::size_t axes_offset = big_endian(header + 4, 2);
-    const std::size_t axis_count = big_endian(header + 8, 2);
-    const std::size_t axis_size = big_endian(header + 10, 2);
-    const std::size_t instance_count = big_endian(header + 12, 2);
-    const std::size_t instance_size = big_endian(header + 14, 2);
-    if (axis_count == 0 || axis_size < 20 || instance_size < 4 + 4 * axis_count ||
-        axes_offset + axis_count * axis_size + instance_count * instance_size > fvar.size())
+    const FieldReader fields(bytes);
+    if (bytes.size() < fvar::kHeaderSize || fields.get(fvar::kMajorVersion) != 1) return false;
+    const std::size_t axes = fields.get(fvar::kAxesArrayOffset);
+    const std::size_t axis_count = fields.get(fvar::kAxisCount);
+    const std::size_t axis_size = fields.get(fvar::kAxisSize);
+    const std::size_t instance_count = fields.get(fvar::kInstanceCount);
+    const std::size_t instance_size = fields.get(fvar::kInstanceSize);
+    if (axis_count == 0 || axis_size < fvar::kAxisRecordSize ||
+        instance_size < fvar::kCoordinates + fvar::kCoordinateSize * axis_count ||
+        !fields.holds(axes, axis_count * axis_size + instance_count * instance_size))
         return false;
     for (std::size_t a = 0; a < axis_count; ++a) {
-        const unsigned char *axis = header + axes_offset + a * axis_size;
+        const std::size_t axis = axes + a * axis_size;
         font.axes.push_back(
-            {big_endian(axis, 4), fixed(axis + 4), fixed(axis + 8), fixed(axis + 12)});
+            {fields.get(fvar::kAxisTag, axis), fields.fixed(fvar::kAxisMinimum, axis),
+             fields.fixed(fvar::kAxisDefault, axis), fields.fixed(fvar::kAxisMaximum, axis)});
     }
-    const unsigned char *instances = header + axes_offset + axis_count * axis_size;
+    const std::size_t instances = axes + axis_count * axis_size;
     for (std::size_t i = 0; i < instance_count; ++i) {
-        const unsigned char *record = instances + i * instance_size;
+        const std::size_t record = instances + i * instance_size;
         NamedInstance instance;
-        instance.subfamily = windows_name(names, big_endian(record, 2));
+        instance.subfamily = windows_name(names, fields.get(fvar::kSubfamilyNameId, record));
         for (std::size_t a = 0; a < axis_count; ++a)
-            instance.coordinates.push_back(fixed(record + 4 + 4 * a));
+            instance.coordinates.push_back(
+                fields.fixed({fvar::kCoordinates + fvar::kCoordinateSize * a, 4}, record));
         font.instances.push_back(std::move(instance));
     }
-    return true;
+    return fields.ok;
 }
 
-// One axis value table of STAT, at `value` with `room` bytes to the table's
-// end; false for a format this does not know, or a table cut short.
-bool parse_stat_value(const unsigned char *value, std::size_t room, std::size_t axis_count,
+// One axis value table of STAT at `at`; false for a format this does not
+// know, or a table cut short.
+bool parse_stat_value(const FieldReader &fields, std::size_t at, std::size_t axis_count,
                       const std::vector<NameRecord> &names, StatValue &parsed) {
-    if (room < 12) return false;
-    parsed.format = big_endian(value, 2);
-    parsed.flags = big_endian(value + 4, 2);
-    parsed.name = windows_name(names, big_endian(value + 6, 2));
+    parsed.format = fields.get(stat::kFormat, at);
+    parsed.flags = fields.get(stat::kFlags, at);
+    parsed.name = windows_name(names, fields.get(stat::kValueNameId, at));
     if (parsed.format == 4) {
-        const std::size_t count = big_endian(value + 2, 2);
-        if (room < 8 + 6 * count) return false;
+        const std::size_t count = fields.get(stat::kAxisCount, at);
         for (std::size_t i = 0; i < count; ++i) {
-            const std::size_t axis = big_endian(value + 8 + 6 * i, 2);
+            const std::size_t record =
+                at + stat::kCombinationRecords + stat::kCombinationRecordSize * i;
+            const std::size_t axis = fields.get(stat::kRecordAxisIndex, record);
             if (axis >= axis_count) return false;
-            parsed.axis_values.emplace_back(axis, fixed(value + 10 + 6 * i));
+            parsed.axis_values.emplace_back(axis, fields.fixed(stat::kRecordValue, record));
         }
-        return count > 0;
+        return fields.ok && count > 0;
     }
-    const std::size_t axis = big_endian(value + 2, 2);
-    const std::size_t sizes[] = {0, 12, 20, 16};
-    if (parsed.format < 1 || parsed.format > 3 || room < sizes[parsed.format] || axis >= axis_count)
+    const std::size_t axis = fields.get(stat::kAxisIndex, at);
+    if (parsed.format < 1 || parsed.format > 3 ||
+        !fields.holds(at, stat::kFormatSizes[parsed.format]) || axis >= axis_count)
         return false;
-    parsed.axis_values.emplace_back(axis, fixed(value + 8));
+    parsed.axis_values.emplace_back(axis, fields.fixed(stat::kValue, at));
     if (parsed.format == 2) {
-        parsed.range_minimum = fixed(value + 12);
-        parsed.range_maximum = fixed(value + 16);
+        parsed.range_minimum = fields.fixed(stat::kRangeMinimum, at);
+        parsed.range_maximum = fields.fixed(stat::kRangeMaximum, at);
     }
-    return true;
+    return fields.ok;
 }
 
-bool parse_stat(const std::vector<unsigned char> &stat, const std::vector<NameRecord> &names,
+bool parse_stat(const std::vector<unsigned char> &bytes, const std::vector<NameRecord> &names,
                 StatTable &table) {
-    if (stat.size() < 18 || big_endian(stat.data(), 2) != 1) return false;
-    const unsigned char *header = stat.data();
-    const std::size_t axis_size = big_endian(header + 4, 2);
-    const std::size_t axis_count = big_endian(header + 6, 2);
-    const std::size_t axes_offset = big_endian(header + 8, 4);
-    const std::size_t value_count = big_endian(header + 12, 2);
-    const std::size_t values_offset = big_endian(header + 14, 4);
-    if (axis_size < 8 || axes_offset > stat.size() ||
-        axis_count * axis_size > stat.size() - axes_offset || values_offset > stat.size() ||
-        2 * value_count > stat.size() - values_offset)
+    const FieldReader fields(bytes);
+    if (bytes.size() < stat::kHeaderSize || fields.get(stat::kMajorVersion) != 1) return false;
+    const std::size_t axis_size = fields.get(stat::kDesignAxisSize);
+    const std::size_t axis_count = fields.get(stat::kDesignAxisCount);
+    const std::size_t axes = fields.get(stat::kDesignAxesOffset);
+    const std::size_t value_count = fields.get(stat::kAxisValueCount);
+    const std::size_t values = fields.get(stat::kAxisValueOffsetsOffset);
+    if (axis_size < stat::kAxisRecordSize || !fields.holds(axes, axis_count * axis_size) ||
+        !fields.holds(values, stat::kValueOffset.size * value_count))
         return false;
-    for (std::size_t a = 0; a < axis_count; ++a) {
-        const unsigned char *axis = header + axes_offset + a * axis_size;
-        table.axes.push_back({big_endian(axis, 4), big_endian(axis + 6, 2)});
-    }
+    for (std::size_t a = 0; a < axis_count; ++a)
+        table.axes.push_back({fields.get(stat::kAxisTag, axes + a * axis_size),
+                              fields.get(stat::kAxisOrdering, axes + a * axis_size)});
     for (std::size_t v = 0; v < value_count; ++v) {
-        const std::size_t offset = values_offset + big_endian(header + values_offset + 2 * v, 2);
+        const std::size_t at =
+            values + fields.get(stat::kValueOffset, values + stat::kValueOffset.size * v);
         StatValue value;
-        if (offset >= stat.size() ||
-            !parse_stat_value(header + offset, stat.size() - offset, axis_count, names, value))
-            return false;
+        if (!parse_stat_value(fields, at, axis_count, names, value)) return false;
         table.values.push_back(std::move(value));
     }
     table.present = true;
@@ -553,31 +560,36 @@ bool peek_variable_font(const FontFile &file, long index, VariableFont &font) {
     font = VariableFont{};
     long directory = 0;
     std::vector<TableRecord> tables;
-    std::vector<unsigned char> name_table, fvar, stat;
+    std::vector<unsigned char> name_table, fvar_bytes, stat_bytes;
     std::vector<NameRecord> names;
     if (!face_directory(file, index, directory) || !read_table_directory(file, directory, tables) ||
-        !read_whole_table(file, find_table(tables, tag("fvar")), fvar) ||
-        !read_name_records(file, index, name_table, names) || !parse_fvar(fvar, names, font))
+        !read_whole_table(file, find_table(tables, tag("fvar")), fvar_bytes) ||
+        !read_name_records(file, index, name_table, names) || !parse_fvar(fvar_bytes, names, font))
         return false;
     // A gvar for other glyphs or axes than the font's: FreeType ignores it
     // and would draw every instance as the default.
-    unsigned char gvar[14], maxp[6];
-    if (read_table_start(file, find_table(tables, tag("gvar")), gvar, sizeof gvar) &&
-        (!read_table_start(file, find_table(tables, tag("maxp")), maxp, sizeof maxp) ||
-         big_endian(gvar + 12, 2) != big_endian(maxp + 4, 2) ||
-         big_endian(gvar + 4, 2) != font.axes.size()))
-        return false;
+    unsigned char gvar_bytes[gvar::kSize], maxp_bytes[maxp::kSize];
+    if (read_table_start(file, find_table(tables, tag("gvar")), gvar_bytes, sizeof gvar_bytes)) {
+        const FieldReader gvar_fields(gvar_bytes, sizeof gvar_bytes);
+        if (!read_table_start(file, find_table(tables, tag("maxp")), maxp_bytes,
+                              sizeof maxp_bytes) ||
+            gvar_fields.get(gvar::kGlyphCount) !=
+                FieldReader(maxp_bytes, sizeof maxp_bytes).get(maxp::kNumGlyphs) ||
+            gvar_fields.get(gvar::kAxisCount) != font.axes.size())
+            return false;
+    }
     font.typographic_family = windows_name(names, kNameTypographicFamily);
     if (font.typographic_family.empty()) font.typographic_family = windows_name(names, kNameFamily);
     font.cff2_outlines = find_table(tables, tag("CFF2")) && !find_table(tables, tag("glyf")) &&
                          !find_table(tables, tag("CFF "));
-    if (!read_whole_table(file, find_table(tables, tag("STAT")), stat) ||
-        !parse_stat(stat, names, font.stat))
+    if (!read_whole_table(file, find_table(tables, tag("STAT")), stat_bytes) ||
+        !parse_stat(stat_bytes, names, font.stat))
         font.stat = StatTable{};
-    unsigned char os2[64];
-    if (read_table_start(file, find_table(tables, tag("OS/2")), os2, sizeof os2)) {
-        font.weight_class = big_endian(os2 + 4, 2);
-        font.italic_file = (big_endian(os2 + 62, 2) & 1) != 0;
+    unsigned char os2_bytes[os2::kFsSelection.offset + os2::kFsSelection.size];
+    if (read_table_start(file, find_table(tables, tag("OS/2")), os2_bytes, sizeof os2_bytes)) {
+        const FieldReader fields(os2_bytes, sizeof os2_bytes);
+        font.weight_class = static_cast<long>(fields.get(os2::kWeightClass));
+        font.italic_file = (fields.get(os2::kFsSelection) & 1) != 0;
     }
     return true;
 }

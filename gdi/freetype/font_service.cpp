@@ -86,8 +86,9 @@ struct FontService {
     ListedFace default_face = listed_at("", -1);
     std::mutex mutex;  // guards the slots' states and families
     std::condition_variable resolved;
-    bool verticals_named = false;
-    std::map<std::string, std::size_t> vertical_by_name;  // in vertical_families()
+    // The family each "@" name would be the vertical family of, folded: a
+    // look-up of an "@" family resolves that family alone.
+    std::multimap<std::string, std::size_t> slot_by_vertical_name;
 
     FontService() = default;
     FontService(const FontService &) = delete;
@@ -453,6 +454,9 @@ void list_families(FontService &fonts) {
     });
     for (std::size_t i = 0; i < fonts.slots.size(); ++i)
         fonts.slot_by_name.emplace(fonts.slots[i].folded_name, i);
+    for (std::size_t i = 0; i < fonts.slots.size(); ++i)
+        fonts.slot_by_vertical_name.emplace(
+            ("@" + fonts.slots[i].folded_name).substr(0, LF_FACESIZE - 1), i);
 }
 
 FontService &listed_service() {
@@ -763,11 +767,6 @@ std::vector<const FontFamily *> vertical_families() {
     std::vector<const FontFamily *> verticals;
     for (const FamilySlot &slot : fonts.slots)
         if (slot.vertical) verticals.push_back(slot.vertical.get());
-    if (!fonts.verticals_named) {
-        fonts.verticals_named = true;
-        for (std::size_t i = 0; i < verticals.size(); ++i)
-            fonts.vertical_by_name.emplace(lowercase_ascii(verticals[i]->name), i);
-    }
     return verticals;
 }
 
@@ -782,9 +781,9 @@ const FontFamily *family_named(const char *face_name_asked) {
     if (found != fonts.slot_by_name.end())
         if (const FontFamily *family = resolve_on_main_thread(found->second)) return family;
     if (!folded.empty() && folded[0] == '@') {
-        const std::vector<const FontFamily *> verticals = vertical_families();
-        const auto vertical = fonts.vertical_by_name.find(folded);
-        if (vertical != fonts.vertical_by_name.end()) return verticals[vertical->second];
+        const auto [first, last] = fonts.slot_by_vertical_name.equal_range(folded);
+        for (auto slot = first; slot != last; ++slot)
+            if (const FontFamily *vertical = vertical_family(slot->second)) return vertical;
     }
     return nullptr;
 }

@@ -120,8 +120,8 @@ constexpr std::size_t kAxisRecordSize = 8;
 constexpr Field kValueOffset{0, 2};
 // Axis value tables: formats 1 to 3 name one axis's value (format 2 a range
 // around it, format 3 links it to another), format 4 several axes' values.
-constexpr Field kFormat{0, 2}, kAxisIndex{2, 2}, kAxisCount{2, 2}, kFlags{4, 2},
-    kValueNameId{6, 2}, kValue{8, 4}, kRangeMinimum{12, 4}, kRangeMaximum{16, 4};
+constexpr Field kFormat{0, 2}, kAxisIndex{2, 2}, kAxisCount{2, 2}, kFlags{4, 2}, kValueNameId{6, 2},
+    kValue{8, 4}, kRangeMinimum{12, 4}, kRangeMaximum{16, 4};
 constexpr std::size_t kFormatSizes[] = {0, 12, 20, 16};
 constexpr std::size_t kCombinationRecords = 8, kCombinationRecordSize = 6;
 constexpr Field kRecordAxisIndex{0, 2}, kRecordValue{2, 4};

@@ -34,10 +34,13 @@ inline constexpr std::string_view kKeyCharacterMark = "-'";
 inline constexpr std::string_view kKeyCodeMark = "'-0x";
 inline constexpr std::string_view kWidthFieldNames[4] = {"abcfA", "abcfB", "abcfC", "Advance"};
 
-static_assert(std::string_view(kWidthRowFormat).find(kKeyCharacterMark) ==
-                      std::string_view("\"%s").size() &&
-                  std::string_view(kWidthRowFormat).find(kKeyCodeMark) ==
-                      std::string_view("\"%s-'%s").size(),
+// (substr, not find: GCC's sanitizer builds cannot evaluate find here.)
+static_assert(std::string_view(kWidthRowFormat)
+                          .substr(std::string_view("\"%s").size(), kKeyCharacterMark.size()) ==
+                      kKeyCharacterMark &&
+                  std::string_view(kWidthRowFormat)
+                          .substr(std::string_view("\"%s-'%s").size(), kKeyCodeMark.size()) ==
+                      kKeyCodeMark,
               "the key's marks are where the row format writes them");
 static_assert(std::string_view(kWidthRowFormat)
                       .substr(sizeof kWidthRowFormat - 1 - kTableLineEnd.size()) == kTableLineEnd,

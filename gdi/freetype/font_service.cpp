@@ -156,17 +156,6 @@ long face_index(long index) { return index & 0xFFFF; }
 // What is told of a variable font whose variations cannot be read.
 constexpr char kVariationsUnreadable[] = "cannot be read: its fvar or gvar table does not parse";
 
-// Whether instance `number` (from 1) lies within its font's axes: one that
-// does not is a damaged font's, and is not offered.
-bool within_axes(const VariableFont &font, long number) {
-    const NamedInstance &instance = font.instances[static_cast<std::size_t>(number - 1)];
-    for (std::size_t a = 0; a < font.axes.size() && a < instance.coordinates.size(); ++a)
-        if (instance.coordinates[a] < font.axes[a].minimum ||
-            instance.coordinates[a] > font.axes[a].maximum)
-            return false;
-    return true;
-}
-
 // The style of named instance `number` (from 1) of `font`; false, with the
 // problem to tell where there is one, for an instance GDI would not offer.
 bool style_of_instance(const VariableFont &font, long number, InstanceStyle &style,
@@ -174,15 +163,8 @@ bool style_of_instance(const VariableFont &font, long number, InstanceStyle &sty
     if (number < 1 || static_cast<std::size_t>(number) > font.instances.size() ||
         font.cff2_outlines)
         return false;
-    if (!within_axes(font, number)) {
-        problem = "cannot be read: its named instance " + std::to_string(number) +
-                  " lies outside its axes";
-        return false;
-    }
-    // Without STAT only the instance's subfamily name can name it.
-    if (!font.stat.present &&
-        font.instances[static_cast<std::size_t>(number - 1)].subfamily.empty()) {
-        problem = "cannot be read: its named instance " + std::to_string(number) + " has no name";
+    if (const char *fault = instance_fault(font, static_cast<std::size_t>(number - 1))) {
+        problem = "cannot be read: its named instance " + std::to_string(number) + " " + fault;
         return false;
     }
     style = instance_style(font, static_cast<std::size_t>(number - 1));

@@ -284,6 +284,16 @@ bool simulates_bold(LONG face_weight, LONG asked_weight) {
     return asked_weight >= FW_BOLD && face_weight < kSemibold;
 }
 
+const char *instance_fault(const VariableFont &font, std::size_t instance) {
+    const NamedInstance &named = font.instances.at(instance);
+    for (std::size_t a = 0; a < font.axes.size() && a < named.coordinates.size(); ++a)
+        if (named.coordinates[a] < font.axes[a].minimum ||
+            named.coordinates[a] > font.axes[a].maximum)
+            return "lies outside its axes";
+    if (!font.stat.present && named.subfamily.empty()) return "has no name";
+    return nullptr;
+}
+
 InstanceStyle instance_style(const VariableFont &font, std::size_t instance) {
     InstanceStyle style;
     if (instance >= font.instances.size()) return style;

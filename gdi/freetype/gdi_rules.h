@@ -152,6 +152,12 @@ struct InstanceStyle {
     bool italic = false;  // the italic face of its family
 };
 
+// What is wrong with instance `instance` (0-based) of `font`, a damaged
+// font's, that GDI cannot offer it: "lies outside its axes" (FreeType would
+// clamp it), "has no name" (no STAT and no subfamily name); null where
+// nothing is.
+const char *instance_fault(const VariableFont &font, std::size_t instance);
+
 // The legacy family and style of instance `instance` (0-based) of `font`.
 // With a STAT table, the family is the typographic family followed by the
 // names of the STAT values the instance's coordinates match, in the axes'

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "shortage.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -41,8 +43,15 @@ FcConfig *load_font_config(std::string &error) {
     // fontconfig says only that it cannot load a file; the system says why.
     if (!named.empty() && named[0] != '~') {
         std::error_code status_error;
-        if (fs::is_directory(named, status_error)) {
+        const fs::file_status status = fs::status(named, status_error);
+        if (fs::is_directory(status)) {
             error = failure(file, std::strerror(EISDIR));
+            return nullptr;
+        }
+        // A FIFO or a device such as /dev/zero would block the open, or be read
+        // without end.
+        if (fs::exists(status) && !fs::is_regular_file(status)) {
+            error = failure(file, "not a regular file");
             return nullptr;
         }
         std::FILE *probe = std::fopen(named.c_str(), "rb");
@@ -51,6 +60,12 @@ FcConfig *load_font_config(std::string &error) {
             return nullptr;
         }
         std::fclose(probe);
+    }
+    // Short of descriptors, fontconfig leaves folders and fonts out without a
+    // word, and may even write a cache without them for later runs to believe.
+    if (spare_descriptors(kDescriptorsForFontconfig) < kDescriptorsForFontconfig) {
+        error = failure(file, std::strerror(EMFILE));
+        return nullptr;
     }
     FcConfig *config = FcConfigCreate();
     if (!config) {

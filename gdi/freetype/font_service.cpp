@@ -19,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <set>
 #include <tuple>
 #include <utility>
@@ -26,6 +27,7 @@
 #include "font_config.h"
 #include "font_names.h"
 #include "font_peek.h"
+#include "shortage.h"
 
 namespace {
 
@@ -213,7 +215,15 @@ void list_families(FontService &s) {
     FcObjectSet *objects =
         FcObjectSetBuild(FC_FILE, FC_INDEX, FC_FAMILY, FC_STYLE, FC_FONTFORMAT, nullptr);
     std::vector<std::tuple<ListedFace, std::string, std::vector<FontFace>>> faces;
-    if (FcFontSet *set = FcFontList(config, everything, objects)) {
+    // fontconfig answers null only where it ran out of memory: not "no fonts".
+    FcFontSet *set = everything && objects ? FcFontList(config, everything, objects) : nullptr;
+    if (!set) {
+        if (objects) FcObjectSetDestroy(objects);
+        if (everything) FcPatternDestroy(everything);
+        FcConfigDestroy(config);
+        throw std::bad_alloc();
+    }
+    {
         // A Type 1 face that also comes as OpenType is never chosen over that
         // copy, so it is not worth reading (Type 1 files are the slowest to
         // open by far).
@@ -456,7 +466,20 @@ const FontFamily *resolve_family(std::size_t i, FT_Library library, FT_Face *ope
     }
     OpenFace face;
     Problems problems;
-    std::unique_ptr<FontFamily> family = resolve(slot, library, face, problems);
+    std::unique_ptr<FontFamily> family;
+    try {
+        family = resolve(slot, library, face, problems);
+        // A face that FreeType failed to read for want of memory is no face
+        // missing from the family: the family is left for a later try.
+        throw_if_freetype_ran_out();
+    } catch (...) {
+        {
+            std::lock_guard<std::mutex> lock(s.mutex);
+            slot.state = FamilySlot::State::kListed;
+        }
+        s.resolved.notify_all();
+        throw;
+    }
     if (opened) *opened = std::exchange(face.face, nullptr);
     {
         std::lock_guard<std::mutex> lock(s.mutex);

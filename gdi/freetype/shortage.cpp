@@ -1,0 +1,70 @@
+#include "shortage.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <new>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include FT_MODULE_H
+
+namespace {
+
+thread_local bool allocation_failed = false;
+
+void *allocate(FT_Memory, long size) {
+    void *block = std::malloc(static_cast<std::size_t>(size));
+    if (!block) allocation_failed = true;
+    return block;
+}
+
+void release(FT_Memory, void *block) { std::free(block); }
+
+void *reallocate(FT_Memory, long, long new_size, void *block) {
+    void *moved = std::realloc(block, static_cast<std::size_t>(new_size));
+    if (!moved) allocation_failed = true;
+    return moved;
+}
+
+// Shared by every thread's library: it holds no state.
+FT_MemoryRec_ memory{nullptr, allocate, release, reallocate};
+
+}  // namespace
+
+bool is_shortage(int error) { return error == EMFILE || error == ENFILE || error == ENOMEM; }
+
+void throw_shortage(int error, const std::string &what) {
+    if (error == ENOMEM) throw std::bad_alloc();
+    throw std::system_error(error, std::generic_category(), what);
+}
+
+std::size_t spare_descriptors(std::size_t at_most) {
+    std::vector<int> taken;
+    taken.reserve(at_most);
+    while (taken.size() < at_most) {
+        const int descriptor = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (descriptor < 0) break;
+        taken.push_back(descriptor);
+    }
+    for (const int descriptor : taken) ::close(descriptor);
+    return taken.size();
+}
+
+FT_Error new_freetype_library(FT_Library *library) {
+    const FT_Error error = FT_New_Library(&memory, library);
+    if (error != 0) return error;
+    FT_Add_Default_Modules(*library);
+    FT_Set_Default_Properties(*library);
+    return 0;
+}
+
+// Not FT_Done_FreeType, which would free the shared allocator.
+void done_freetype_library(FT_Library library) { FT_Done_Library(library); }
+
+void throw_if_freetype_ran_out() {
+    if (std::exchange(allocation_failed, false)) throw std::bad_alloc();
+}

@@ -73,8 +73,7 @@ std::string utf16be_to_cp1252(const unsigned char *bytes, unsigned length) {
         // A pair is one character; a half of one alone is a character of
         // its own, and the unit after it stays.
         const bool high = unit >= 0xD800 && unit <= 0xDBFF;
-        if (high && i + 3 < length && unit_at(i + 2) >= 0xDC00 && unit_at(i + 2) <= 0xDFFF)
-            i += 2;
+        if (high && i + 3 < length && unit_at(i + 2) >= 0xDC00 && unit_at(i + 2) <= 0xDFFF) i += 2;
         name += to_cp1252(unit >= 0xD800 && unit <= 0xDFFF ? 0xFFFD : unit);
     }
     return name;

@@ -56,6 +56,7 @@ int main() {
     // Before any file is opened, so that the table can never be standard output.
     open_missing_standard_descriptors();
     make_write_errors_plain();
+    make_stack_room();
 
     TableFile table;
     const std::string open_failure = open_table(table);

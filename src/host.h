@@ -13,6 +13,11 @@
 // that no file the program opens later can take its place.
 void open_missing_standard_descriptors();
 
+// Lets the stack of the program's thread grow to the usual 8 MiB where a
+// smaller `ulimit -s` is soft and the hard limit allows it: fonts are hinted
+// on it, and a small limit would end the run with SIGSEGV.
+void make_stack_room();
+
 // Makes a closed pipe or a file-size limit fail the write that meets it (EPIPE,
 // EFBIG) instead of ending the process with a signal.
 void make_write_errors_plain();

@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -91,6 +93,16 @@ void open_missing_standard_descriptors() {
         const int opened = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
         if (opened != fd && opened >= 0) ::close(opened);
     }
+}
+
+void make_stack_room() {
+    constexpr rlim_t kUsualStack = rlim_t{8} << 20;
+    struct rlimit stack {};
+    if (::getrlimit(RLIMIT_STACK, &stack) != 0 || stack.rlim_cur >= kUsualStack) return;
+    // The kernel checks the limit as the stack grows, so raising it now counts.
+    stack.rlim_cur =
+        stack.rlim_max == RLIM_INFINITY ? kUsualStack : std::min(stack.rlim_max, kUsualStack);
+    ::setrlimit(RLIMIT_STACK, &stack);
 }
 
 void make_write_errors_plain() {

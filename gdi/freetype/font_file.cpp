@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <malloc.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -98,11 +99,19 @@ int open_descriptor(const std::string &path, const FileSnapshot *expected, FileS
 // trims the heap after each, and the kernel faults every page in again: a
 // heap kept for them costs the same memory at its peak and none of that
 // work.
+// Under a limit on address space (ulimit -v), the heap grows by at most a
+// sixteenth of it at a time: glibc asks for the pad with every growth, and
+// fails the allocation where the limit refuses it.
 void keep_heap_between_faces() {
     constexpr int kMiB = 1024 * 1024;
+    int top_pad = 64 * kMiB;
+    struct rlimit address_space {};
+    if (getrlimit(RLIMIT_AS, &address_space) == 0 && address_space.rlim_cur != RLIM_INFINITY)
+        top_pad =
+            static_cast<int>(std::min<rlim_t>(rlim_t{64} * kMiB, address_space.rlim_cur / 16));
     mallopt(M_MMAP_THRESHOLD, 32 * kMiB);
     mallopt(M_TRIM_THRESHOLD, 64 * kMiB);
-    mallopt(M_TOP_PAD, 64 * kMiB);
+    mallopt(M_TOP_PAD, top_pad);
 }
 
 struct Library {

@@ -62,6 +62,8 @@ struct FontService {
     bool listed = false;
     std::vector<FamilySlot> slots;  // by folded name
     std::map<std::string, std::size_t> slot_by_name;
+    FcConfig *config = nullptr;  // kept for the default family, matched when first wanted
+    bool default_matched = false;
     ListedFace default_face{"", -1, "", {}};
     std::mutex mutex;  // guards the slots' states and families
     std::condition_variable resolved;
@@ -72,6 +74,9 @@ struct FontService {
     FontService() = default;
     FontService(const FontService &) = delete;
     FontService &operator=(const FontService &) = delete;
+    ~FontService() {
+        if (config) FcConfigDestroy(config);
+    }
 };
 
 FontService &service() {
@@ -206,8 +211,9 @@ bool listed_family_name(FcPattern *pattern, ListedFace &face, std::string &name,
     return true;
 }
 
-// Lists the fonts fontconfig knows into families, by name; and notes the face
-// of its best match for "sans-serif", whose family is the default.
+// Lists the fonts fontconfig knows into families, by name; the configuration
+// is kept for the default family, which only a name that is no family's
+// needs.
 void list_families(FontService &s) {
     s.listed = true;
     FcConfig *config = load_font_config_or_exit();
@@ -251,17 +257,7 @@ void list_families(FontService &s) {
     FcObjectSetDestroy(objects);
     FcPatternDestroy(everything);
 
-    if (FcPattern *wanted = FcNameParse(reinterpret_cast<const FcChar8 *>("sans-serif"))) {
-        FcConfigSubstitute(config, wanted, FcMatchPattern);
-        FcDefaultSubstitute(wanted);
-        FcResult result;
-        if (FcPattern *match = FcFontMatch(config, wanted, &result)) {
-            listed_face_of(match, s.default_face);
-            FcPatternDestroy(match);
-        }
-        FcPatternDestroy(wanted);
-    }
-    FcConfigDestroy(config);
+    s.config = config;
 
     // The same fonts give the same families whatever order the caches hold.
     std::sort(faces.begin(), faces.end(),
@@ -422,8 +418,31 @@ const FontFamily *resolve_on_main_thread(std::size_t i) {
     return resolve_family(i, freetype_library());
 }
 
+// The face of fontconfig's best match for "sans-serif", matched once. Each
+// step fails only for want of memory, and fontconfig would match a pattern
+// left half made.
+void match_default_face(FontService &s) {
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (s.default_matched) return;
+    FcPattern *wanted = FcNameParse(reinterpret_cast<const FcChar8 *>("sans-serif"));
+    if (!wanted || !FcConfigSubstitute(s.config, wanted, FcMatchPattern)) {
+        if (wanted) FcPatternDestroy(wanted);
+        throw std::bad_alloc();
+    }
+    FcDefaultSubstitute(wanted);
+    FcResult result = FcResultNoMatch;
+    if (FcPattern *match = FcFontMatch(s.config, wanted, &result)) {
+        listed_face_of(match, s.default_face);
+        FcPatternDestroy(match);
+    }
+    FcPatternDestroy(wanted);
+    if (result == FcResultOutOfMemory) throw std::bad_alloc();
+    s.default_matched = true;
+}
+
 const FontFamily *default_family() {
     FontService &s = listed_service();
+    match_default_face(s);
     const ListedFace &wanted = s.default_face;
     for (std::size_t i = 0; i < s.slots.size(); ++i) {
         const auto &members = s.slots[i].members;

@@ -11,6 +11,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "shortage.h"
@@ -114,30 +115,34 @@ void prepare(MeasuringAhead &m, std::size_t i, FT_Library library) {
     SizedFace sized;
     Prepared prepared;
     const FontFamily *family = nullptr;
+    bool measured = false;
     try {
         if (largest_file_of(i) >= kLargeFontFile) large.lock();
         family = resolve_family(i, library, &opened);
         if (family && opened) {
-            const bool unchanged = measure_representative(*family, opened, sized, prepared.widths);
+            // The measuring closes the face, whatever happens.
+            const bool unchanged = measure_representative(*family, std::exchange(opened, nullptr),
+                                                          sized, prepared.widths);
             // A code FreeType failed to measure for want of memory is no
             // code the font lacks.
             throw_if_freetype_ran_out();
             if (!unchanged) note_family_problem(i, family->faces.front().file, kFileChanged);
             prepared.family = i;
+            measured = true;
             prepared.for_vertical = family->faces.front().cjk;
         } else if (opened) {
-            FT_Done_Face(opened);
+            FT_Done_Face(std::exchange(opened, nullptr));
+        }
+        if (large.owns_lock()) large.unlock();
+        if (measured) {
+            std::lock_guard<std::mutex> lock(m.mutex);
+            m.store.emplace(sized, prepared);
         }
     } catch (...) {
-        if (opened && family) FT_Done_Face(opened);
+        if (opened) FT_Done_Face(opened);
         if (large.owns_lock()) large.unlock();
         release_claim(m, i);
         throw;
-    }
-    if (large.owns_lock()) large.unlock();
-    {
-        std::lock_guard<std::mutex> lock(m.mutex);
-        if (family && opened) m.store.emplace(sized, prepared);
     }
     release_claim(m, i);
 }

@@ -37,6 +37,9 @@ void open_missing_standard_descriptors() {
     }
 }
 
+// The linker sets the main thread's stack on Windows.
+void make_stack_room() {}
+
 // Windows has neither SIGPIPE nor SIGXFSZ: such writes fail as they are.
 void make_write_errors_plain() {}
 

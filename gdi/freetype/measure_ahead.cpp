@@ -4,9 +4,12 @@
 #include <pthread.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdio>
 #include <iterator>
 #include <map>
 #include <mutex>
@@ -82,6 +85,26 @@ MeasuringAhead &ahead() {
     return instance;
 }
 
+// How many workers a limit on address space (ulimit -v) leaves room for:
+// each takes its stack and its share of the heap, and a worker that took the
+// last of it would make the program's own thread run out where it alone would
+// not.
+std::size_t workers_with_room() {
+    constexpr std::uintmax_t kRoomPerWorker = std::uintmax_t{64} << 20;  // 64 MiB
+    struct rlimit limit {};
+    if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return static_cast<std::size_t>(-1);
+    std::uintmax_t pages = 0;
+    if (std::FILE *statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ju", &pages) != 1) pages = 0;
+        std::fclose(statm);
+    }
+    const std::uintmax_t used = pages * static_cast<std::uintmax_t>(sysconf(_SC_PAGESIZE));
+    return used < limit.rlim_cur
+               ? static_cast<std::size_t>((limit.rlim_cur - used) / kRoomPerWorker)
+               : 0;
+}
+
 // One worker per CPU the process may run on; none where there is one. Each
 // takes descriptors of its own: only as many as leave the program's own
 // thread those it needs, so that the fewest descriptors a run needs do not
@@ -94,7 +117,7 @@ std::size_t worker_count() {
     if (count <= 1) return 0;
     const std::size_t spare = spare_descriptors((count + 1) * kDescriptorsPerThread);
     const std::size_t fed = spare / kDescriptorsPerThread;
-    return fed > 1 ? std::min(count, fed - 1) : 0;
+    return std::min({count, fed > 1 ? fed - 1 : 0, workers_with_room()});
 }
 
 // Releases a claim, whether the family was prepared or not.

@@ -12,7 +12,9 @@
 #include <cstdio>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <new>
 #include <set>
 #include <utility>
 #include <vector>
@@ -204,15 +206,19 @@ extern "C" void *run_worker(void *argument) {
     const WorkerStart start = *static_cast<WorkerStart *>(argument);
     delete static_cast<WorkerStart *>(argument);
     // The fatal-signal handler's stack, should this thread's overflow.
-    static thread_local char signal_stack[kSignalStackSize];
-    stack_t stack{};
-    stack.ss_sp = signal_stack;
-    stack.ss_size = sizeof signal_stack;
-    sigaltstack(&stack, nullptr);
+    const std::unique_ptr<char[]> signal_stack(new (std::nothrow) char[kSignalStackSize]);
+    if (signal_stack) {
+        stack_t stack{};
+        stack.ss_sp = signal_stack.get();
+        stack.ss_size = kSignalStackSize;
+        sigaltstack(&stack, nullptr);
+    }
     work(*start.m, start.families, start.window);
-    stack_t off{};
-    off.ss_flags = SS_DISABLE;
-    sigaltstack(&off, nullptr);
+    if (signal_stack) {
+        stack_t off{};
+        off.ss_flags = SS_DISABLE;
+        sigaltstack(&off, nullptr);
+    }
     return nullptr;
 }
 

@@ -16,9 +16,17 @@ namespace {
 
 thread_local bool allocation_failed = false;
 
+// A block larger than any font needs is asked for only by a damaged font
+// whose tables claim sizes it does not have: its failure tells of the font.
+constexpr long kLargestFontBlock = 256L << 20;  // 256 MiB
+
+void note_failure(long size) {
+    if (size <= kLargestFontBlock) allocation_failed = true;
+}
+
 void *allocate(FT_Memory, long size) {
     void *block = std::malloc(static_cast<std::size_t>(size));
-    if (!block) allocation_failed = true;
+    if (!block) note_failure(size);
     return block;
 }
 
@@ -26,7 +34,7 @@ void release(FT_Memory, void *block) { std::free(block); }
 
 void *reallocate(FT_Memory, long, long new_size, void *block) {
     void *moved = std::realloc(block, static_cast<std::size_t>(new_size));
-    if (!moved) allocation_failed = true;
+    if (!moved) note_failure(new_size);
     return moved;
 }
 
@@ -43,10 +51,16 @@ void throw_shortage(int error, const std::string &what) {
 }
 
 std::size_t spare_descriptors(std::size_t at_most) {
+    // Copies of a standard descriptor, which needs no /dev (a bare chroot
+    // may have none); /dev/null where all three are closed.
+    int model = -1;
+    for (int standard = 0; standard <= 2 && model < 0; ++standard)
+        if (::fcntl(standard, F_GETFD) != -1) model = standard;
     std::vector<int> taken;
     taken.reserve(at_most);
     while (taken.size() < at_most) {
-        const int descriptor = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        const int descriptor = model >= 0 ? ::fcntl(model, F_DUPFD_CLOEXEC, 0)
+                                          : ::open("/dev/null", O_RDONLY | O_CLOEXEC);
         if (descriptor < 0) break;
         taken.push_back(descriptor);
     }

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cinttypes>
 #include <condition_variable>
 #include <cstdio>
 #include <iterator>
@@ -96,9 +97,11 @@ std::size_t workers_with_room() {
     struct rlimit limit {};
     if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
         return static_cast<std::size_t>(-1);
+    // The pages mapped: the first number of /proc/self/statm.
     std::uintmax_t pages = 0;
     if (std::FILE *statm = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(statm, "%ju", &pages) != 1) pages = 0;
+        char line[128] = "";
+        if (std::fgets(line, sizeof line, statm)) pages = std::strtoumax(line, nullptr, 10);
         std::fclose(statm);
     }
     const std::uintmax_t used = pages * static_cast<std::uintmax_t>(sysconf(_SC_PAGESIZE));

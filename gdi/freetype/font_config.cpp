@@ -73,12 +73,18 @@ FcConfig *load_font_config(std::string &error) {
         return nullptr;
     }
     const auto *name = named.empty() ? nullptr : reinterpret_cast<const FcChar8 *>(named.c_str());
-    if (!FcConfigParseAndLoad(config, name, FcTrue)) {
+    // Parsing nested includes takes more stack than a small `ulimit -s` gives.
+    bool parsed = false, built = false;
+    run_with_stack_room([&] {
+        parsed = FcConfigParseAndLoad(config, name, FcTrue);
+        built = parsed && FcConfigBuildFonts(config);
+    });
+    if (!parsed) {
         FcConfigDestroy(config);
         error = failure(file, "fontconfig cannot read it");
         return nullptr;
     }
-    if (!FcConfigBuildFonts(config)) {
+    if (!built) {
         FcConfigDestroy(config);
         error = failure(file, "fontconfig cannot list its fonts");
         return nullptr;

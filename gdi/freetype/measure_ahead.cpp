@@ -33,10 +33,6 @@ constexpr std::size_t kFamiliesAheadPerWorker = 3;
 // time, so that memory stays near one thread's.
 constexpr std::uintmax_t kLargeFontFile = std::uintmax_t{8} << 20;  // 8 MiB
 
-// A worker's stack, whatever `ulimit -s` says (which sizes new threads'
-// stacks too): FreeType's hinting and the sanitizers' frames need more than a
-// small limit gives, and a large one would reserve address space for nothing.
-constexpr std::size_t kWorkerStackSize = std::size_t{4} << 20;  // 4 MiB
 // Where the handler of a fatal signal runs when a worker's stack has
 // overflowed.
 constexpr std::size_t kSignalStackSize = std::size_t{64} << 10;  // 64 KiB
@@ -230,7 +226,7 @@ extern "C" void *run_worker(void *argument) {
 void start_workers(MeasuringAhead &m, std::size_t wanted, std::size_t families) {
     pthread_attr_t attributes;
     if (pthread_attr_init(&attributes) != 0) return;
-    pthread_attr_setstacksize(&attributes, kWorkerStackSize);
+    pthread_attr_setstacksize(&attributes, kThreadStackSize);
     for (std::size_t w = 0; w < wanted; ++w) {
         auto *start =
             new (std::nothrow) WorkerStart{&m, families, kFamiliesAheadPerWorker * wanted};
@@ -274,7 +270,7 @@ const FontFamily *enumerated_family(std::size_t i) {
     }
     m.changed.notify_all();
     if (mine) {
-        prepare(m, i, freetype_library());
+        run_with_stack_room([&] { prepare(m, i, freetype_library()); });
     } else {
         std::unique_lock<std::mutex> lock(m.mutex);
         m.changed.wait(lock, [&] { return m.in_hand.count(i) == 0; });

@@ -1,10 +1,14 @@
 #include "shortage.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <exception>
 #include <new>
 #include <system_error>
 #include <utility>
@@ -41,7 +45,53 @@ void *reallocate(FT_Memory, long, long new_size, void *block) {
 // Shared by every thread's library: it holds no state.
 FT_MemoryRec_ memory{nullptr, allocate, release, reallocate};
 
+struct StackJob {
+    const std::function<void()> *task;
+    std::exception_ptr error;
+};
+
+extern "C" void *run_stack_job(void *argument) {
+    auto *job = static_cast<StackJob *>(argument);
+    try {
+        (*job->task)();
+    } catch (...) {
+        job->error = std::current_exception();
+    }
+    return nullptr;
+}
+
+// Threads our GDI makes have kThreadStackSize; the program's own thread has
+// what RLIMIT_STACK lets it grow to.
+bool has_stack_room() {
+    if (::syscall(SYS_gettid) != ::getpid()) return true;
+    struct rlimit stack {};
+    return ::getrlimit(RLIMIT_STACK, &stack) != 0 || stack.rlim_cur == RLIM_INFINITY ||
+           stack.rlim_cur >= kThreadStackSize;
+}
+
 }  // namespace
+
+void run_with_stack_room(const std::function<void()> &task) {
+    if (has_stack_room()) {
+        task();
+        return;
+    }
+    StackJob job{&task, nullptr};
+    pthread_attr_t attributes;
+    pthread_t thread;
+    bool started = false;
+    if (pthread_attr_init(&attributes) == 0) {
+        started = pthread_attr_setstacksize(&attributes, kThreadStackSize) == 0 &&
+                  pthread_create(&thread, &attributes, run_stack_job, &job) == 0;
+        pthread_attr_destroy(&attributes);
+    }
+    if (!started) {
+        task();
+        return;
+    }
+    pthread_join(thread, nullptr);
+    if (job.error) std::rethrow_exception(job.error);
+}
 
 bool is_shortage(int error) { return error == EMFILE || error == ENFILE || error == ENOMEM; }
 

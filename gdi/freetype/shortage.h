@@ -11,7 +11,19 @@
 #include FT_FREETYPE_H
 
 #include <cstddef>
+#include <functional>
 #include <string>
+
+// The stack of the threads our GDI makes, whatever `ulimit -s` says (which
+// sizes new threads' stacks too): fontconfig's parsing of nested includes
+// and FreeType's hinting need more than a small limit gives.
+inline constexpr std::size_t kThreadStackSize = std::size_t{4} << 20;  // 4 MiB
+
+// Runs `task` here where this thread's stack may grow to kThreadStackSize,
+// else (the program's thread under a small `ulimit -s`) on a thread made for
+// it with that stack, waited for, its exception thrown on here; here too
+// where no thread can be made.
+void run_with_stack_room(const std::function<void()> &task);
 
 // Whether an errno from opening a file tells of the process or the system
 // running short (descriptors, kernel memory), not of the file.

@@ -35,7 +35,7 @@ ONE_CPU = ["taskset", "-c", "0"] if shutil.which("taskset") else []
 problems = []
 
 
-def run(limits=(), env=None, one_cpu=False):
+def run(limits=(), env=None, one_cpu=False, config=None):
     """Runs the program under `limits` ((resource, value) pairs, or (resource,
     soft, hard)) with the earlier table in place; returns (status, stderr)."""
     with open(table, "wb") as f:
@@ -49,7 +49,7 @@ def run(limits=(), env=None, one_cpu=False):
     command = (ONE_CPU if one_cpu else []) + ["env"] + [f"{k}={v}" for k, v in (env or {}).items()]
     done = subprocess.run(command + [program], cwd=run_dir, stdin=subprocess.DEVNULL,
                           stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=120,
-                          env=dict(os.environ, FONTCONFIG_FILE=conf), preexec_fn=limit)
+                          env=dict(os.environ, FONTCONFIG_FILE=config or conf), preexec_fn=limit)
     return done.returncode, done.stderr.decode("utf-8", "replace")
 
 
@@ -98,7 +98,18 @@ print(f"fewest descriptors: {fewest.get(True)}")
 if shim != "none":
     # Stacks: workers get their own size whatever the limit; the program's
     # thread grows as the hard limit allows.
-    check("ulimit -s 64", *run([(resource.RLIMIT_STACK, 64 * 1024)]), "nothing")
+    # fontconfig parses nested includes deep in the stack, as a system's
+    # configuration has them: twelve levels, the last the fonts'.
+    nested = os.path.join(work, "nested")
+    os.makedirs(nested)
+    for level in range(12, 0, -1):
+        inner = conf if level == 12 else os.path.join(nested, f"{level + 1}.conf")
+        with open(os.path.join(nested, f"{level}.conf"), "w") as f:
+            f.write('<?xml version="1.0"?>\n<fontconfig><include ignore_missing="no">'
+                    f"{inner}</include></fontconfig>\n")
+    check("ulimit -s 64, nested includes",
+          *run([(resource.RLIMIT_STACK, 64 * 1024)], config=os.path.join(nested, "1.conf")),
+          "nothing")
     check("ulimit -S -s 32",
           *run([(resource.RLIMIT_STACK, 32 * 1024, resource.RLIM_INFINITY)]), "nothing")
     # Address space: whole where it suffices, else "out of memory".

@@ -51,7 +51,8 @@ struct Report {
     ~Report() {
         if (!number_from("DM12_COUNT_ALLOCATIONS")) return;
         char line[64];
-        const int length = std::snprintf(line, sizeof line, "allocations: %lu\n", allocations.load());
+        const int length =
+            std::snprintf(line, sizeof line, "allocations: %lu\n", allocations.load());
         if (write(2, line, static_cast<size_t>(length)) < 0) return;
     }
 } report;

@@ -14,14 +14,30 @@
 // that no file the program opens later can take its place.
 void open_missing_standard_descriptors();
 
+// Lets the stack of the program's thread grow to the usual 8 MiB where a
+// smaller `ulimit -s` is soft and the hard limit allows it: fonts are hinted
+// on it, and a small limit would end the run with SIGSEGV.
+void make_stack_room();
+
 // Makes a closed pipe or a file-size limit fail the write that meets it (EPIPE,
 // EFBIG) instead of ending the process with a signal.
 void make_write_errors_plain();
 
+// Whether `link` is a symlink that the system's rule for shared folders
+// forbids following: one in a sticky, world-writable folder (such as /tmp)
+// whose owner is neither the folder's owner nor the user. Another user may
+// have planted it to have the program write over a file of their choosing.
+bool link_is_planted(const std::string &link);
+
+// Whether the user may write to the file at `path` (as opening it for
+// writing would find), or it does not exist.
+bool may_write(const std::string &path);
+
 // Creates and opens for binary writing a new file in the folder of `target`,
-// named after it, with the permissions `target` has, or the usual ones for a
-// new file where it does not exist. Its name goes to `temporary`. Null with
-// errno set on failure.
+// named after it, with the permission bits `target` has (never setuid, setgid
+// or sticky), or the usual ones for a new file where it does not exist. Its
+// name goes to `temporary`. From its creation on, it is removed if the run
+// ends early, as remove_if_unfinished says. Null with errno set on failure.
 std::FILE *create_beside(const std::string &target, std::string &temporary);
 
 // Moves `from` over `to`, replacing it in one step. False with errno set.
@@ -33,10 +49,11 @@ bool replace_with(const std::string &from, const std::string &to);
 // or of none, must not stand for the fonts asked for. Real GDI cannot so fail.
 void end_on_font_service_failure();
 
-// Until forget_unfinished(): if the run ends (exit, or an interrupting signal
-// such as SIGINT, SIGTERM or SIGHUP, which then still ends it), `stream` is
-// closed and `path` removed. Where the system cannot remove a file that is
-// still open (Windows on a signal), it stays behind.
+// Until forget_unfinished(): if the run ends (exit, or any signal that ends a
+// process and can be caught, such as SIGINT, SIGTERM, SIGHUP, SIGSEGV or
+// SIGABRT, which then still ends it), `stream` is closed and `path` removed.
+// Where the system cannot remove a file that is still open (Windows on a
+// signal), it stays behind. SIGKILL leaves it: nothing can catch it.
 void remove_if_unfinished(std::FILE *stream, const std::string &path);
 void forget_unfinished();
 

@@ -17,7 +17,14 @@ void form_face_label(char *label, const char *face_name, DWORD font_type) {
     const std::size_t room = kFaceLabelSize - 1 - tag_length;
     const std::size_t name_length = strnlen(face_name, room);
     std::memmove(label, face_name, name_length);
+    label[name_length] = '\0';
+    make_printable(label);
     std::memcpy(label + name_length, tag, tag_length + 1);
+}
+
+void make_printable(char *name) {
+    for (; *name; ++name)
+        if (static_cast<unsigned char>(*name) < 0x20 || *name == 0x7F) *name = '?';
 }
 
 void dump_metrics(std::FILE *table, const LOGFONTA *logfont, DWORD font_type) {

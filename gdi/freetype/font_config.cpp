@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "shortage.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -42,8 +44,15 @@ FcConfig *load_font_config(std::string &error) {
     // fontconfig says only that it cannot load a file; the system says why.
     if (!named.empty() && named[0] != '~') {
         std::error_code status_error;
-        if (fs::is_directory(named, status_error)) {
+        const fs::file_status status = fs::status(named, status_error);
+        if (fs::is_directory(status)) {
             error = failure(file, std::strerror(EISDIR));
+            return nullptr;
+        }
+        // A FIFO or a device such as /dev/zero would block the open, or be read
+        // without end.
+        if (fs::exists(status) && !fs::is_regular_file(status)) {
+            error = failure(file, "not a regular file");
             return nullptr;
         }
         std::FILE *probe = std::fopen(named.c_str(), "rb");
@@ -53,18 +62,30 @@ FcConfig *load_font_config(std::string &error) {
         }
         std::fclose(probe);
     }
+    // Short of descriptors, fontconfig leaves folders and fonts out without a
+    // word, and may even write a cache without them for later runs to believe.
+    if (spare_descriptors(kDescriptorsForFontconfig) < kDescriptorsForFontconfig) {
+        error = failure(file, std::strerror(EMFILE));
+        return nullptr;
+    }
     FcConfig *config = FcConfigCreate();
     if (!config) {
         error = failure(file, std::strerror(ENOMEM));
         return nullptr;
     }
     const auto *name = named.empty() ? nullptr : reinterpret_cast<const FcChar8 *>(named.c_str());
-    if (!FcConfigParseAndLoad(config, name, FcTrue)) {
+    // Parsing nested includes takes more stack than a small `ulimit -s` gives.
+    bool parsed = false, built = false;
+    run_with_stack_room([&] {
+        parsed = FcConfigParseAndLoad(config, name, FcTrue);
+        built = parsed && FcConfigBuildFonts(config);
+    });
+    if (!parsed) {
         FcConfigDestroy(config);
         error = failure(file, "fontconfig cannot read it");
         return nullptr;
     }
-    if (!FcConfigBuildFonts(config)) {
+    if (!built) {
         FcConfigDestroy(config);
         error = failure(file, "fontconfig cannot list its fonts");
         return nullptr;

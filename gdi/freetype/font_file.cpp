@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <malloc.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,7 +11,10 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <set>
+
+#include "shortage.h"
 
 namespace {
 
@@ -68,8 +72,12 @@ std::string cannot_read(const char *reason) { return std::string("cannot be read
 int open_descriptor(const std::string &path, const FileSnapshot *expected, FileSnapshot &snapshot,
                     std::string &problem) {
     int descriptor = -1;
-    do descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Never blocking: a FIFO put where a font was would wait for a writer
+    // for ever. A regular file reads as it would without O_NONBLOCK.
+    do descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     while (descriptor < 0 && errno == EINTR);
+    if (descriptor < 0 && is_shortage(errno))
+        throw_shortage(errno, "cannot open font file '" + path + "'");
     struct stat status;
     if (descriptor < 0 || fstat(descriptor, &status) != 0) {
         problem = cannot_read(std::strerror(errno));
@@ -91,21 +99,29 @@ int open_descriptor(const std::string &path, const FileSnapshot *expected, FileS
 // trims the heap after each, and the kernel faults every page in again: a
 // heap kept for them costs the same memory at its peak and none of that
 // work.
+// Under a limit on address space (ulimit -v), the heap grows by at most a
+// sixteenth of it at a time: glibc asks for the pad with every growth, and
+// fails the allocation where the limit refuses it.
 void keep_heap_between_faces() {
     constexpr int kMiB = 1024 * 1024;
+    int top_pad = 64 * kMiB;
+    struct rlimit address_space {};
+    if (getrlimit(RLIMIT_AS, &address_space) == 0 && address_space.rlim_cur != RLIM_INFINITY)
+        top_pad =
+            static_cast<int>(std::min<rlim_t>(rlim_t{64} * kMiB, address_space.rlim_cur / 16));
     mallopt(M_MMAP_THRESHOLD, 32 * kMiB);
     mallopt(M_TRIM_THRESHOLD, 64 * kMiB);
-    mallopt(M_TOP_PAD, 64 * kMiB);
+    mallopt(M_TOP_PAD, top_pad);
 }
 
 struct Library {
     FT_Library library = nullptr;
     Library() {
         keep_heap_between_faces();
-        if (FT_Init_FreeType(&library) != 0) library = nullptr;
+        if (new_freetype_library(&library) != 0) library = nullptr;
     }
     ~Library() {
-        if (library) FT_Done_FreeType(library);
+        if (library) done_freetype_library(library);
     }
     Library(const Library &) = delete;
     Library &operator=(const Library &) = delete;
@@ -167,11 +183,20 @@ bool open_face(FT_Library library, const std::string &path, long index,
                const FileSnapshot &expected, FT_Face &face, std::string &problem) {
     face = nullptr;
     problem.clear();
-    if (!library) return false;
+    if (!library) throw std::bad_alloc();  // FreeType could not start: it had no memory
+    auto *file = new FaceStream;  // before the descriptor, which it would else leak
     FileSnapshot seen;
-    const int descriptor = open_descriptor(path, &expected, seen, problem);
-    if (descriptor < 0) return false;
-    auto *file = new FaceStream;
+    int descriptor = -1;
+    try {
+        descriptor = open_descriptor(path, &expected, seen, problem);
+    } catch (...) {
+        delete file;
+        throw;
+    }
+    if (descriptor < 0) {
+        delete file;
+        return false;
+    }
     file->file.descriptor = descriptor;
     file->file.size = static_cast<unsigned long>(seen.size);
     file->snapshot = seen;
@@ -184,6 +209,7 @@ bool open_face(FT_Library library, const std::string &path, long index,
     // FreeType owns the stream from here: it closes it, face or no face.
     if (FT_Open_Face(library, &args, index, &face) != 0) {
         face = nullptr;
+        throw_if_freetype_ran_out();
         return false;
     }
     face->generic.data = file;

@@ -65,9 +65,15 @@ char to_cp1252(char32_t code_point) {
 // A UTF-16BE name record in Windows-1252, one byte per character.
 std::string utf16be_to_cp1252(const unsigned char *bytes, unsigned length) {
     std::string name;
+    const auto unit_at = [&](unsigned i) {
+        return static_cast<char32_t>(bytes[i] << 8 | bytes[i + 1]);
+    };
     for (unsigned i = 0; i + 1 < length; i += 2) {
-        char32_t unit = static_cast<char32_t>(bytes[i] << 8 | bytes[i + 1]);
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < length) i += 2;  // one character
+        const char32_t unit = unit_at(i);
+        // A pair is one character; a half of one alone is a character of
+        // its own, and the unit after it stays.
+        const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+        if (high && i + 3 < length && unit_at(i + 2) >= 0xDC00 && unit_at(i + 2) <= 0xDFFF) i += 2;
         name += to_cp1252(unit >= 0xD800 && unit <= 0xDFFF ? 0xFFFD : unit);
     }
     return name;

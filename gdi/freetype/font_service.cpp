@@ -21,6 +21,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <set>
 #include <tuple>
 #include <utility>
@@ -28,6 +29,7 @@
 #include "font_config.h"
 #include "font_names.h"
 #include "font_peek.h"
+#include "shortage.h"
 
 namespace {
 
@@ -83,6 +85,8 @@ struct FontService {
     bool listed = false;
     std::vector<FamilySlot> slots;  // by folded name
     std::map<std::string, std::size_t> slot_by_name;
+    FcConfig *config = nullptr;  // kept for the default family, matched when first wanted
+    bool default_matched = false;
     ListedFace default_face = listed_at("", -1);
     std::mutex mutex;  // guards the slots' states and families
     std::condition_variable resolved;
@@ -93,6 +97,9 @@ struct FontService {
     FontService() = default;
     FontService(const FontService &) = delete;
     FontService &operator=(const FontService &) = delete;
+    ~FontService() {
+        if (config) FcConfigDestroy(config);
+    }
 };
 
 FontService &service() {
@@ -337,8 +344,9 @@ bool list_variable_font(const ListedFace &face, VariableFiles &files, ListedFace
     return true;
 }
 
-// Lists the fonts fontconfig knows into families, by name; and notes the face
-// of its best match for "sans-serif", whose family is the default.
+// Lists the fonts fontconfig knows into families, by name; the configuration
+// is kept for the default family, which only a name that is no family's
+// needs.
 void list_families(FontService &fonts) {
     fonts.listed = true;
     FcConfig *config = load_font_config_or_exit();
@@ -347,7 +355,15 @@ void list_families(FontService &fonts) {
                                             FC_VARIABLE, nullptr);
     ListedFaces faces;
     VariableFiles variable_files;
-    if (FcFontSet *set = FcFontList(config, everything, objects)) {
+    // fontconfig answers null only where it ran out of memory: not "no fonts".
+    FcFontSet *set = everything && objects ? FcFontList(config, everything, objects) : nullptr;
+    if (!set) {
+        if (objects) FcObjectSetDestroy(objects);
+        if (everything) FcPatternDestroy(everything);
+        FcConfigDestroy(config);
+        throw std::bad_alloc();
+    }
+    {
         // A Type 1 face that also comes as OpenType is never chosen over that
         // copy, so it is not worth reading (Type 1 files are the slowest to
         // open by far).
@@ -389,17 +405,7 @@ void list_families(FontService &fonts) {
     FcObjectSetDestroy(objects);
     FcPatternDestroy(everything);
 
-    if (FcPattern *wanted = FcNameParse(reinterpret_cast<const FcChar8 *>("sans-serif"))) {
-        FcConfigSubstitute(config, wanted, FcMatchPattern);
-        FcDefaultSubstitute(wanted);
-        FcResult result;
-        if (FcPattern *match = FcFontMatch(config, wanted, &result)) {
-            listed_face_of(match, fonts.default_face);
-            FcPatternDestroy(match);
-        }
-        FcPatternDestroy(wanted);
-    }
-    FcConfigDestroy(config);
+    fonts.config = config;
 
     // The same fonts give the same families whatever order the caches hold.
     std::sort(faces.begin(), faces.end(),
@@ -663,8 +669,31 @@ const FontFamily *resolve_on_main_thread(std::size_t i) {
     return resolve_family(i, freetype_library());
 }
 
+// The face of fontconfig's best match for "sans-serif", matched once. Each
+// step fails only for want of memory, and fontconfig would match a pattern
+// left half made.
+void match_default_face(FontService &fonts) {
+    std::lock_guard<std::mutex> lock(fonts.mutex);
+    if (fonts.default_matched) return;
+    FcPattern *wanted = FcNameParse(reinterpret_cast<const FcChar8 *>("sans-serif"));
+    if (!wanted || !FcConfigSubstitute(fonts.config, wanted, FcMatchPattern)) {
+        if (wanted) FcPatternDestroy(wanted);
+        throw std::bad_alloc();
+    }
+    FcDefaultSubstitute(wanted);
+    FcResult result = FcResultNoMatch;
+    if (FcPattern *match = FcFontMatch(fonts.config, wanted, &result)) {
+        listed_face_of(match, fonts.default_face);
+        FcPatternDestroy(match);
+    }
+    FcPatternDestroy(wanted);
+    if (result == FcResultOutOfMemory) throw std::bad_alloc();
+    fonts.default_matched = true;
+}
+
 const FontFamily *default_family() {
     FontService &fonts = listed_service();
+    match_default_face(fonts);
     const ListedFace &wanted = fonts.default_face;
     for (std::size_t i = 0; i < fonts.slots.size(); ++i) {
         const auto &members = fonts.slots[i].members;
@@ -708,8 +737,20 @@ const FontFamily *resolve_family(std::size_t i, FT_Library library, FT_Face *ope
     OpenFace face;
     Problems problems;
     std::vector<std::string> trace;
-    std::unique_ptr<FontFamily> family =
-        resolve(slot, library, face, problems, tracing() ? &trace : nullptr);
+    std::unique_ptr<FontFamily> family;
+    try {
+        family = resolve(slot, library, face, problems, tracing() ? &trace : nullptr);
+        // A face that FreeType failed to read for want of memory is no face
+        // missing from the family: the family is left for a later try.
+        throw_if_freetype_ran_out();
+    } catch (...) {
+        {
+            std::lock_guard<std::mutex> lock(fonts.mutex);
+            slot.state = FamilySlot::State::kListed;
+        }
+        fonts.resolved.notify_all();
+        throw;
+    }
     std::unique_ptr<FontFamily> vertical =
         family && family->faces.front().cjk ? vertical_of(*family) : nullptr;
     if (opened) *opened = std::exchange(face.face, nullptr);

@@ -13,6 +13,7 @@
 #include "font_config.h"
 #include "gdi.h"
 #include "measure_ahead.h"
+#include "shortage.h"
 
 namespace {
 
@@ -149,7 +150,10 @@ bool widths_of(FontObject &font, unsigned code, ABCFLOAT &widths) {
         widths = font.prepared.widths[code - 32];
         return font.prepared.measured[code - 32];
     }
-    return glyph_widths(*font.realized, code, widths);
+    if (glyph_widths(*font.realized, code, widths)) return true;
+    // Not a code the font lacks where FreeType ran out of memory measuring it.
+    throw_if_freetype_ran_out();
+    return false;
 }
 
 }  // namespace

@@ -1,15 +1,26 @@
 #include "measure_ahead.h"
 
 #include <malloc.h>
+#include <pthread.h>
 #include <sched.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cinttypes>
 #include <condition_variable>
+#include <cstdio>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <new>
 #include <set>
-#include <thread>
+#include <utility>
 #include <vector>
+
+#include "shortage.h"
 
 namespace {
 
@@ -22,6 +33,10 @@ constexpr std::size_t kFamiliesAheadPerWorker = 3;
 // time, so that memory stays near one thread's.
 constexpr std::uintmax_t kLargeFontFile = std::uintmax_t{8} << 20;  // 8 MiB
 
+// Where the handler of a fatal signal runs when a worker's stack has
+// overflowed.
+constexpr std::size_t kSignalStackSize = std::size_t{64} << 10;  // 64 KiB
+
 struct Prepared {
     CodeWidths widths;
     std::size_t family = 0;  // its index in the enumeration
@@ -33,7 +48,7 @@ struct Prepared {
 struct MeasuringAhead {
     std::mutex mutex;
     std::condition_variable changed;
-    std::vector<std::thread> workers;
+    std::vector<pthread_t> workers;
     bool stopping = false;
     std::size_t position = 0;  // the family the enumeration is at
     std::size_t next_unclaimed = 0;
@@ -52,7 +67,7 @@ struct MeasuringAhead {
             stopping = true;
         }
         changed.notify_all();
-        for (std::thread &worker : workers) worker.join();
+        for (const pthread_t worker : workers) pthread_join(worker, nullptr);
         workers.clear();
         std::lock_guard<std::mutex> lock(mutex);
         stopping = false;
@@ -69,59 +84,160 @@ MeasuringAhead &ahead() {
     return instance;
 }
 
-// One worker per CPU the process may run on; none where there is one.
+// How many workers a limit on address space (ulimit -v) leaves room for:
+// each takes its stack and its share of the heap, and a worker that took the
+// last of it would make the program's own thread run out where it alone would
+// not.
+std::size_t workers_with_room() {
+    constexpr std::uintmax_t kRoomPerWorker = std::uintmax_t{64} << 20;  // 64 MiB
+    struct rlimit limit {};
+    if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return static_cast<std::size_t>(-1);
+    // The pages mapped: the first number of /proc/self/statm.
+    std::uintmax_t pages = 0;
+    if (std::FILE *statm = std::fopen("/proc/self/statm", "r")) {
+        char line[128] = "";
+        if (std::fgets(line, sizeof line, statm)) pages = std::strtoumax(line, nullptr, 10);
+        std::fclose(statm);
+    }
+    const std::uintmax_t used = pages * static_cast<std::uintmax_t>(sysconf(_SC_PAGESIZE));
+    return used < limit.rlim_cur
+               ? static_cast<std::size_t>((limit.rlim_cur - used) / kRoomPerWorker)
+               : 0;
+}
+
+// One worker per CPU the process may run on; none where there is one. Each
+// takes descriptors of its own: only as many as leave the program's own
+// thread those it needs, so that the fewest descriptors a run needs do not
+// grow with the CPUs.
 std::size_t worker_count() {
     cpu_set_t cpus;
     CPU_ZERO(&cpus);
     if (sched_getaffinity(0, sizeof cpus, &cpus) != 0) return 0;
-    const int count = CPU_COUNT(&cpus);
-    return count > 1 ? static_cast<std::size_t>(count) : 0;
+    const auto count = static_cast<std::size_t>(CPU_COUNT(&cpus));
+    if (count <= 1) return 0;
+    const std::size_t spare = spare_descriptors((count + 1) * kDescriptorsPerThread);
+    const std::size_t fed = spare / kDescriptorsPerThread;
+    return std::min({count, fed > 1 ? fed - 1 : 0, workers_with_room()});
 }
 
-// Resolves family `i` with `library` and, where this call resolved it,
-// measures its representative into the store; then releases the claim.
-void prepare(MeasuringAhead &m, std::size_t i, FT_Library library) {
-    std::unique_lock<std::mutex> large(m.large_font, std::defer_lock);
-    if (largest_file_of(i) >= kLargeFontFile) large.lock();
-    FT_Face opened = nullptr;
-    const FontFamily *family = resolve_family(i, library, &opened);
-    SizedFace sized;
-    Prepared prepared;
-    if (family && opened) {
-        if (!measure_representative(*family, opened, sized, prepared.widths))
-            note_family_problem(i, family->faces.front().file, kFileChanged);
-        prepared.family = i;
-        prepared.for_vertical = family->faces.front().cjk;
-    } else if (opened) {
-        FT_Done_Face(opened);
-    }
-    if (large.owns_lock()) large.unlock();
+// Releases a claim, whether the family was prepared or not.
+void release_claim(MeasuringAhead &m, std::size_t i) {
     {
         std::lock_guard<std::mutex> lock(m.mutex);
-        if (family && opened) m.store.emplace(sized, prepared);
         m.in_hand.erase(i);
     }
     m.changed.notify_all();
 }
 
+// Resolves family `i` with `library` and, where this call resolved it,
+// measures its representative into the store; then releases the claim,
+// also where memory or descriptors ran short (thrown on).
+void prepare(MeasuringAhead &m, std::size_t i, FT_Library library) {
+    std::unique_lock<std::mutex> large(m.large_font, std::defer_lock);
+    FT_Face opened = nullptr;
+    SizedFace sized;
+    Prepared prepared;
+    const FontFamily *family = nullptr;
+    bool measured = false;
+    try {
+        if (largest_file_of(i) >= kLargeFontFile) large.lock();
+        family = resolve_family(i, library, &opened);
+        if (family && opened) {
+            // The measuring closes the face, whatever happens.
+            const bool unchanged = measure_representative(*family, std::exchange(opened, nullptr),
+                                                          sized, prepared.widths);
+            // A code FreeType failed to measure for want of memory is no
+            // code the font lacks.
+            throw_if_freetype_ran_out();
+            if (!unchanged) note_family_problem(i, family->faces.front().file, kFileChanged);
+            prepared.family = i;
+            measured = true;
+            prepared.for_vertical = family->faces.front().cjk;
+        } else if (opened) {
+            FT_Done_Face(std::exchange(opened, nullptr));
+        }
+        if (large.owns_lock()) large.unlock();
+        if (measured) {
+            std::lock_guard<std::mutex> lock(m.mutex);
+            m.store.emplace(sized, prepared);
+        }
+    } catch (...) {
+        if (opened) FT_Done_Face(opened);
+        if (large.owns_lock()) large.unlock();
+        release_claim(m, i);
+        throw;
+    }
+    release_claim(m, i);
+}
+
 void work(MeasuringAhead &m, std::size_t families, std::size_t window) {
     FT_Library library = nullptr;
-    if (FT_Init_FreeType(&library) != 0) return;
-    for (;;) {
-        std::size_t i = 0;
-        {
-            std::unique_lock<std::mutex> lock(m.mutex);
-            m.changed.wait(lock, [&] {
-                return m.stopping || m.next_unclaimed >= families ||
-                       m.next_unclaimed < m.position + window;
-            });
-            if (m.stopping || m.next_unclaimed >= families) break;
-            i = m.next_unclaimed++;
-            m.in_hand.insert(i);
+    if (new_freetype_library(&library) != 0) return;
+    try {
+        for (;;) {
+            std::size_t i = 0;
+            {
+                std::unique_lock<std::mutex> lock(m.mutex);
+                m.changed.wait(lock, [&] {
+                    return m.stopping || m.next_unclaimed >= families ||
+                           m.next_unclaimed < m.position + window;
+                });
+                if (m.stopping || m.next_unclaimed >= families) break;
+                i = m.next_unclaimed++;
+                m.in_hand.insert(i);
+            }
+            prepare(m, i, library);
         }
-        prepare(m, i, library);
+    } catch (const std::exception &) {
+        // Short of memory or descriptors, this worker stops, and leaves the
+        // family it had to the program's own thread, which has the last word.
     }
-    FT_Done_FreeType(library);
+    done_freetype_library(library);
+}
+
+struct WorkerStart {
+    MeasuringAhead *m;
+    std::size_t families, window;
+};
+
+extern "C" void *run_worker(void *argument) {
+    const WorkerStart start = *static_cast<WorkerStart *>(argument);
+    delete static_cast<WorkerStart *>(argument);
+    // The fatal-signal handler's stack, should this thread's overflow.
+    const std::unique_ptr<char[]> signal_stack(new (std::nothrow) char[kSignalStackSize]);
+    if (signal_stack) {
+        stack_t stack{};
+        stack.ss_sp = signal_stack.get();
+        stack.ss_size = kSignalStackSize;
+        sigaltstack(&stack, nullptr);
+    }
+    work(*start.m, start.families, start.window);
+    if (signal_stack) {
+        stack_t off{};
+        off.ss_flags = SS_DISABLE;
+        sigaltstack(&off, nullptr);
+    }
+    return nullptr;
+}
+
+// Starts up to `wanted` workers; fewer, or none, where the system cannot
+// make more threads (a limit on processes, on memory): the table is the same.
+void start_workers(MeasuringAhead &m, std::size_t wanted, std::size_t families) {
+    pthread_attr_t attributes;
+    if (pthread_attr_init(&attributes) != 0) return;
+    pthread_attr_setstacksize(&attributes, kThreadStackSize);
+    for (std::size_t w = 0; w < wanted; ++w) {
+        auto *start =
+            new (std::nothrow) WorkerStart{&m, families, kFamiliesAheadPerWorker * wanted};
+        pthread_t worker;
+        if (!start || pthread_create(&worker, &attributes, run_worker, start) != 0) {
+            delete start;
+            break;
+        }
+        m.workers.push_back(worker);
+    }
+    pthread_attr_destroy(&attributes);
 }
 
 }  // namespace
@@ -137,9 +253,8 @@ const FontFamily *enumerated_family(std::size_t i) {
             // Each thread would get a malloc arena of its own, and glibc keeps
             // an arena's freed pages: memory would grow with the threads.
             if (workers > 0) mallopt(M_ARENA_MAX, 1);
-            for (std::size_t w = 0; w < workers; ++w)
-                m.workers.emplace_back(work, std::ref(m), families,
-                                       kFamiliesAheadPerWorker * workers);
+            m.workers.reserve(workers);
+            start_workers(m, workers, families);
         }
         m.position = i;
         // Widths of families passed that nobody took are not wanted now,
@@ -155,7 +270,7 @@ const FontFamily *enumerated_family(std::size_t i) {
     }
     m.changed.notify_all();
     if (mine) {
-        prepare(m, i, freetype_library());
+        run_with_stack_room([&] { prepare(m, i, freetype_library()); });
     } else {
         std::unique_lock<std::mutex> lock(m.mutex);
         m.changed.wait(lock, [&] { return m.in_hand.count(i) == 0; });

@@ -260,7 +260,10 @@ bool measures_space(FT_Face ft_face, const FontFace &face) {
     font.symbol = face.logfont.lfCharSet == SYMBOL_CHARSET;
     choose_size(font, face.logfont);
     ABCFLOAT widths{};
-    const bool measured = adopt_face(font, ft_face) && measure_glyph(font, ' ', widths);
-    font.ft_face = nullptr;  // the caller's
-    return measured;
+    // The face stays the caller's, also where memory runs out on the way.
+    struct Lent {
+        RealizedFont &font;
+        ~Lent() { font.ft_face = nullptr; }
+    } lent{font};
+    return adopt_face(font, ft_face) && measure_glyph(font, ' ', widths);
 }

@@ -37,10 +37,18 @@ void open_missing_standard_descriptors() {
     }
 }
 
+// The linker sets the main thread's stack on Windows.
+void make_stack_room() {}
+
 // Windows has neither SIGPIPE nor SIGXFSZ: such writes fail as they are.
 void make_write_errors_plain() {}
 
 void end_on_font_service_failure() {}
+
+// Windows reads no symlink the user did not ask for by name.
+bool link_is_planted(const std::string &) { return false; }
+
+bool may_write(const std::string &path) { return _access(path.c_str(), 2) == 0 || errno == ENOENT; }
 
 std::FILE *create_beside(const std::string &target, std::string &temporary) {
     const std::string stem = target + "." + std::to_string(_getpid()) + ".";

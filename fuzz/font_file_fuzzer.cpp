@@ -58,14 +58,12 @@ void measure_face(const std::string &path, FT_Long index, FT_Long &face_count,
     face.index = index;
     std::string problem;
     if (!take_snapshot(path, face.snapshot, problem)) return;
-    FT_Face ft_face = nullptr;
-    if (!open_face(freetype_library(), path, index, face.snapshot, ft_face, problem)) return;
+    const OwnedFace ft_face = open_face(freetype_library(), path, index, face.snapshot, problem);
+    if (!ft_face) return;
     face_count = ft_face->num_faces;
     instance_count = ft_face->style_flags >> 16;
     FontFamily family;
-    const bool offered = read_font_face(ft_face, face) && measures_space(ft_face, face);
-    FT_Done_Face(ft_face);
-    if (!offered) return;
+    if (!read_font_face(ft_face.get(), face) || !measures_space(ft_face.get(), face)) return;
     family.name = face.logfont.lfFaceName;
     family.faces.push_back(face);
     const auto font = realize_face(family, family.faces.front(), face.logfont);

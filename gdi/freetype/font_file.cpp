@@ -179,9 +179,8 @@ bool FontFile::read_at(std::uint64_t offset, void *buffer, std::size_t size) con
            file.read(offset, static_cast<unsigned char *>(buffer), size) == size;
 }
 
-bool open_face(FT_Library library, const std::string &path, long index,
-               const FileSnapshot &expected, FT_Face &face, std::string &problem) {
-    face = nullptr;
+OwnedFace open_face(FT_Library library, const std::string &path, long index,
+                    const FileSnapshot &expected, std::string &problem) {
     problem.clear();
     if (!library) throw std::bad_alloc();  // FreeType could not start: it had no memory
     auto *file = new FaceStream;  // before the descriptor, which it would else leak
@@ -195,7 +194,7 @@ bool open_face(FT_Library library, const std::string &path, long index,
     }
     if (descriptor < 0) {
         delete file;
-        return false;
+        return nullptr;
     }
     file->file.descriptor = descriptor;
     file->file.size = static_cast<unsigned long>(seen.size);
@@ -207,13 +206,13 @@ bool open_face(FT_Library library, const std::string &path, long index,
     args.flags = FT_OPEN_STREAM;
     args.stream = &file->stream;
     // FreeType owns the stream from here: it closes it, face or no face.
+    FT_Face face = nullptr;
     if (FT_Open_Face(library, &args, index, &face) != 0) {
-        face = nullptr;
         throw_if_freetype_ran_out();
-        return false;
+        return nullptr;
     }
     face->generic.data = file;
-    return true;
+    return OwnedFace(face);
 }
 
 bool face_file_unchanged(FT_Face face) {

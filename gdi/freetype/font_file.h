@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 // Which file a path named, its size and its last modification.
@@ -80,12 +81,19 @@ struct FontFile {
     bool read_at(std::uint64_t offset, void *buffer, std::size_t size) const;
 };
 
+// A FreeType face and its owner: every face our GDI opens is one of these,
+// closed (with the file under it) when its owner goes.
+struct FaceCloser {
+    void operator()(FT_Face face) const { FT_Done_Face(face); }
+};
+using OwnedFace = std::unique_ptr<FT_FaceRec_, FaceCloser>;
+
 // Face `index` of the font file at `path`, opened with FreeType through a
-// stream of ours that reads the file with pread. False where the file
-// cannot be read or is no longer the one `expected` describes, with the
-// problem to tell, or where it holds no such face (`problem` empty).
-bool open_face(FT_Library library, const std::string &path, long index,
-               const FileSnapshot &expected, FT_Face &face, std::string &problem);
+// stream of ours that reads the file with pread. Null where the file cannot
+// be read or is no longer the one `expected` describes, with the problem to
+// tell, or where it holds no such face (`problem` empty).
+OwnedFace open_face(FT_Library library, const std::string &path, long index,
+                    const FileSnapshot &expected, std::string &problem);
 
 // Whether the file under a face that open_face opened is still as it was
 // when opened: false once it has been rewritten or has shrunk.

@@ -209,21 +209,17 @@ bool read_instance(FT_Face ft_face, const ListedFace &listed, FontFace &face,
 // offered, with the file's problem in `problem` where it could not be read
 // or is no longer the file listed.
 bool read_with_freetype(FT_Library library, const ListedFace &listed, FontFace &face,
-                        std::string &problem, FT_Face *opened = nullptr) {
-    FT_Face ft_face = nullptr;
-    if (!open_face(library, listed.path, listed.index, listed.snapshot, ft_face, problem))
-        return false;
+                        std::string &problem, OwnedFace *opened = nullptr) {
+    OwnedFace ft_face = open_face(library, listed.path, listed.index, listed.snapshot, problem);
+    if (!ft_face) return false;
     face = FontFace{};
     face.file = listed.path;
     face.index = listed.index;
     face.snapshot = listed.snapshot;
     const bool offered =
-        read_font_face(ft_face, face) &&
-        (instance_number(listed.index) == 0 || read_instance(ft_face, listed, face, problem));
-    if (offered && opened)
-        *opened = ft_face;
-    else
-        FT_Done_Face(ft_face);
+        read_font_face(ft_face.get(), face) &&
+        (instance_number(listed.index) == 0 || read_instance(ft_face.get(), listed, face, problem));
+    if (offered && opened) *opened = std::move(ft_face);
     return offered;
 }
 
@@ -454,22 +450,6 @@ FontService &listed_service() {
     return fonts;
 }
 
-struct OpenFace {
-    FT_Face face = nullptr;
-    OpenFace() = default;
-    explicit OpenFace(FT_Face opened) : face(opened) {}
-    OpenFace(OpenFace &&other) noexcept : face(std::exchange(other.face, nullptr)) {}
-    OpenFace &operator=(OpenFace &&other) noexcept {
-        std::swap(face, other.face);
-        return *this;
-    }
-    OpenFace(const OpenFace &) = delete;
-    OpenFace &operator=(const OpenFace &) = delete;
-    ~OpenFace() {
-        if (face) FT_Done_Face(face);
-    }
-};
-
 using Problems = std::vector<std::pair<std::string, std::string>>;
 
 // What chooses a representative: read from the face's own tables where they
@@ -477,7 +457,7 @@ using Problems = std::vector<std::pair<std::string, std::string>>;
 // alone in its family is its representative if any is: FreeType reads it
 // at once.
 bool read_deciding_fields(FT_Library library, const ListedFace &listed, bool alone, FontFace &face,
-                          FT_Face &ft_face, Problems &problems) {
+                          OwnedFace &ft_face, Problems &problems) {
     std::string problem;
     if (alone) {
         if (read_with_freetype(library, listed, face, problem, &ft_face)) return true;
@@ -553,16 +533,16 @@ void trace_chosen(std::vector<std::string> *trace, const FontFamily &family) {
 
 // A family's faces, read, ordered and tried as its representative; null
 // where none is offered. The representative's face stays open in `opened`.
-std::unique_ptr<FontFamily> resolve(const FamilySlot &slot, FT_Library library, OpenFace &opened,
+std::unique_ptr<FontFamily> resolve(const FamilySlot &slot, FT_Library library, OwnedFace &opened,
                                     Problems &problems, std::vector<std::string> *trace) {
     std::vector<FontFace> faces;
-    std::vector<OpenFace> open;  // beside faces, while the representative is chosen
+    std::vector<OwnedFace> open;  // beside faces, while the representative is chosen
     for (const ListedFace &listed : slot.members) {
         const auto read = std::find_if(
             slot.read_members.begin(), slot.read_members.end(),
             [&](const FontFace &f) { return f.file == listed.path && f.index == listed.index; });
         FontFace face;
-        FT_Face ft_face = nullptr;
+        OwnedFace ft_face;
         const std::size_t problems_before = problems.size();
         if (read != slot.read_members.end()) {
             face = *read;
@@ -575,23 +555,20 @@ std::unique_ptr<FontFamily> resolve(const FamilySlot &slot, FT_Library library, 
         // collections) would else hold them all at once.
         const std::size_t best = best_face(faces);
         const bool better = faces.empty() || representative_order(face, faces[best]);
-        if (better && !faces.empty()) open[best] = OpenFace();
+        if (better && !faces.empty()) open[best].reset();
         faces.push_back(std::move(face));
-        open.emplace_back(better ? ft_face : nullptr);
-        if (!better && ft_face) FT_Done_Face(ft_face);
+        open.push_back(better ? std::move(ft_face) : nullptr);
     }
     while (!faces.empty()) {
         const std::size_t best = best_face(faces);
         FontFace &face = faces[best];
         bool offered = true;
         const std::size_t problems_before = problems.size();
-        if (!open[best].face) {
+        if (!open[best]) {
             FontFace full;
-            FT_Face ft_face = nullptr;
             std::string problem;
-            offered = read_with_freetype(library, listed_as(face), full, problem, &ft_face);
+            offered = read_with_freetype(library, listed_as(face), full, problem, &open[best]);
             if (!problem.empty()) problems.emplace_back(face.file, problem);
-            open[best] = OpenFace(ft_face);
             // A file replaced since it was listed may hold another family.
             if (offered &&
                 lowercase_ascii(face_name(full.logfont.lfFaceName)) != slot.folded_name) {
@@ -605,7 +582,7 @@ std::unique_ptr<FontFamily> resolve(const FamilySlot &slot, FT_Library library, 
             }
             if (offered) face = std::move(full);
         }
-        const bool measures = offered && measures_space(open[best].face, face);
+        const bool measures = offered && measures_space(open[best].get(), face);
         if (measures) {
             auto family = std::make_unique<FontFamily>();
             // The representative names the family, and every face carries
@@ -666,7 +643,7 @@ std::unique_ptr<FontFamily> vertical_of(const FontFamily &family) {
 }
 
 const FontFamily *resolve_on_main_thread(std::size_t i) {
-    return resolve_family(i, freetype_library());
+    return resolve_family(i, freetype_library(), Caller::kMainThread);
 }
 
 // The face of fontconfig's best match for "sans-serif", matched once. Each
@@ -718,8 +695,9 @@ const FontFamily *default_family() {
 
 std::size_t family_count() { return listed_service().slots.size(); }
 
-const FontFamily *resolve_family(std::size_t i, FT_Library library, FT_Face *opened) {
-    if (opened) *opened = nullptr;
+const FontFamily *resolve_family(std::size_t i, FT_Library library, Caller caller,
+                                 OwnedFace *opened) {
+    if (opened) opened->reset();
     FontService &fonts = listed_service();
     if (i >= fonts.slots.size()) return nullptr;
     FamilySlot &slot = fonts.slots[i];
@@ -731,10 +709,10 @@ const FontFamily *resolve_family(std::size_t i, FT_Library library, FT_Face *ope
         if (!resolved_before) slot.state = FamilySlot::State::kResolving;
     }
     if (resolved_before) {
-        if (library == freetype_library()) tell_problems(fonts, slot);
+        if (caller == Caller::kMainThread) tell_problems(fonts, slot);
         return slot.family.get();
     }
-    OpenFace face;
+    OwnedFace face;
     Problems problems;
     std::vector<std::string> trace;
     std::unique_ptr<FontFamily> family;
@@ -753,7 +731,7 @@ const FontFamily *resolve_family(std::size_t i, FT_Library library, FT_Face *ope
     }
     std::unique_ptr<FontFamily> vertical =
         family && family->faces.front().cjk ? vertical_of(*family) : nullptr;
-    if (opened) *opened = std::exchange(face.face, nullptr);
+    if (opened) *opened = std::move(face);
     {
         std::lock_guard<std::mutex> lock(fonts.mutex);
         slot.family = std::move(family);
@@ -763,7 +741,7 @@ const FontFamily *resolve_family(std::size_t i, FT_Library library, FT_Face *ope
         slot.state = FamilySlot::State::kResolved;
     }
     fonts.resolved.notify_all();
-    if (library == freetype_library()) tell_problems(fonts, slot);
+    if (caller == Caller::kMainThread) tell_problems(fonts, slot);
     return slot.family.get();
 }
 
@@ -857,14 +835,13 @@ std::vector<FontFace> complete_faces(const FontFamily &family) {
     std::vector<FontFace> faces;
     for (const FontFace &face : family.faces) {
         FontFace full;
-        FT_Face ft_face = nullptr;
+        OwnedFace ft_face;
         std::string problem;
         if (!read_with_freetype(freetype_library(), listed_as(face), full, problem, &ft_face)) {
             if (!problem.empty()) tell_file_problem(face.file, problem);
             continue;
         }
-        const bool measures = measures_space(ft_face, full);
-        FT_Done_Face(ft_face);
+        const bool measures = measures_space(ft_face.get(), full);
         if (!measures) continue;
         std::memcpy(full.logfont.lfFaceName, family.name.c_str(), family.name.size() + 1);
         faces.push_back(std::move(full));

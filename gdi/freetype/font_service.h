@@ -21,12 +21,17 @@
 // and the rest of fontconfig's own settings).
 std::size_t family_count();
 
+// Who resolves a family: the main thread tells the problems found with a
+// family's files, in the order of the families, whichever thread found them.
+enum class Caller { kMainThread, kWorker };
+
 // Family `i`, resolved with `library` (the caller's thread's) unless another
 // thread has resolved it or is resolving it (then this waits for it). Null
 // where the family has no face to offer. Where this call resolved it,
-// `opened` (if given) receives the representative face, open in `library`
-// and now the caller's to close; else it is set to null.
-const FontFamily *resolve_family(std::size_t i, FT_Library library, FT_Face *opened = nullptr);
+// `opened` (if given) receives the representative face, open in `library`;
+// else it is emptied.
+const FontFamily *resolve_family(std::size_t i, FT_Library library, Caller caller,
+                                 OwnedFace *opened = nullptr);
 
 // The size of the largest file among family `i`'s faces, as listed.
 std::uintmax_t largest_file_of(std::size_t i);

@@ -133,20 +133,19 @@ void release_claim(MeasuringAhead &m, std::size_t i) {
 // Resolves family `i` with `library` and, where this call resolved it,
 // measures its representative into the store; then releases the claim,
 // also where memory or descriptors ran short (thrown on).
-void prepare(MeasuringAhead &m, std::size_t i, FT_Library library) {
+void prepare(MeasuringAhead &m, std::size_t i, FT_Library library, Caller caller) {
     std::unique_lock<std::mutex> large(m.large_font, std::defer_lock);
-    FT_Face opened = nullptr;
+    OwnedFace opened;
     SizedFace sized;
     Prepared prepared;
     const FontFamily *family = nullptr;
     bool measured = false;
     try {
         if (largest_file_of(i) >= kLargeFontFile) large.lock();
-        family = resolve_family(i, library, &opened);
+        family = resolve_family(i, library, caller, &opened);
         if (family && opened) {
-            // The measuring closes the face, whatever happens.
-            const bool unchanged = measure_representative(*family, std::exchange(opened, nullptr),
-                                                          sized, prepared.widths);
+            const bool unchanged =
+                measure_representative(*family, std::move(opened), sized, prepared.widths);
             // A code FreeType failed to measure for want of memory is no
             // code the font lacks.
             throw_if_freetype_ran_out();
@@ -154,16 +153,15 @@ void prepare(MeasuringAhead &m, std::size_t i, FT_Library library) {
             prepared.family = i;
             measured = true;
             prepared.for_vertical = family->faces.front().cjk;
-        } else if (opened) {
-            FT_Done_Face(std::exchange(opened, nullptr));
         }
+        opened.reset();
         if (large.owns_lock()) large.unlock();
         if (measured) {
             std::lock_guard<std::mutex> lock(m.mutex);
             m.store.emplace(sized, prepared);
         }
     } catch (...) {
-        if (opened) FT_Done_Face(opened);
+        opened.reset();
         if (large.owns_lock()) large.unlock();
         release_claim(m, i);
         throw;
@@ -187,7 +185,7 @@ void work(MeasuringAhead &m, std::size_t families, std::size_t window) {
                 i = m.next_unclaimed++;
                 m.in_hand.insert(i);
             }
-            prepare(m, i, library);
+            prepare(m, i, library, Caller::kWorker);
         }
     } catch (const std::exception &) {
         // Short of memory or descriptors, this worker stops, and leaves the
@@ -270,12 +268,12 @@ const FontFamily *enumerated_family(std::size_t i) {
     }
     m.changed.notify_all();
     if (mine) {
-        run_with_stack_room([&] { prepare(m, i, freetype_library()); });
+        run_with_stack_room([&] { prepare(m, i, freetype_library(), Caller::kMainThread); });
     } else {
         std::unique_lock<std::mutex> lock(m.mutex);
         m.changed.wait(lock, [&] { return m.in_hand.count(i) == 0; });
     }
-    return resolve_family(i, freetype_library());
+    return resolve_family(i, freetype_library(), Caller::kMainThread);
 }
 
 void end_enumeration() { ahead().stop(); }

@@ -85,7 +85,7 @@ void set_widths(long a, long b, long advance, bool emboldened, ABCFLOAT &widths)
 // width, advance); at any other size, and for a glyph the strike lacks, the
 // blank outline with its advance from hmtx, scaled and rounded.
 bool measure_bitmap_only_glyph(const RealizedFont &font, FT_UInt glyph, ABCFLOAT &widths) {
-    const FT_Face ft_face = font.ft_face;
+    const FT_Face ft_face = font.ft_face.get();
     const long num = font.stretch_num, den = font.stretch_den;
     if (font.sbit_strike >= 0 && FT_Load_Glyph(ft_face, glyph, FT_LOAD_DEFAULT) == 0 &&
         ft_face->glyph->format == FT_GLYPH_FORMAT_BITMAP) {
@@ -111,9 +111,10 @@ bool measure_bitmap_only_glyph(const RealizedFont &font, FT_UInt glyph, ABCFLOAT
 
 // Sizes `ft_face` for `font` and selects its character map; the font then
 // measures with it.
-bool adopt_face(RealizedFont &font, FT_Face ft_face) {
+bool adopt_face(RealizedFont &font, OwnedFace owned) {
     const FontFace &face = *font.face;
-    font.ft_face = ft_face;
+    font.ft_face = std::move(owned);
+    const FT_Face ft_face = font.ft_face.get();
     bool sized = true;
     if (face.strike >= 0) {
         sized = FT_Select_Size(ft_face, face.strike) == 0;
@@ -134,19 +135,19 @@ bool adopt_face(RealizedFont &font, FT_Face ft_face) {
 // The face's file, opened and sized on the first glyph measured. A face that
 // cannot be opened or sized stays failed: every later glyph fails too,
 // rather than being measured at some other size.
-bool open_face(RealizedFont &font) {
+bool open_file_face(RealizedFont &font) {
     if (font.ft_face || font.open_failed) return font.ft_face != nullptr;
     const FontFace &face = *font.face;
-    FT_Face ft_face = nullptr;
     std::string problem;
-    if (!open_face(freetype_library(), face.file, face.index, face.snapshot, ft_face, problem)) {
+    OwnedFace ft_face =
+        open_face(freetype_library(), face.file, face.index, face.snapshot, problem);
+    if (!ft_face) {
         if (!problem.empty()) tell_file_problem(face.file, problem);
         font.open_failed = true;
         return false;
     }
-    if (!adopt_face(font, ft_face)) {
-        FT_Done_Face(ft_face);
-        font.ft_face = nullptr;
+    if (!adopt_face(font, std::move(ft_face))) {
+        font.ft_face.reset();
         font.open_failed = true;
         return false;
     }
@@ -154,7 +155,7 @@ bool open_face(RealizedFont &font) {
 }
 
 bool measure_loaded_glyph(RealizedFont &font, FT_UInt glyph, ABCFLOAT &widths) {
-    FT_Face face = font.ft_face;
+    FT_Face face = font.ft_face.get();
     if (font.face->bitmap_only) return measure_bitmap_only_glyph(font, glyph, widths);
 
     const bool bitmap = font.face->strike >= 0;
@@ -185,8 +186,8 @@ bool measure_loaded_glyph(RealizedFont &font, FT_UInt glyph, ABCFLOAT &widths) {
 }
 
 bool measure_glyph(RealizedFont &font, unsigned code, ABCFLOAT &widths) {
-    if (!open_face(font)) return false;
-    FT_Face face = font.ft_face;
+    if (!open_file_face(font)) return false;
+    FT_Face face = font.ft_face.get();
     FT_UInt glyph = font.symbol ? FT_Get_Char_Index(face, 0xF000 + code) : 0;
     if (glyph == 0) glyph = FT_Get_Char_Index(face, code);
     for (const auto &[known, result] : font.measured_glyphs) {
@@ -200,10 +201,6 @@ bool measure_glyph(RealizedFont &font, unsigned code, ABCFLOAT &widths) {
 }
 
 }  // namespace
-
-RealizedFont::~RealizedFont() {
-    if (ft_face) FT_Done_Face(ft_face);
-}
 
 std::unique_ptr<RealizedFont> realize_face(const FontFamily &family, const FontFace &face,
                                            const LOGFONTA &logfont) {
@@ -224,10 +221,10 @@ bool glyph_widths(RealizedFont &font, unsigned code, ABCFLOAT &widths) {
     // this and every later glyph fail rather than be read from another font.
     const std::size_t known = font.measured_glyphs.size();
     const bool measured = measure_glyph(font, code, widths);
-    if (font.measured_glyphs.size() == known || face_file_unchanged(font.ft_face)) return measured;
+    if (font.measured_glyphs.size() == known || face_file_unchanged(font.ft_face.get()))
+        return measured;
     tell_file_problem(font.face->file, kFileChanged);
-    FT_Done_Face(font.ft_face);
-    font.ft_face = nullptr;
+    font.ft_face.reset();
     font.open_failed = true;
     font.measured_glyphs.clear();
     return false;
@@ -238,18 +235,17 @@ SizedFace sized_face_of(const RealizedFont &font) {
             font.stretch_num, font.stretch_den, font.emboldened};
 }
 
-bool measure_representative(const FontFamily &family, FT_Face ft_face, SizedFace &sized,
+bool measure_representative(const FontFamily &family, OwnedFace ft_face, SizedFace &sized,
                             CodeWidths &widths) {
     const FontFace &face = family.faces.front();
     const auto font = realize_face(family, face, face.logfont);
     sized = sized_face_of(*font);
-    // Adopted, the face is the font's: it closes it. A face that cannot be
-    // sized measures nothing.
-    if (!adopt_face(*font, ft_face)) return face_file_unchanged(ft_face);
+    // A face that cannot be sized measures nothing.
+    if (!adopt_face(*font, std::move(ft_face))) return face_file_unchanged(font->ft_face.get());
     for (unsigned code = 32; code <= 127; ++code)
         widths.measured[code - 32] = measure_glyph(*font, code, widths.widths[code - 32]);
     // Whatever was read after the file changed may be another font's.
-    if (face_file_unchanged(font->ft_face)) return true;
+    if (face_file_unchanged(font->ft_face.get())) return true;
     widths.measured.fill(false);
     return false;
 }
@@ -263,7 +259,7 @@ bool measures_space(FT_Face ft_face, const FontFace &face) {
     // The face stays the caller's, also where memory runs out on the way.
     struct Lent {
         RealizedFont &font;
-        ~Lent() { font.ft_face = nullptr; }
+        ~Lent() { static_cast<void>(font.ft_face.release()); }
     } lent{font};
-    return adopt_face(font, ft_face) && measure_glyph(font, ' ', widths);
+    return adopt_face(font, OwnedFace(ft_face)) && measure_glyph(font, ' ', widths);
 }

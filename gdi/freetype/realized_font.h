@@ -36,7 +36,7 @@ struct RealizedFont {
     const FontFamily *family = nullptr;
     const FontFace *face = nullptr;
     std::unique_ptr<FontFace> own_face;  // where `face` was read for this font alone
-    FT_Face ft_face = nullptr;  // opened on the first glyph not measured before
+    OwnedFace ft_face;  // opened on the first glyph not measured before
     bool open_failed = false;
     bool symbol = false;  // codes are looked up at 0xF000 + code first
     long pixels_per_em = 0;
@@ -54,11 +54,6 @@ struct RealizedFont {
     // Glyphs measured before, by index: codes the font lacks all measure
     // glyph 0, and some fonts map several codes to one glyph.
     std::vector<std::pair<FT_UInt, std::pair<bool, ABCFLOAT>>> measured_glyphs;
-
-    RealizedFont() = default;
-    RealizedFont(const RealizedFont &) = delete;
-    RealizedFont &operator=(const RealizedFont &) = delete;
-    ~RealizedFont();
 };
 
 // `face` of `family` sized for `logfont`. The face's file is opened when a
@@ -74,11 +69,9 @@ bool glyph_widths(RealizedFont &font, unsigned code, ABCFLOAT &widths);
 SizedFace sized_face_of(const RealizedFont &font);
 
 // Measures codes 32 to 127 of `family`'s representative at the size of its
-// own LOGFONTA as a realized font measures them, with `ft_face`, which is
-// open and which the call closes; `sized` receives the face and size. False
-// where the face's file changed while it was measured: nothing is then
-// measured.
-bool measure_representative(const FontFamily &family, FT_Face ft_face, SizedFace &sized,
+// own LOGFONTA as a realized font measures them, with `ft_face`, open; `sized` receives the face
+// and size. False where the face's file changed while it was measured: nothing is then measured.
+bool measure_representative(const FontFamily &family, OwnedFace ft_face, SizedFace &sized,
                             CodeWidths &widths);
 
 // Whether `face`, open as `ft_face`, measures the space at its enumerated

@@ -32,7 +32,7 @@ FileSnapshot snapshot_of(const struct stat &status) {
 // stream comes first: FreeType hands its callbacks the stream.
 struct FaceStream {
     FT_StreamRec stream{};
-    ReadAhead file;
+    ReadAhead windows;
     FileSnapshot snapshot;
 };
 
@@ -55,13 +55,13 @@ unsigned long read_stream(FT_Stream stream, unsigned long offset, unsigned char 
                           unsigned long count) {
     // A count of 0 is a seek, which FreeType asks to succeed with 0.
     if (count == 0) return offset <= stream->size ? 0 : 1;
-    return reinterpret_cast<FaceStream *>(stream)->file.read(offset, buffer, count);
+    return reinterpret_cast<FaceStream *>(stream)->windows.read(offset, buffer, count);
 }
 
 // FreeType closes the stream with the face, or when it cannot open one.
 void close_stream(FT_Stream stream) {
     auto *file = reinterpret_cast<FaceStream *>(stream);
-    close(file->file.descriptor);
+    close(file->windows.descriptor);
     delete file;
 }
 
@@ -166,8 +166,8 @@ bool take_snapshot(const std::string &path, FileSnapshot &snapshot, std::string 
 
 FontFile::FontFile(const std::string &path, const FileSnapshot *expected) {
     descriptor = open_descriptor(path, expected, snapshot, problem);
-    file.descriptor = descriptor;
-    file.size = descriptor >= 0 ? static_cast<unsigned long>(snapshot.size) : 0;
+    windows.descriptor = descriptor;
+    windows.size = descriptor >= 0 ? static_cast<unsigned long>(snapshot.size) : 0;
 }
 
 FontFile::~FontFile() {
@@ -175,8 +175,8 @@ FontFile::~FontFile() {
 }
 
 bool FontFile::read_at(std::uint64_t offset, void *buffer, std::size_t size) const {
-    return descriptor >= 0 && size <= file.size && offset <= file.size - size &&
-           file.read(offset, static_cast<unsigned char *>(buffer), size) == size;
+    return descriptor >= 0 && size <= windows.size && offset <= windows.size - size &&
+           windows.read(offset, static_cast<unsigned char *>(buffer), size) == size;
 }
 
 OwnedFace open_face(FT_Library library, const std::string &path, long index,
@@ -196,8 +196,8 @@ OwnedFace open_face(FT_Library library, const std::string &path, long index,
         delete file;
         return nullptr;
     }
-    file->file.descriptor = descriptor;
-    file->file.size = static_cast<unsigned long>(seen.size);
+    file->windows.descriptor = descriptor;
+    file->windows.size = static_cast<unsigned long>(seen.size);
     file->snapshot = seen;
     file->stream.size = static_cast<unsigned long>(seen.size);
     file->stream.read = read_stream;
@@ -218,7 +218,7 @@ OwnedFace open_face(FT_Library library, const std::string &path, long index,
 bool face_file_unchanged(FT_Face face) {
     const auto *file = static_cast<const FaceStream *>(face->generic.data);
     struct stat status;
-    return file && fstat(file->file.descriptor, &status) == 0 &&
+    return file && fstat(file->windows.descriptor, &status) == 0 &&
            snapshot_of(status) == file->snapshot;
 }
 

@@ -67,7 +67,7 @@ struct FontFile {
     int descriptor = -1;
     FileSnapshot snapshot;  // as the file was when opened
     std::string problem;  // to tell, where it could not be opened
-    mutable ReadAhead file;
+    mutable ReadAhead windows;
 
     // Where `expected` is given, fails with kFileChanged unless the file is
     // still the one it describes.

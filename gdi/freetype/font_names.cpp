@@ -133,7 +133,7 @@ LookupNames lookup_names(const std::vector<NameRecord> &records) {
     return names;
 }
 
-std::string folded_name(std::string name) {
+std::string lowercase_cp1252(std::string name) {
     // Windows-1252's capitals: A-Z, the Latin-1 letters but the multiplication
     // sign, and Š, Œ, Ž, Ÿ.
     for (char &c : name) {

@@ -40,6 +40,6 @@ LookupNames lookup_names(const std::vector<NameRecord> &records);
 
 // A Windows-1252 name with its letters in lower case, whatever the locale:
 // names found by name compare so.
-std::string folded_name(std::string name);
+std::string lowercase_cp1252(std::string name);
 
 #endif  // DUMP_METRICS12_FONT_NAMES_H

@@ -135,7 +135,7 @@ struct PcfReader {
         stream.avail_out = size;
         while (stream.avail_out > 0) {
             if (stream.avail_in == 0) {
-                const unsigned long got = file.file.read(input_offset, input, sizeof input);
+                const unsigned long got = file.windows.read(input_offset, input, sizeof input);
                 if (got == 0) return false;
                 input_offset += got;
                 stream.next_in = input;

@@ -59,7 +59,7 @@ ListedFace listed_at(std::string path, FT_Long index) {
 // A family as the listing knows it: its faces, and once resolved, what they
 // offer. A slot is resolved once, by whichever thread asks first.
 struct FamilySlot {
-    std::string folded_name;
+    std::string lowercase_cp1252;
     // Families made only of a variable font's named instances go at their
     // file's typographic family, in the order of the instances, as Windows
     // lists them; every other family at its own name.
@@ -414,7 +414,7 @@ void list_families(FontService &fonts) {
     }
     for (auto &[folded, members] : by_name) {
         FamilySlot slot;
-        slot.folded_name = slot.order_name = folded;
+        slot.lowercase_cp1252 = slot.order_name = folded;
         bool instances_only = true;
         for (std::size_t i : members) {
             const ListedFace &member = std::get<0>(faces[i]);
@@ -437,10 +437,10 @@ void list_families(FontService &fonts) {
         return std::tie(a.order_name, a.order_instance) < std::tie(b.order_name, b.order_instance);
     });
     for (std::size_t i = 0; i < fonts.slots.size(); ++i)
-        fonts.slot_by_name.emplace(fonts.slots[i].folded_name, i);
+        fonts.slot_by_name.emplace(fonts.slots[i].lowercase_cp1252, i);
     for (std::size_t i = 0; i < fonts.slots.size(); ++i)
         fonts.slot_by_vertical_name.emplace(
-            ("@" + fonts.slots[i].folded_name).substr(0, LF_FACESIZE - 1), i);
+            ("@" + fonts.slots[i].lowercase_cp1252).substr(0, LF_FACESIZE - 1), i);
 }
 
 FontService &listed_service() {
@@ -571,7 +571,7 @@ std::unique_ptr<FontFamily> resolve(const FamilySlot &slot, FT_Library library, 
             if (!problem.empty()) problems.emplace_back(face.file, problem);
             // A file replaced since it was listed may hold another family.
             if (offered &&
-                lowercase_ascii(face_name(full.logfont.lfFaceName)) != slot.folded_name) {
+                lowercase_ascii(face_name(full.logfont.lfFaceName)) != slot.lowercase_cp1252) {
                 problems.emplace_back(face.file, kFileChanged);
                 offered = false;
             }
@@ -623,7 +623,7 @@ void tell_problems(FontService &fonts, FamilySlot &slot) {
     for (const auto &[path, problem] : problems) tell_file_problem(path, problem);
     if (!tracing()) return;
     std::string told = std::string(program_invocation_short_name) + ": family '" +
-                       (slot.family ? slot.family->name : slot.folded_name) +
+                       (slot.family ? slot.family->name : slot.lowercase_cp1252) +
                        "': " + std::to_string(slot.members.size()) + " listed, " +
                        (slot.family ? "offered" : "none offered") + "\n";
     for (const std::string &line : trace)
@@ -884,16 +884,16 @@ const std::multimap<std::string, NamedFace> &other_names() {
     std::call_once(read, [] {
         FontService &fonts = listed_service();
         for (const auto &[folded, slot] : fonts.slot_by_name) {
-            names.emplace(folded_name(folded), NamedFace{slot, "", 0});
+            names.emplace(lowercase_cp1252(folded), NamedFace{slot, "", 0});
             for (const ListedFace &face : fonts.slots[slot].members) {
                 LookupNames found;
                 if (!is_sfnt(face) ||
                     !peek_sfnt_lookup_names(FontFile(face.path), face.index, found))
                     continue;
                 if (!found.second_family.empty())
-                    names.emplace(folded_name(found.second_family), NamedFace{slot, "", 0});
+                    names.emplace(lowercase_cp1252(found.second_family), NamedFace{slot, "", 0});
                 if (!found.full_name.empty())
-                    names.emplace(folded_name(found.full_name),
+                    names.emplace(lowercase_cp1252(found.full_name),
                                   NamedFace{slot, face.path, face.index});
             }
         }
@@ -918,7 +918,7 @@ const FontFamily *vertical_family_for(const LOGFONTA &logfont) {
 std::vector<FontFace> faces_named(const char *face_name_asked) {
     if (const FontFamily *family = family_named(face_name_asked)) return complete_faces(*family);
     const std::string asked(face_name_asked, strnlen(face_name_asked, LF_FACESIZE - 1));
-    const auto found = other_names().equal_range(folded_name(asked));
+    const auto found = other_names().equal_range(lowercase_cp1252(asked));
     if (found.first == found.second) return {};
     // The first family the name finds; all of it, or the faces it names.
     const std::size_t slot = found.first->second.slot;

@@ -122,19 +122,19 @@ std::size_t worker_count() {
 }
 
 // Releases a claim, whether the family was prepared or not.
-void release_claim(MeasuringAhead &m, std::size_t i) {
+void release_claim(MeasuringAhead &measuring, std::size_t i) {
     {
-        std::lock_guard<std::mutex> lock(m.mutex);
-        m.in_hand.erase(i);
+        std::lock_guard<std::mutex> lock(measuring.mutex);
+        measuring.in_hand.erase(i);
     }
-    m.changed.notify_all();
+    measuring.changed.notify_all();
 }
 
 // Resolves family `i` with `library` and, where this call resolved it,
 // measures its representative into the store; then releases the claim,
 // also where memory or descriptors ran short (thrown on).
-void prepare(MeasuringAhead &m, std::size_t i, FT_Library library, Caller caller) {
-    std::unique_lock<std::mutex> large(m.large_font, std::defer_lock);
+void prepare(MeasuringAhead &measuring, std::size_t i, FT_Library library, Caller caller) {
+    std::unique_lock<std::mutex> large(measuring.large_font, std::defer_lock);
     OwnedFace opened;
     SizedFace sized;
     Prepared prepared;
@@ -157,35 +157,35 @@ void prepare(MeasuringAhead &m, std::size_t i, FT_Library library, Caller caller
         opened.reset();
         if (large.owns_lock()) large.unlock();
         if (measured) {
-            std::lock_guard<std::mutex> lock(m.mutex);
-            m.store.emplace(sized, prepared);
+            std::lock_guard<std::mutex> lock(measuring.mutex);
+            measuring.store.emplace(sized, prepared);
         }
     } catch (...) {
         opened.reset();
         if (large.owns_lock()) large.unlock();
-        release_claim(m, i);
+        release_claim(measuring, i);
         throw;
     }
-    release_claim(m, i);
+    release_claim(measuring, i);
 }
 
-void work(MeasuringAhead &m, std::size_t families, std::size_t window) {
+void work(MeasuringAhead &measuring, std::size_t families, std::size_t window) {
     FT_Library library = nullptr;
     if (new_freetype_library(&library) != 0) return;
     try {
         for (;;) {
             std::size_t i = 0;
             {
-                std::unique_lock<std::mutex> lock(m.mutex);
-                m.changed.wait(lock, [&] {
-                    return m.stopping || m.next_unclaimed >= families ||
-                           m.next_unclaimed < m.position + window;
+                std::unique_lock<std::mutex> lock(measuring.mutex);
+                measuring.changed.wait(lock, [&] {
+                    return measuring.stopping || measuring.next_unclaimed >= families ||
+                           measuring.next_unclaimed < measuring.position + window;
                 });
-                if (m.stopping || m.next_unclaimed >= families) break;
-                i = m.next_unclaimed++;
-                m.in_hand.insert(i);
+                if (measuring.stopping || measuring.next_unclaimed >= families) break;
+                i = measuring.next_unclaimed++;
+                measuring.in_hand.insert(i);
             }
-            prepare(m, i, library, Caller::kWorker);
+            prepare(measuring, i, library, Caller::kWorker);
         }
     } catch (const std::exception &) {
         // Short of memory or descriptors, this worker stops, and leaves the
@@ -195,7 +195,7 @@ void work(MeasuringAhead &m, std::size_t families, std::size_t window) {
 }
 
 struct WorkerStart {
-    MeasuringAhead *m;
+    MeasuringAhead *measuring;
     std::size_t families, window;
 };
 
@@ -210,7 +210,7 @@ extern "C" void *run_worker(void *argument) {
         stack.ss_size = kSignalStackSize;
         sigaltstack(&stack, nullptr);
     }
-    work(*start.m, start.families, start.window);
+    work(*start.measuring, start.families, start.window);
     if (signal_stack) {
         stack_t off{};
         off.ss_flags = SS_DISABLE;
@@ -221,19 +221,19 @@ extern "C" void *run_worker(void *argument) {
 
 // Starts up to `wanted` workers; fewer, or none, where the system cannot
 // make more threads (a limit on processes, on memory): the table is the same.
-void start_workers(MeasuringAhead &m, std::size_t wanted, std::size_t families) {
+void start_workers(MeasuringAhead &measuring, std::size_t wanted, std::size_t families) {
     pthread_attr_t attributes;
     if (pthread_attr_init(&attributes) != 0) return;
     pthread_attr_setstacksize(&attributes, kThreadStackSize);
     for (std::size_t w = 0; w < wanted; ++w) {
         auto *start =
-            new (std::nothrow) WorkerStart{&m, families, kFamiliesAheadPerWorker * wanted};
+            new (std::nothrow) WorkerStart{&measuring, families, kFamiliesAheadPerWorker * wanted};
         pthread_t worker;
         if (!start || pthread_create(&worker, &attributes, run_worker, start) != 0) {
             delete start;
             break;
         }
-        m.workers.push_back(worker);
+        measuring.workers.push_back(worker);
     }
     pthread_attr_destroy(&attributes);
 }
@@ -241,37 +241,39 @@ void start_workers(MeasuringAhead &m, std::size_t wanted, std::size_t families) 
 }  // namespace
 
 const FontFamily *enumerated_family(std::size_t i) {
-    MeasuringAhead &m = ahead();
+    MeasuringAhead &measuring = ahead();
     const std::size_t families = family_count();
     bool mine = false;
     {
-        std::unique_lock<std::mutex> lock(m.mutex);
-        if (i == 0 && m.workers.empty() && !m.stopping) {
+        std::unique_lock<std::mutex> lock(measuring.mutex);
+        if (i == 0 && measuring.workers.empty() && !measuring.stopping) {
             const std::size_t workers = worker_count();
             // Each thread would get a malloc arena of its own, and glibc keeps
             // an arena's freed pages: memory would grow with the threads.
             if (workers > 0) mallopt(M_ARENA_MAX, 1);
-            m.workers.reserve(workers);
-            start_workers(m, workers, families);
+            measuring.workers.reserve(workers);
+            start_workers(measuring, workers, families);
         }
-        m.position = i;
+        measuring.position = i;
         // Widths of families passed that nobody took are not wanted now,
         // but those an "@" family will ask for.
-        for (auto entry = m.store.begin(); entry != m.store.end();)
-            entry = entry->second.family < i && !entry->second.for_vertical ? m.store.erase(entry)
-                                                                            : std::next(entry);
-        if (i >= m.next_unclaimed) {
-            m.next_unclaimed = i + 1;
-            m.in_hand.insert(i);
+        for (auto entry = measuring.store.begin(); entry != measuring.store.end();)
+            entry = entry->second.family < i && !entry->second.for_vertical
+                        ? measuring.store.erase(entry)
+                        : std::next(entry);
+        if (i >= measuring.next_unclaimed) {
+            measuring.next_unclaimed = i + 1;
+            measuring.in_hand.insert(i);
             mine = true;
         }
     }
-    m.changed.notify_all();
+    measuring.changed.notify_all();
     if (mine) {
-        run_with_stack_room([&] { prepare(m, i, freetype_library(), Caller::kMainThread); });
+        run_with_stack_room(
+            [&] { prepare(measuring, i, freetype_library(), Caller::kMainThread); });
     } else {
-        std::unique_lock<std::mutex> lock(m.mutex);
-        m.changed.wait(lock, [&] { return m.in_hand.count(i) == 0; });
+        std::unique_lock<std::mutex> lock(measuring.mutex);
+        measuring.changed.wait(lock, [&] { return measuring.in_hand.count(i) == 0; });
     }
     return resolve_family(i, freetype_library(), Caller::kMainThread);
 }
@@ -279,11 +281,11 @@ const FontFamily *enumerated_family(std::size_t i) {
 void end_enumeration() { ahead().stop(); }
 
 bool take_prepared_widths(const RealizedFont &font, CodeWidths &widths) {
-    MeasuringAhead &m = ahead();
-    std::lock_guard<std::mutex> lock(m.mutex);
-    const auto entry = m.store.find(sized_face_of(font));
-    if (entry == m.store.end()) return false;
+    MeasuringAhead &measuring = ahead();
+    std::lock_guard<std::mutex> lock(measuring.mutex);
+    const auto entry = measuring.store.find(sized_face_of(font));
+    if (entry == measuring.store.end()) return false;
     widths = entry->second.widths;
-    if (!entry->second.for_vertical || font.family->vertical) m.store.erase(entry);
+    if (!entry->second.for_vertical || font.family->vertical) measuring.store.erase(entry);
     return true;
 }

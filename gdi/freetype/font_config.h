@@ -23,7 +23,4 @@ void set_config_failure_handler(ConfigFailureHandler handler);
 // the one asked for, and whether to go on is the program's to decide.
 FcConfig *load_font_config_or_report();
 
-// The name the font service still calls load_font_config_or_report by.
-inline FcConfig *load_font_config_or_exit() { return load_font_config_or_report(); }
-
 #endif  // DUMP_METRICS12_FONT_CONFIG_H

@@ -85,8 +85,7 @@ struct FontService {
     bool listed = false;
     std::vector<FamilySlot> slots;  // by folded name
     std::map<std::string, std::size_t> slot_by_name;
-    FcConfig *config = nullptr;  // kept for the default family, matched when first wanted
-    bool default_matched = false;
+    bool default_matched = false;  // the default family is matched when first wanted
     ListedFace default_face = listed_at("", -1);
     std::mutex mutex;  // guards the slots' states and families
     std::condition_variable resolved;
@@ -97,9 +96,6 @@ struct FontService {
     FontService() = default;
     FontService(const FontService &) = delete;
     FontService &operator=(const FontService &) = delete;
-    ~FontService() {
-        if (config) FcConfigDestroy(config);
-    }
 };
 
 FontService &service() {
@@ -340,12 +336,10 @@ bool list_variable_font(const ListedFace &face, VariableFiles &files, ListedFace
     return true;
 }
 
-// Lists the fonts fontconfig knows into families, by name; the configuration
-// is kept for the default family, which only a name that is no family's
-// needs.
+// Lists the fonts fontconfig knows into families, by name.
 void list_families(FontService &fonts) {
     fonts.listed = true;
-    FcConfig *config = load_font_config_or_exit();
+    FcConfig *config = load_font_config_or_report();
     FcPattern *everything = FcPatternCreate();
     FcObjectSet *objects = FcObjectSetBuild(FC_FILE, FC_INDEX, FC_FAMILY, FC_STYLE, FC_FONTFORMAT,
                                             FC_VARIABLE, nullptr);
@@ -401,7 +395,7 @@ void list_families(FontService &fonts) {
     FcObjectSetDestroy(objects);
     FcPatternDestroy(everything);
 
-    fonts.config = config;
+    FcConfigDestroy(config);
 
     // The same fonts give the same families whatever order the caches hold.
     std::sort(faces.begin(), faces.end(),
@@ -646,24 +640,29 @@ const FontFamily *resolve_on_main_thread(std::size_t i) {
     return resolve_family(i, freetype_library(), Caller::kMainThread);
 }
 
-// The face of fontconfig's best match for "sans-serif", matched once. Each
-// step fails only for want of memory, and fontconfig would match a pattern
-// left half made.
+// The face of fontconfig's best match for "sans-serif", matched once, when
+// a name that is no family's first asks for the default family: the
+// program's own run never does. The configuration is loaded again for it,
+// rather than kept (with its caches) through every run. Each step fails only
+// for want of memory, and fontconfig would match a pattern left half made.
 void match_default_face(FontService &fonts) {
     std::lock_guard<std::mutex> lock(fonts.mutex);
     if (fonts.default_matched) return;
+    FcConfig *config = load_font_config_or_report();
     FcPattern *wanted = FcNameParse(reinterpret_cast<const FcChar8 *>("sans-serif"));
-    if (!wanted || !FcConfigSubstitute(fonts.config, wanted, FcMatchPattern)) {
+    if (!wanted || !FcConfigSubstitute(config, wanted, FcMatchPattern)) {
         if (wanted) FcPatternDestroy(wanted);
+        FcConfigDestroy(config);
         throw std::bad_alloc();
     }
     FcDefaultSubstitute(wanted);
     FcResult result = FcResultNoMatch;
-    if (FcPattern *match = FcFontMatch(fonts.config, wanted, &result)) {
+    if (FcPattern *match = FcFontMatch(config, wanted, &result)) {
         listed_face_of(match, fonts.default_face);
         FcPatternDestroy(match);
     }
     FcPatternDestroy(wanted);
+    FcConfigDestroy(config);
     if (result == FcResultOutOfMemory) throw std::bad_alloc();
     fonts.default_matched = true;
 }

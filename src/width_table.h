@@ -34,16 +34,20 @@ inline constexpr std::string_view kKeyCharacterMark = "-'";
 inline constexpr std::string_view kKeyCodeMark = "'-0x";
 inline constexpr std::string_view kWidthFieldNames[4] = {"abcfA", "abcfB", "abcfC", "Advance"};
 
-// (substr, not find: GCC's sanitizer builds cannot evaluate find here.)
-static_assert(std::string_view(kWidthRowFormat)
-                          .substr(std::string_view("\"%s").size(), kKeyCharacterMark.size()) ==
-                      kKeyCharacterMark &&
-                  std::string_view(kWidthRowFormat)
-                          .substr(std::string_view("\"%s-'%s").size(), kKeyCodeMark.size()) ==
-                      kKeyCodeMark,
+// Whether `text` holds `part` at `at`. A loop of our own: GCC cannot evaluate
+// string_view's find and compare in a constant expression under UBSan.
+constexpr bool holds_at(std::string_view text, std::size_t at, std::string_view part) {
+    if (at > text.size() || part.size() > text.size() - at) return false;
+    for (std::size_t i = 0; i < part.size(); ++i)
+        if (text[at + i] != part[i]) return false;
+    return true;
+}
+
+static_assert(holds_at(kWidthRowFormat, std::string_view("\"%s").size(), kKeyCharacterMark) &&
+                  holds_at(kWidthRowFormat, std::string_view("\"%s-'%s").size(), kKeyCodeMark),
               "the key's marks are where the row format writes them");
-static_assert(std::string_view(kWidthRowFormat)
-                      .substr(sizeof kWidthRowFormat - 1 - kTableLineEnd.size()) == kTableLineEnd,
+static_assert(holds_at(kWidthRowFormat, sizeof kWidthRowFormat - 1 - kTableLineEnd.size(),
+                       kTableLineEnd),
               "rows end as the header does");
 
 // The face label's tag of a font type, by its low four bits: bit 0 is raster,

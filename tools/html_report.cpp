@@ -9,18 +9,13 @@
 #include <vector>
 
 #include "width_table_reader.h"
+#include "windows_1252.h"
 
 namespace {
 
 // The overview's columns: the codes every table has rows for.
 constexpr unsigned kFirstCode = 0x20;
 constexpr unsigned kCodeCount = 96;
-
-// Windows-1252 from 0x80 to 0x9f; 0 where the code page defines no character.
-constexpr char32_t kWindows1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 // The page's look. The pixel grid behind each drawing is added with the
 // page's scale; everything else is fixed.

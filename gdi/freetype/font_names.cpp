@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "gdi.h"
+#include "windows_1252.h"
 
 namespace {
 
@@ -16,20 +17,6 @@ constexpr unsigned kEncodingUnicodeBmp = 1;
 constexpr unsigned kEncodingUcs4 = 10;
 constexpr unsigned kNameFamily = 1;
 constexpr unsigned kLanguageEnglishUs = 0x409;
-
-// Windows-1252 for U+0080..U+009F and the characters it holds above U+00FF.
-// Code points 0x81, 0x8D, 0x8F, 0x90 and 0x9D stand for themselves.
-struct Cp1252Extra {
-    char32_t code_point;
-    unsigned char byte;
-};
-constexpr Cp1252Extra kCp1252Extras[] = {
-    {0x20AC, 0x80}, {0x201A, 0x82}, {0x0192, 0x83}, {0x201E, 0x84}, {0x2026, 0x85}, {0x2020, 0x86},
-    {0x2021, 0x87}, {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A}, {0x2039, 0x8B}, {0x0152, 0x8C},
-    {0x017D, 0x8E}, {0x2018, 0x91}, {0x2019, 0x92}, {0x201C, 0x93}, {0x201D, 0x94}, {0x2022, 0x95},
-    {0x2013, 0x96}, {0x2014, 0x97}, {0x02DC, 0x98}, {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B},
-    {0x0153, 0x9C}, {0x017E, 0x9E}, {0x0178, 0x9F},
-};
 
 // Where Windows-1252 lacks a character, Windows converts it to its nearest
 // look-alike ("best fit"): Latin Extended-A letters to their base letter, and
@@ -55,8 +42,8 @@ char to_cp1252(char32_t code_point) {
         return static_cast<char>(code_point);
     if (code_point >= 0x100 && code_point < 0x180)
         return kLatinExtendedABestFit[code_point - 0x100];
-    for (const Cp1252Extra &extra : kCp1252Extras)
-        if (extra.code_point == code_point) return static_cast<char>(extra.byte);
+    for (unsigned byte = 0; byte < 32; ++byte)
+        if (kWindows1252High[byte] == code_point) return static_cast<char>(0x80 + byte);
     for (const BestFit &fit : kGreekBestFit)
         if (fit.code_point == code_point) return fit.byte;
     return '?';

@@ -20,6 +20,9 @@
 #include <string>
 #include <tuple>
 
+using dm12_gdi::FontFile;
+using dm12_gdi::peek_sfnt_family_name;
+
 namespace {
 
 constexpr FT_UInt kPixelsPerEm = 32;

@@ -15,6 +15,8 @@
 #include "font_peek.h"
 #include "realized_font.h"
 
+namespace dm12_gdi {
+
 namespace {
 
 // Faces of one file we try; a collection's further faces add little.
@@ -99,3 +101,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     return 0;
 }
+
+}  // namespace dm12_gdi

@@ -5,6 +5,8 @@
 
 #include <iconv.h>
 
+namespace dm12_gdi {
+
 namespace {
 
 const char *code_page_of(BYTE charset) {
@@ -58,3 +60,5 @@ std::vector<char32_t> double_byte_characters(BYTE charset, unsigned first, unsig
         characters.push_back(converter.character(code));
     return characters;
 }
+
+}  // namespace dm12_gdi

@@ -7,6 +7,8 @@
 
 #include "gdi.h"
 
+namespace dm12_gdi {
+
 // Whether `charset` is one whose code page holds double-byte characters.
 bool is_double_byte_charset(BYTE charset);
 
@@ -14,5 +16,7 @@ bool is_double_byte_charset(BYTE charset);
 // << 8 | trail byte) in `charset`'s code page; a code that is no character
 // there gives 0. Empty where the code page cannot be converted at all.
 std::vector<char32_t> double_byte_characters(BYTE charset, unsigned first, unsigned last);
+
+}  // namespace dm12_gdi
 
 #endif  // DUMP_METRICS12_DOUBLE_BYTE_H

@@ -10,6 +10,8 @@
 
 #include "shortage.h"
 
+namespace dm12_gdi {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -111,3 +113,5 @@ FcConfig *load_font_config_or_report() {
         std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, error.c_str());
     return FcConfigCreate();
 }
+
+}  // namespace dm12_gdi

@@ -10,6 +10,8 @@
 
 #include <string>
 
+namespace dm12_gdi {
+
 // The configuration, its fonts listed; or null, with `error` saying which file
 // could not be loaded and why.
 FcConfig *load_font_config(std::string &error);
@@ -22,5 +24,7 @@ void set_config_failure_handler(ConfigFailureHandler handler);
 // configuration of no fonts: nothing measured from other fonts must stand for
 // the one asked for, and whether to go on is the program's to decide.
 FcConfig *load_font_config_or_report();
+
+}  // namespace dm12_gdi
 
 #endif  // DUMP_METRICS12_FONT_CONFIG_H

@@ -22,6 +22,8 @@
 #include FT_MULTIPLE_MASTERS_H
 #include FT_WINFONTS_H
 
+namespace dm12_gdi {
+
 namespace {
 
 // The legacy family name as the enumeration reads it: from the Windows
@@ -381,3 +383,5 @@ bool read_font_face(FT_Face ft_face, FontFace &face) {
     tm.tmDigitizedAspectY = 96;
     return true;
 }
+
+}  // namespace dm12_gdi

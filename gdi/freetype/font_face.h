@@ -13,6 +13,8 @@
 #include "gdi.h"
 #include "gdi_rules.h"
 
+namespace dm12_gdi {
+
 // One face of one font file, as the enumeration reports it.
 struct FontFace {
     std::string file;
@@ -78,5 +80,7 @@ bool has_charset(const FontFace &face, BYTE charset);
 
 // What GDI weighs of `face` when it chooses one of a family's faces.
 FaceTraits traits_of(const FontFace &face);
+
+}  // namespace dm12_gdi
 
 #endif  // DUMP_METRICS12_FONT_FACE_H

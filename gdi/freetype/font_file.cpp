@@ -16,6 +16,8 @@
 
 #include "shortage.h"
 
+namespace dm12_gdi {
+
 namespace {
 
 FileSnapshot snapshot_of(const struct stat &status) {
@@ -235,3 +237,5 @@ FT_Library freetype_library() {
     static Library instance;
     return instance.library;
 }
+
+}  // namespace dm12_gdi

@@ -19,6 +19,8 @@
 #include <memory>
 #include <string>
 
+namespace dm12_gdi {
+
 // Which file a path named, its size and its last modification.
 struct FileSnapshot {
     dev_t device = 0;
@@ -106,5 +108,7 @@ void tell_file_problem(const std::string &path, const std::string &problem);
 // The main thread's FreeType library, created on first use and released at
 // exit. Worker threads each have their own.
 FT_Library freetype_library();
+
+}  // namespace dm12_gdi
 
 #endif  // DUMP_METRICS12_FONT_FILE_H

@@ -8,6 +8,8 @@
 #include "gdi.h"
 #include "windows_1252.h"
 
+namespace dm12_gdi {
+
 namespace {
 
 // The platform, encodings and name that hold the legacy family name.
@@ -140,3 +142,5 @@ std::string face_name(std::string name) {
     name.resize(std::min<std::size_t>(name.size(), LF_FACESIZE - 1));
     return name;
 }
+
+}  // namespace dm12_gdi

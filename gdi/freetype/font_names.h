@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace dm12_gdi {
+
 // One record of an sfnt name table, its string as stored (UTF-16BE for the
 // Windows platform).
 struct NameRecord {
@@ -41,5 +43,7 @@ LookupNames lookup_names(const std::vector<NameRecord> &records);
 // A Windows-1252 name with its letters in lower case, whatever the locale:
 // names found by name compare so.
 std::string lowercase_cp1252(std::string name);
+
+}  // namespace dm12_gdi
 
 #endif  // DUMP_METRICS12_FONT_NAMES_H

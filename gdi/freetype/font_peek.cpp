@@ -12,6 +12,8 @@
 #include "font_names.h"
 #include "font_tables.h"
 
+namespace dm12_gdi {
+
 namespace {
 
 // Past these a file is not worth peeking at: FreeType reads it instead.
@@ -601,3 +603,5 @@ bool peek_sfnt_lookup_names(const FontFile &file, long index, LookupNames &names
     names = lookup_names(records);
     return true;
 }
+
+}  // namespace dm12_gdi

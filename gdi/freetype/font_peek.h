@@ -16,6 +16,8 @@
 #include "font_names.h"
 #include "gdi_rules.h"
 
+namespace dm12_gdi {
+
 // The legacy family name (name ID 1) of face `index` of an sfnt file or
 // collection, chosen and converted as the enumeration names a family; false
 // where the file cannot be read so far, or holds no Windows family record.
@@ -73,5 +75,7 @@ bool peek_sfnt_has_table(const FontFile &file, long index, const char (&table_ta
 // missing or does not parse), its typographic family and OS/2 style. False
 // where the face has no fvar table, or one that does not parse.
 bool peek_variable_font(const FontFile &file, long index, VariableFont &font);
+
+}  // namespace dm12_gdi
 
 #endif  // DUMP_METRICS12_FONT_PEEK_H

@@ -31,6 +31,8 @@
 #include "font_peek.h"
 #include "shortage.h"
 
+namespace dm12_gdi {
+
 namespace {
 
 // One face as fontconfig lists it.
@@ -939,3 +941,5 @@ std::vector<FontFace> faces_named(const char *face_name_asked) {
                 faces.end());
     return faces;
 }
+
+}  // namespace dm12_gdi

@@ -14,6 +14,8 @@
 #include "font_face.h"
 #include "realized_font.h"
 
+namespace dm12_gdi {
+
 // The horizontal families in enumeration order (by name ignoring case; a
 // variable font's named instances at their typographic family, in their
 // order), read
@@ -75,5 +77,7 @@ void note_family_problem(std::size_t i, const std::string &path, const std::stri
 
 // The font that `logfont` chooses; null only when there is no family at all.
 std::unique_ptr<RealizedFont> realize_font(const LOGFONTA &logfont);
+
+}  // namespace dm12_gdi
 
 #endif  // DUMP_METRICS12_FONT_SERVICE_H

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace dm12_gdi {
+
 // A field: where it lies from the start of its record, and its size in bytes.
 struct Field {
     std::size_t offset, size;
@@ -177,5 +179,7 @@ constexpr Field kPropertyName{0, 4}, kPropertyIsString{4, 1}, kPropertyValue{5, 
 constexpr std::size_t kAcceleratorFieldsSize = 16;  // eight flag bytes, then these
 constexpr Field kFontAscent{8, 4}, kFontDescent{12, 4};
 }  // namespace pcf
+
+}  // namespace dm12_gdi
 
 #endif  // DUMP_METRICS12_FONT_TABLES_H

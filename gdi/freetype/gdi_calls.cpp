@@ -15,6 +15,9 @@
 #include "measure_ahead.h"
 #include "shortage.h"
 
+// The calls below are the platform's, global; what answers them is ours.
+using namespace dm12_gdi;  // NOLINT(google-build-using-namespace)
+
 namespace {
 
 enum HandleKind : std::uintptr_t { kDeviceContext = 1, kFont = 2 };

@@ -8,6 +8,8 @@
 #include <sstream>
 #include <tuple>
 
+namespace dm12_gdi {
+
 namespace {
 
 // The OS/2 code-page bits of ulCodePageRange1 that name a character set, in
@@ -323,3 +325,5 @@ InstanceStyle instance_style(const VariableFont &font, std::size_t instance) {
     for (const std::string &name : names) style.family += " " + name;
     return style;
 }
+
+}  // namespace dm12_gdi

@@ -13,6 +13,8 @@
 
 #include "gdi.h"
 
+namespace dm12_gdi {
+
 // --- numbers -----------------------------------------------------------------
 
 // a * b / c rounded to nearest, as Windows' MulDiv; 0 where c is 0.
@@ -165,5 +167,7 @@ const char *instance_fault(const VariableFont &font, std::size_t instance);
 // ital 0 and 1 (1 makes it italic). Without one, it is followed by the
 // instance's subfamily name less the words Regular, Bold, Italic and Oblique.
 InstanceStyle instance_style(const VariableFont &font, std::size_t instance);
+
+}  // namespace dm12_gdi
 
 #endif  // DUMP_METRICS12_GDI_RULES_H

@@ -22,6 +22,8 @@
 
 #include "shortage.h"
 
+namespace dm12_gdi {
+
 namespace {
 
 // How many families a worker may run ahead of the enumeration.
@@ -289,3 +291,5 @@ bool take_prepared_widths(const RealizedFont &font, CodeWidths &widths) {
     if (!entry->second.for_vertical || font.family->vertical) measuring.store.erase(entry);
     return true;
 }
+
+}  // namespace dm12_gdi

@@ -16,6 +16,8 @@
 #include "font_service.h"
 #include "realized_font.h"
 
+namespace dm12_gdi {
+
 // Family `i` of the enumeration, which reports the families in order, from
 // the calling (main) thread: resolved, and its representative measured, here
 // or by a worker. Null where the family has no face to offer.
@@ -27,5 +29,7 @@ void end_enumeration();
 // The widths prepared for `font`'s face at `font`'s size, if any: taken
 // from the store.
 bool take_prepared_widths(const RealizedFont &font, CodeWidths &widths);
+
+}  // namespace dm12_gdi
 
 #endif  // DUMP_METRICS12_MEASURE_AHEAD_H

@@ -8,6 +8,8 @@
 #include FT_OUTLINE_H
 #include FT_TRUETYPE_IDS_H
 
+namespace dm12_gdi {
+
 namespace {
 
 constexpr long kLargestPixelsPerEm = 16384;
@@ -263,3 +265,5 @@ bool measures_space(FT_Face ft_face, const FontFace &face) {
     } lent{font};
     return adopt_face(font, OwnedFace(ft_face)) && measure_glyph(font, ' ', widths);
 }
+
+}  // namespace dm12_gdi

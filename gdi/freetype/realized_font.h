@@ -13,6 +13,8 @@
 #include "font_face.h"
 #include "font_file.h"
 
+namespace dm12_gdi {
+
 // The widths of codes 32 to 127 of one face at one size.
 struct CodeWidths {
     std::array<ABCFLOAT, 96> widths{};
@@ -77,5 +79,7 @@ bool measure_representative(const FontFamily &family, OwnedFace ft_face, SizedFa
 // Whether `face`, open as `ft_face`, measures the space at its enumerated
 // size as a realized font would: a face that cannot is not offered.
 bool measures_space(FT_Face ft_face, const FontFace &face);
+
+}  // namespace dm12_gdi
 
 #endif  // DUMP_METRICS12_REALIZED_FONT_H

@@ -16,6 +16,8 @@
 
 #include FT_MODULE_H
 
+namespace dm12_gdi {
+
 namespace {
 
 thread_local bool allocation_failed = false;
@@ -132,3 +134,5 @@ void done_freetype_library(FT_Library library) { FT_Done_Library(library); }
 void throw_if_freetype_ran_out() {
     if (std::exchange(allocation_failed, false)) throw std::bad_alloc();
 }
+
+}  // namespace dm12_gdi

@@ -14,6 +14,8 @@
 #include <functional>
 #include <string>
 
+namespace dm12_gdi {
+
 // The stack of the threads our GDI makes, whatever `ulimit -s` says (which
 // sizes new threads' stacks too): fontconfig's parsing of nested includes
 // and FreeType's hinting need more than a small limit gives.
@@ -54,5 +56,7 @@ void done_freetype_library(FT_Library library);
 // Throws std::bad_alloc where an allocation by FreeType on this thread has
 // failed since the last call: what then failed failed for want of memory.
 void throw_if_freetype_ran_out();
+
+}  // namespace dm12_gdi
 
 #endif  // DUMP_METRICS12_SHORTAGE_H

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace dm12_gdi {
+
 namespace {
 
 // How much a region counts at `coordinates`: the product over the axes of
@@ -131,3 +133,5 @@ bool mean_varied_advance(const std::vector<unsigned char> &hmtx, unsigned metric
     mean = static_cast<long>((total + count / 2) / count);
     return true;
 }
+
+}  // namespace dm12_gdi

@@ -7,6 +7,8 @@
 
 #include <vector>
 
+namespace dm12_gdi {
+
 // The mean of the nonzero advances of the first `glyphs` glyphs, rounded, as
 // OS/2 defines xAvgCharWidth; `metrics_count` is hhea's numberOfHMetrics and
 // `coordinates` the instance's normalized coordinates (avar applied), one per
@@ -14,5 +16,7 @@
 bool mean_varied_advance(const std::vector<unsigned char> &hmtx, unsigned metrics_count,
                          unsigned glyphs, const std::vector<unsigned char> &hvar,
                          const std::vector<double> &coordinates, long &mean);
+
+}  // namespace dm12_gdi
 
 #endif  // DUMP_METRICS12_VARIED_ADVANCES_H

@@ -16,6 +16,8 @@
 #include "expected_tables.h"
 #include "font_config.h"
 
+namespace dm12_gdi {
+
 namespace {
 
 std::vector<std::string> told;
@@ -115,3 +117,5 @@ TEST(FontConfig, WithoutAHandlerTheFailureGoesToStandardError) {
 }
 
 }  // namespace
+
+}  // namespace dm12_gdi

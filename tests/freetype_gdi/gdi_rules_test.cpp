@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace dm12_gdi {
+
 namespace {
 
 constexpr std::uint32_t tag(const char (&name)[5]) {
@@ -222,3 +224,5 @@ TEST(FaceChoice, FollowsGdisOrder) {
 }
 
 }  // namespace
+
+}  // namespace dm12_gdi

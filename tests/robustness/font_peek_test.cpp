@@ -22,6 +22,8 @@
 
 #include FT_FONT_FORMATS_H
 
+namespace dm12_gdi {
+
 namespace {
 
 void add_font_files(const std::string &folder, std::vector<std::string> &files) {
@@ -129,3 +131,5 @@ TEST(FontPeek, MissingFilesAndFacesGiveFalse) {
 }
 
 }  // namespace
+
+}  // namespace dm12_gdi

@@ -1,7 +1,7 @@
 // The layouts of the tables our GDI reads from font files without FreeType,
-// each field by name at its place, as the OpenType specification, Microsoft's
-// Windows font formats (FNT and the NE executables that hold them) and X11's
-// PCF format give them; and one bounds-checked reader of such fields.
+// each field by name at its place, as OpenType, Microsoft's Windows font
+// formats (FNT and the NE executables that hold them) and X11's PCF format
+// lay them out; and one bounds-checked reader of such fields.
 #ifndef DUMP_METRICS12_FONT_TABLES_H
 #define DUMP_METRICS12_FONT_TABLES_H
 
@@ -10,6 +10,14 @@
 #include <vector>
 
 namespace dm12_gdi {
+
+// A table's or an axis's four-letter tag as a number ("fvar", "wght").
+constexpr std::uint32_t tag(const char (&name)[5]) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(name[0])) << 24 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(name[1])) << 16 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(name[2])) << 8 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(name[3]));
+}
 
 // A field: where it lies from the start of its record, and its size in bytes.
 struct Field {

@@ -63,7 +63,7 @@ SHAPES = ("box0", "box1", "box2", "box3")
 IDEOGRAPHS = ((0x3001, "ideo0"), (0x65E5, "ideo1"))
 
 
-class Spec:
+class Recipe:
     """One variable font: what goes into it. The rule's answers are read back from the built file."""
 
     def __init__(self, file, family, axes, instances, *, stat=None, typographic=None, em=1000,
@@ -104,8 +104,8 @@ def stat_axis(tag, name, ordering, values):
     return dict(tag=tag, name=name, ordering=ordering, values=out)
 
 
-def the_specs():
-    specs = []
+def the_recipes():
+    recipes = []
     # Shaped like Bahnschrift: wght x wdth, 15 named instances in Bahnschrift's order, Regular and
     # Normal elidable; the family name has Bahnschrift's 11 bytes, so the cut names match Windows'.
     weights = (("Light", 300), ("SemiLight", 350), ("Regular", 400), ("SemiBold", 600),
@@ -119,7 +119,7 @@ def the_specs():
             else:
                 name = weight_name
             schrift_instances.append((name, {"wght": weight, "wdth": width}))
-    specs.append(Spec(
+    recipes.append(Recipe(
         "DM12Schrift.ttf", "DM12Schrift", [("wght", "Weight", 300, 400, 700),
                                            ("wdth", "Width", 75, 100, 100)],
         schrift_instances, typographic=("DM12Schrift", "Regular"), mvar=True, hinted=True, seed=0,
@@ -136,7 +136,7 @@ def the_specs():
         for weight_name, weight in (("Regular", 400), ("Semibold", 600), ("Bold", 700)):
             name = size_name if weight_name == "Regular" else size_name + " " + weight_name
             optik_instances.append((name, {"opsz": size, "wght": weight}))
-    specs.append(Spec(
+    recipes.append(Recipe(
         "DM12Optik.ttf", "DM12 Optik", [("opsz", "Optical size", 6, 12, 30),
                                         ("wght", "Weight", 400, 400, 700)],
         optik_instances, typographic=("DM12 Optik", "Text"), em=2048, mvar=True, seed=1,
@@ -147,38 +147,38 @@ def the_specs():
                                                     ("Banner", (24, 18, 30), 0)])]))
 
     # No STAT: instances are named by their fvar subfamily names alone.
-    specs.append(Spec(
+    recipes.append(Recipe(
         "DM12Plain.ttf", "DM12 Plain", [("wght", "Weight", 100, 400, 900)],
         [("Thin", {"wght": 100}), ("Regular", {"wght": 400}), ("Bold", {"wght": 700}),
          ("Extra Bold", {"wght": 800}), ("Black", {"wght": 900})], seed=2))
 
     # The default location (wght 500) is no named instance.
-    specs.append(Spec(
+    recipes.append(Recipe(
         "DM12Offset.ttf", "DM12 Offset", [("wght", "Weight", 200, 500, 800)],
         [("Light", {"wght": 300}), ("Regular", {"wght": 400}), ("Bold", {"wght": 700})], seed=3,
         stat=[stat_axis("wght", "Weight", 0, [("Light", 300, 0), ("Regular", 400, ELIDABLE),
                                               ("Medium", 500, 0), ("Bold", 700, 0)])]))
 
     # An fvar table with no named instance: one static face at the default.
-    specs.append(Spec("DM12Lone.ttf", "DM12 Lone", [("wght", "Weight", 300, 400, 700)], [], seed=4,
+    recipes.append(Recipe("DM12Lone.ttf", "DM12 Lone", [("wght", "Weight", 300, 400, 700)], [], seed=4,
                       stat=[stat_axis("wght", "Weight", 0, [("Regular", 400, ELIDABLE)])]))
 
     # A roman file and its italic companion: STAT's ital axis (not in fvar) says which is which.
     duo_weights = (("Light", 300), ("Regular", 400), ("Bold", 700))
     duo_wght = stat_axis("wght", "Weight", 0, [("Light", 300, 0), ("Regular", 400, ELIDABLE),
                                                ("Bold", 700, 0)])
-    specs.append(Spec(
+    recipes.append(Recipe(
         "DM12Duo-Roman.ttf", "DM12 Duo", [("wght", "Weight", 300, 400, 700)],
         [(name, {"wght": w}) for name, w in duo_weights], seed=5, hinted=True,
         stat=[duo_wght, stat_axis("ital", "Italic", 1, [("Roman", 0, ELIDABLE, 1)])]))
-    specs.append(Spec(
+    recipes.append(Recipe(
         "DM12Duo-Italic.ttf", "DM12 Duo", [("wght", "Weight", 300, 400, 700)],
         [("Light Italic", {"wght": 300}), ("Italic", {"wght": 400}),
          ("Bold Italic", {"wght": 700})], typographic=("DM12 Duo", "Italic"), italic=True, seed=6,
         hinted=True, stat=[duo_wght, stat_axis("ital", "Italic", 1, [("Italic", 1, 0)])]))
 
     # A Japanese one: JIS alone, two ideographs; "@" families.
-    specs.append(Spec(
+    recipes.append(Recipe(
         "DM12Kanji.ttf", "DM12 Kanji", [("wght", "Weight", 300, 400, 700)],
         [("Light", {"wght": 300}), ("Regular", {"wght": 400}), ("Bold", {"wght": 700})], seed=7,
         code_pages=(17,), ideographs=True, em=256,
@@ -186,18 +186,18 @@ def the_specs():
                                               ("Bold", 700, 0)])]))
 
     # CFF2 outlines: not offered at all.
-    specs.append(Spec(
+    recipes.append(Recipe(
         "DM12Cubic.otf", "DM12 Cubic", [("wght", "Weight", 400, 400, 700)],
         [("Regular", {"wght": 400}), ("Bold", {"wght": 700})], outline="cff", seed=8,
         stat=[stat_axis("wght", "Weight", 0, [("Regular", 400, ELIDABLE), ("Bold", 700, 0)])]))
-    return specs
+    return recipes
 
 
 # -- building ----------------------------------------------------------------------------------------
 
-def glyph_order(spec):
+def glyph_order(recipe):
     order = [".notdef", "space"] + list(SHAPES)
-    if spec.ideographs:
+    if recipe.ideographs:
         order += [name for _code, name in IDEOGRAPHS]
     return order
 
@@ -206,28 +206,28 @@ def shape_of(code):
     return SHAPES[(code * 7) % len(SHAPES)]
 
 
-def master_geometry(spec, location):
+def master_geometry(recipe, location):
     """{glyph: (xMin, xMax, advance, top)} in whole font units, and (usWinAscent, usWinDescent)."""
-    scale = spec.em / 1000
+    scale = recipe.em / 1000
     weight = location.get("wght", 400)
     width = location.get("wdth", 100)
     size = location.get("opsz", 12)
     geometry = {}
-    for number, name in enumerate(glyph_order(spec)):
-        base = 420 + ((number * 37 + spec.seed * 53) % 240)
+    for number, name in enumerate(glyph_order(recipe)):
+        base = 420 + ((number * 37 + recipe.seed * 53) % 240)
         advance = round(scale * (base * width / 100 + (weight - 400) * 0.3 + (size - 12) * 2))
-        left = round(scale * (25 + (number * 11 + spec.seed) % 40 - (size - 12)))
+        left = round(scale * (25 + (number * 11 + recipe.seed) % 40 - (size - 12)))
         right = advance - round(scale * (30 + (number * 13) % 50 - (weight - 400) / 10))
         top = round(scale * (700 if number % 2 else 500))
         geometry[name] = (left, right, advance, top)
     geometry["space"] = (None, None, round(scale * (250 + (weight - 400) / 10)), 0)
-    ascent = round(scale * (900 + ((weight - 400) / 10 if spec.mvar else 0)))
-    descent = round(scale * (250 + ((100 - width) * 2 + (size - 12) if spec.mvar else 0)))
+    ascent = round(scale * (900 + ((weight - 400) / 10 if recipe.mvar else 0)))
+    descent = round(scale * (250 + ((100 - width) * 2 + (size - 12) if recipe.mvar else 0)))
     return geometry, (ascent, descent)
 
 
-def draw(pen, spec, left, right, top):
-    slant = round(spec.em * 0.1) if spec.italic else 0
+def draw(pen, recipe, left, right, top):
+    slant = round(recipe.em * 0.1) if recipe.italic else 0
     pen.moveTo((left, 0))
     pen.lineTo((left + slant, top))
     pen.lineTo((right, top))
@@ -235,18 +235,18 @@ def draw(pen, spec, left, right, top):
     pen.closePath()
 
 
-def build_master(spec, location):
-    geometry, (ascent, descent) = master_geometry(spec, location)
-    is_ttf = spec.outline == "glyf"
-    fb = FontBuilder(spec.em, isTTF=is_ttf)
+def build_master(recipe, location):
+    geometry, (ascent, descent) = master_geometry(recipe, location)
+    is_ttf = recipe.outline == "glyf"
+    fb = FontBuilder(recipe.em, isTTF=is_ttf)
     fb.font.recalcTimestamp = False
     fb.updateHead(created=FIXED_TIMESTAMP, modified=FIXED_TIMESTAMP, fontRevision=1.0,
-                  macStyle=2 if spec.italic else 0)
-    order = glyph_order(spec)
+                  macStyle=2 if recipe.italic else 0)
+    order = glyph_order(recipe)
     fb.setupGlyphOrder(order)
     cmap = {code: shape_of(code) for code in range(FIRST_CODE + 1, LAST_CODE + 1)}
     cmap[32] = "space"
-    if spec.ideographs:
+    if recipe.ideographs:
         cmap.update(dict(IDEOGRAPHS))
     fb.setupCharacterMap(cmap)
     metrics = {}
@@ -255,13 +255,13 @@ def build_master(spec, location):
         left, right, advance, top = geometry[name]
         pen = TTGlyphPen(None) if is_ttf else T2CharStringPen(advance, None)
         if left is not None:
-            draw(pen, spec, left, right, top)
+            draw(pen, recipe, left, right, top)
         outlines[name] = pen.glyph() if is_ttf else pen.getCharString()
         metrics[name] = (advance, left if left is not None else 0)
     if is_ttf:
         fb.setupGlyf(outlines)
     else:
-        fb.setupCFF(spec.family.replace(" ", ""), {"FullName": spec.family}, outlines, {})
+        fb.setupCFF(recipe.family.replace(" ", ""), {"FullName": recipe.family}, outlines, {})
     fb.setupHorizontalMetrics(metrics)
     fb.setupHorizontalHeader(ascent=ascent, descent=-descent, lineGap=0)
     if is_ttf:
@@ -272,76 +272,76 @@ def build_master(spec, location):
         cvt = fb.font["cvt "] = newTable("cvt ")
         # Several entries, so that the variation data outweighs the tuple headers: FreeType
         # 2.12 rejects a cvar table whose data is shorter than four bytes per tuple.
-        cvt.values = array.array("h", [round(spec.em * 0.07) + number
-                                       + (round((weight - 400) / 10) if spec.hinted else 0)
+        cvt.values = array.array("h", [round(recipe.em * 0.07) + number
+                                       + (round((weight - 400) / 10) if recipe.hinted else 0)
                                        for number in range(6)])
         prep = fb.font["prep"] = newTable("prep")
         prep.program = ttProgram.Program()
         prep.program.fromAssembly(["SVTCA[0]"] + (["PUSHB[ ] 0", "RCVT[ ]", "POP[ ]"]
-                                                  if spec.hinted else []))
-        if spec.hinted:
+                                                  if recipe.hinted else []))
+        if recipe.hinted:
             for name in SHAPES:
                 program = ttProgram.Program()
                 program.fromAssembly(["SVTCA[0]", "PUSHB[ ] 0", "MDAP[1]"])
                 fb.font["glyf"][name].program = program
     names = fb.font["name"] = newTable("name")
     names.names = []
-    style = spec.typographic[1] if spec.typographic else ("Italic" if spec.italic else "Regular")
-    ps_name = spec.family.replace(" ", "") + "-" + style
+    style = recipe.typographic[1] if recipe.typographic else ("Italic" if recipe.italic else "Regular")
+    ps_name = recipe.family.replace(" ", "") + "-" + style
     strings = {0: "Made by tests/variable_fonts/make_fonts.py of dump_metrics12; free to use.",
-               1: spec.family, 2: "Italic" if spec.italic else "Regular",
-               3: "DM12:" + ps_name + ":2025", 4: spec.family + " " + style,
-               5: "Version 1.000", 6: ps_name, 25: spec.family.replace(" ", "")}
-    if spec.typographic:
-        strings[16], strings[17] = spec.typographic
+               1: recipe.family, 2: "Italic" if recipe.italic else "Regular",
+               3: "DM12:" + ps_name + ":2025", 4: recipe.family + " " + style,
+               5: "Version 1.000", 6: ps_name, 25: recipe.family.replace(" ", "")}
+    if recipe.typographic:
+        strings[16], strings[17] = recipe.typographic
     for name_id, string in sorted(strings.items()):
         names.setName(string, name_id, 3, 1, 0x409)
     code_page_bits = 0
-    for bit in spec.code_pages:
+    for bit in recipe.code_pages:
         code_page_bits |= 1 << bit
-    fs_selection = 0x01 if spec.italic else 0x40
+    fs_selection = 0x01 if recipe.italic else 0x40
     fb.setupOS2(version=4, usWeightClass=round(location.get("wght", 400)), usWidthClass=5,
                 fsType=0, sFamilyClass=0, panose=SANS_PANOSE, achVendID="DM12",
                 fsSelection=fs_selection, sTypoAscender=ascent, sTypoDescender=-descent,
                 sTypoLineGap=0, usWinAscent=ascent, usWinDescent=descent,
                 ulCodePageRange1=code_page_bits, ulCodePageRange2=0,
-                sxHeight=round(spec.em * 0.5), sCapHeight=round(spec.em * 0.7), usDefaultChar=0,
+                sxHeight=round(recipe.em * 0.5), sCapHeight=round(recipe.em * 0.7), usDefaultChar=0,
                 usBreakChar=32, usMaxContext=0)
     fb.font["OS/2"].recalcAvgCharWidth(fb.font)
-    fb.setupPost(keepGlyphNames=False, italicAngle=-12 if spec.italic else 0)
+    fb.setupPost(keepGlyphNames=False, italicAngle=-12 if recipe.italic else 0)
     return fb.font
 
 
-def build_variable(spec):
+def build_variable(recipe):
     """The variable font as bytes: varLib over one master at each named instance and the default."""
     document = DesignSpaceDocument()
-    for tag, name, minimum, default, maximum in spec.axes:
+    for tag, name, minimum, default, maximum in recipe.axes:
         axis = AxisDescriptor()
         axis.tag, axis.name = tag, name
         axis.minimum, axis.default, axis.maximum = minimum, default, maximum
         document.addAxis(axis)
-    tag_names = {tag: name for tag, name, *_ in spec.axes}
-    locations = [spec.default()]
-    for _name, location in spec.instances:
-        full = dict(spec.default(), **location)
+    tag_names = {tag: name for tag, name, *_ in recipe.axes}
+    locations = [recipe.default()]
+    for _name, location in recipe.instances:
+        full = dict(recipe.default(), **location)
         if full not in locations:
             locations.append(full)
     for number, location in enumerate(locations):
         source = SourceDescriptor()
-        source.font = build_master(spec, location)
+        source.font = build_master(recipe, location)
         source.name = "master%d" % number
         source.location = {tag_names[tag]: value for tag, value in location.items()}
         document.addSource(source)
-    for name, location in spec.instances:
+    for name, location in recipe.instances:
         instance = InstanceDescriptor()
         instance.styleName = name
-        instance.familyName = spec.family
+        instance.familyName = recipe.family
         instance.location = {tag_names[tag]: value for tag, value in location.items()}
         document.addInstance(instance)
     font, _model, _masters = build_variable_font(document, exclude=["STAT"])
     font.recalcTimestamp = False
-    if spec.stat:
-        buildStatTable(font, spec.stat, elidedFallbackName=2, macNames=False)
+    if recipe.stat:
+        buildStatTable(font, recipe.stat, elidedFallbackName=2, macNames=False)
     data = io.BytesIO()
     font.save(data)
     return data.getvalue()
@@ -576,14 +576,14 @@ def make_all(out):
     os.makedirs(os.path.join(out, "twins"), exist_ok=True)
     faces = []
     twin_number = 0
-    for spec in the_specs():
-        data = build_variable(spec)
-        with open(os.path.join(out, spec.file), "wb") as f:
+    for recipe in the_recipes():
+        data = build_variable(recipe)
+        with open(os.path.join(out, recipe.file), "wb") as f:
             f.write(data)
         font = TTFont(io.BytesIO(data))
         cjk = any(font["OS/2"].ulCodePageRange1 >> b & 1 for b in CJK_CODE_PAGE_BITS)
         for family, base, number, coordinates, italic, bold in rule_faces(font):
-            face = dict(file=spec.file, family=gdi_bytes(family), base=gdi_bytes(base or family),
+            face = dict(file=recipe.file, family=gdi_bytes(family), base=gdi_bytes(base or family),
                         instance=number, italic=italic, bold=bold, cjk=cjk,
                         charset=charset(font), twin=b"")
             if number is None:
@@ -596,11 +596,11 @@ def make_all(out):
                 with open(os.path.join(out, "twins", "DM12Twin%02d.ttf" % twin_number), "wb") as f:
                     f.write(twin_data)
                 face["weight"] = round(coordinates.get("wght", font["OS/2"].usWeightClass))
-                assert twin["OS/2"].usWeightClass == face["weight"], spec.file
+                assert twin["OS/2"].usWeightClass == face["weight"], recipe.file
                 face["height"], face["width"] = logfont_numbers(twin)
                 # The twin's numbers are the instance's as the variable font itself gives them.
                 assert (face["height"], face["width"]) == instance_logfont_numbers(
-                    font, coordinates), (spec.file, number)
+                    font, coordinates), (recipe.file, number)
                 face["twin"] = gdi_bytes(twin_family)
                 faces.append(dict(face, file="twins/DM12Twin%02d.ttf" % twin_number,
                                   family=face["twin"], base=face["twin"], instance=None, bold=False,

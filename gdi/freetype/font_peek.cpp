@@ -74,13 +74,6 @@ bool read_table_directory(const FontFile &file, long directory, std::vector<Tabl
     return true;
 }
 
-constexpr std::uint32_t tag(const char (&name)[5]) {
-    return static_cast<std::uint32_t>(static_cast<unsigned char>(name[0])) << 24 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(name[1])) << 16 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(name[2])) << 8 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(name[3]));
-}
-
 const TableRecord *find_table(const std::vector<TableRecord> &tables, std::uint32_t wanted) {
     for (const TableRecord &table : tables)
         if (table.tag == wanted) return &table;

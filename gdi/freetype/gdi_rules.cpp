@@ -1,5 +1,7 @@
 #include "gdi_rules.h"
 
+#include "font_tables.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -49,13 +51,6 @@ auto distance(const FaceRequest &request, const FaceTraits &face) {
     return std::make_tuple(other_charset, face.italic != request.italic,
                            std::labs(static_cast<long>(face.weight) - request.weight),
                            height_distance(face, height), face.bitmap && face.height > height);
-}
-
-constexpr std::uint32_t tag(const char (&name)[5]) {
-    return static_cast<std::uint32_t>(static_cast<unsigned char>(name[0])) << 24 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(name[1])) << 16 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(name[2])) << 8 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(name[3]));
 }
 
 constexpr std::uint32_t kWeight = tag("wght");

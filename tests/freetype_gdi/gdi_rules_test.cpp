@@ -3,6 +3,8 @@
 
 #include "gdi_rules.h"
 
+#include "font_tables.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,11 +13,6 @@
 namespace dm12_gdi {
 
 namespace {
-
-constexpr std::uint32_t tag(const char (&name)[5]) {
-    return static_cast<std::uint32_t>(name[0]) << 24 | static_cast<std::uint32_t>(name[1]) << 16 |
-           static_cast<std::uint32_t>(name[2]) << 8 | static_cast<std::uint32_t>(name[3]);
-}
 
 constexpr unsigned kElidable = 0x2;
 

@@ -148,8 +148,8 @@ void read_device_metrics(RealizedFont &font) {
         return;
     std::vector<unsigned char> bytes;
     if (load_sfnt_table(ft_face, TTAG_hdmx, bytes))
-        font.device_advances = read_hdmx(bytes, static_cast<std::size_t>(ft_face->num_glyphs),
-                                         font.pixels_per_em);
+        font.device_advances =
+            read_hdmx(bytes, static_cast<std::size_t>(ft_face->num_glyphs), font.pixels_per_em);
 }
 
 // The face's file, opened and sized on the first glyph measured. A face that

@@ -209,12 +209,12 @@ TEST(PixelsPerEm, TakesAPositiveHeightFromVdmxAsWindowsDoes) {
         long ppem;
     } cases[] = {
         {10, 8},  // shorter than the first size: the cell decides
-        {13, 11}, {14, 11}, {15, 11},  // 11 is 13 tall, 12 is 16
-        {16, 12}, {17, 13}, {18, 13},  // 12 and 13 are both 16 tall
-        {19, 14}, {20, 15}, {21, 16}, {22, 17}, {23, 18}, {24, 18}, {25, 19}, {26, 20},
-        {27, 21}, {28, 22},  // 21 and 22 are both 27 tall
-        {29, 23}, {30, 23}, {31, 23}, {32, 24},
-        {48, 40},  // taller than every size: the cell decides
+        {13, 11},  {14, 11}, {15, 11},  // 11 is 13 tall, 12 is 16
+        {16, 12},  {17, 13}, {18, 13},  // 12 and 13 are both 16 tall
+        {19, 14},  {20, 15}, {21, 16}, {22, 17}, {23, 18}, {24, 18},
+        {25, 19},  {26, 20}, {27, 21}, {28, 22},  // 21 and 22 are both 27 tall
+        {29, 23},  {30, 23}, {31, 23}, {32, 24}, {48, 40},  // taller than every size: the cell
+                                                            // decides
         {-12, 12},  // an em height is the em's, VDMX or not
     };
     for (const Case &c : cases)

@@ -183,6 +183,11 @@ LONG usable_height(LONG height) {
     return height > kLargestHeight || height < -kLargestHeight ? -1 : height;
 }
 
+long realized_average_width(long average_width, long pixels_per_em, long units_per_em) {
+    const long scale = mul_div(pixels_per_em, 0x10000, units_per_em);
+    return static_cast<long>((static_cast<long long>(average_width) * scale + 0x8000) >> 16);
+}
+
 bool uses_device_metrics(DWORD font_type, bool named_instance) {
     return font_type == TRUETYPE_FONTTYPE && !named_instance;
 }

@@ -53,7 +53,8 @@ void choose_size(RealizedFont &font, const LOGFONTA &logfont) {
     if (face.strike >= 0) return;
     font.pixels_per_em =
         pixels_per_em(face.units_per_em, face.cell_height, logfont.lfHeight, face.vdmx);
-    const long average = mul_div(face.average_width, font.pixels_per_em, face.units_per_em);
+    const long average =
+        realized_average_width(face.average_width, font.pixels_per_em, face.units_per_em);
     const long width = std::labs(static_cast<long>(logfont.lfWidth));
     if (width != 0 && average > 0 && width != average) {
         font.stretch_num = std::min(width, kLargestPixelsPerEm);

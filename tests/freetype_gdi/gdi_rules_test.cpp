@@ -209,16 +209,52 @@ TEST(PixelsPerEm, TakesAPositiveHeightFromVdmxAsWindowsDoes) {
         long ppem;
     } cases[] = {
         {10, 8},  // shorter than the first size: the cell decides
-        {13, 11},  {14, 11}, {15, 11},  // 11 is 13 tall, 12 is 16
-        {16, 12},  {17, 13}, {18, 13},  // 12 and 13 are both 16 tall
-        {19, 14},  {20, 15}, {21, 16}, {22, 17}, {23, 18}, {24, 18},
-        {25, 19},  {26, 20}, {27, 21}, {28, 22},  // 21 and 22 are both 27 tall
-        {29, 23},  {30, 23}, {31, 23}, {32, 24}, {48, 40},  // taller than every size: the cell
-                                                            // decides
+        {13, 11},
+        {14, 11},
+        {15, 11},  // 11 is 13 tall, 12 is 16
+        {16, 12},
+        {17, 13},
+        {18, 13},  // 12 and 13 are both 16 tall
+        {19, 14},
+        {20, 15},
+        {21, 16},
+        {22, 17},
+        {23, 18},
+        {24, 18},
+        {25, 19},
+        {26, 20},
+        {27, 21},
+        {28, 22},  // 21 and 22 are both 27 tall
+        {29, 23},
+        {30, 23},
+        {31, 23},
+        {32, 24},
+        {48, 40},  // taller than every size: the cell
+                   // decides
         {-12, 12},  // an em height is the em's, VDMX or not
     };
     for (const Case &c : cases)
         EXPECT_EQ(pixels_per_em(1000, 1200, c.height, group), c.ppem) << "height " << c.height;
+}
+
+TEST(RealizedAverageWidth, IsScaledAsTheWindowsBuildUnderWineScalesIt) {
+    // Average widths the Windows build under Wine reports (tmAveCharWidth)
+    // for fonts of Debian's fonts-aenigma asked for an em height: the
+    // em's scale is a rounded 16.16 fraction, so a width of about half a
+    // pixel goes either way where exact scaling would round it up.
+    const struct Case {
+        long average, ppem, em;
+        long pixels;
+    } cases[] = {
+        {350, 30, 1000, 10},  // Euphoric BRK: exactly 10.5
+        {1016, 31, 1000, 32},  // Vertigo BRK: 31.496
+        {726, 31, 1000, 23},  // Vanished BRK: 22.506
+        {726, 29, 1000, 21},  // 21.054
+        {1038, 32, 2048, 16},  // DejaVu Sans at its own size: 16.22
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(realized_average_width(c.average, c.ppem, c.em), c.pixels)
+            << c.average << " units at " << c.ppem;
 }
 
 TEST(ScreenVdmx, IsTheFirstAnsiRatioRecordForSquarePixels) {

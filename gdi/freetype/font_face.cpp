@@ -136,7 +136,7 @@ void fill_scalable(FT_Face ft_face, FontFace &face) {
     face.average_width =
         os2 && os2->xAvgCharWidth > 0 ? os2->xAvgCharWidth : average_ascii_advance(ft_face);
     std::vector<unsigned char> vdmx;
-    if (uses_device_metrics(face.font_type, is_named_instance(ft_face)) &&
+    if (uses_device_metrics(face.font_type, FT_IS_NAMED_INSTANCE(ft_face)) &&
         load_sfnt_table(ft_face, TTAG_VDMX, vdmx))
         face.vdmx = screen_vdmx(read_vdmx(vdmx));
 
@@ -304,8 +304,6 @@ bool load_sfnt_table(FT_Face face, FT_ULong tag, std::vector<unsigned char> &byt
     bytes.resize(length);
     return FT_Load_Sfnt_Table(face, tag, 0, bytes.data(), &length) == 0;
 }
-
-bool is_named_instance(FT_Face face) { return (face->face_index >> 16) != 0; }
 
 void set_instance_style(const InstanceStyle &style, FontFace &face) {
     const std::string family = face_name(style.family);

@@ -82,9 +82,6 @@ void set_instance_width(FT_Face ft_face, FontFace &face);
 // or it cannot be read.
 bool load_sfnt_table(FT_Face face, FT_ULong tag, std::vector<unsigned char> &bytes);
 
-// Whether `face` is opened at one of its file's named instances.
-bool is_named_instance(FT_Face face);
-
 // Whether `face` covers `charset`: its own, or one of its OS/2 code pages.
 bool has_charset(const FontFace &face, BYTE charset);
 

@@ -145,7 +145,7 @@ bool adopt_face(RealizedFont &font, OwnedFace owned) {
 void read_device_metrics(RealizedFont &font) {
     const FT_Face ft_face = font.ft_face.get();
     if (font.face->bitmap_only ||
-        !uses_device_metrics(font.face->font_type, is_named_instance(ft_face)))
+        !uses_device_metrics(font.face->font_type, FT_IS_NAMED_INSTANCE(ft_face)))
         return;
     std::vector<unsigned char> bytes;
     if (load_sfnt_table(ft_face, TTAG_hdmx, bytes))

@@ -168,12 +168,12 @@ std::vector<std::string> stat_names(const VariableFont &font, std::size_t instan
 }  // namespace
 
 long mul_div(long a, long b, long c) {
-    if (c == 0) return 0;
+    if (c == 0) return -1;
     const long long product = static_cast<long long>(a) * b;
-    const long long half = (c < 0 ? -c : c) / 2;
+    const long long half = (c < 0 ? -static_cast<long long>(c) : c) / 2;
     const long long rounded = (product < 0) == (c < 0) ? (product + (c < 0 ? -half : half)) / c
                                                        : (product - (c < 0 ? -half : half)) / c;
-    return static_cast<long>(rounded);
+    return rounded > INT32_MAX || rounded < INT32_MIN ? -1 : static_cast<long>(rounded);
 }
 
 LONG usable_height(LONG height) {

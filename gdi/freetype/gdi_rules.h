@@ -17,7 +17,8 @@ namespace dm12_gdi {
 
 // --- numbers -----------------------------------------------------------------
 
-// a * b / c rounded to nearest, as Windows' MulDiv; 0 where c is 0.
+// a * b / c rounded to nearest, halves away from zero, as Windows' MulDiv;
+// -1, as MulDiv, where c is 0 or the result does not fit 32 bits.
 long mul_div(long a, long b, long c);
 
 // The height a logical font is realized at: its own, but -1 (one pixel per

@@ -165,6 +165,20 @@ TEST(InstanceStyle, NamesFamiliesByStatCases) {
     }
 }
 
+TEST(MulDiv, AnswersAsWindowsMulDivDoes) {
+    // Microsoft's MulDiv: rounded to nearest, halves away from zero; -1
+    // where the divisor is 0 or the result overflows 32 bits.
+    const long cases[][4] = {
+        {32, 2384, 2048, 37},  {5, 3, 2, 8},
+        {-5, 3, 2, -8},        {5, 3, -2, -8},
+        {7, 1, 0, -1},         {0, 1, 0, -1},
+        {65536, 65536, 1, -1}, {65536, 65536, 2, -1},
+        {65536, 32768, 1, -1}, {46341, 46340, 1, 2147441940},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(mul_div(c[0], c[1], c[2]), c[3]) << c[0] << " * " << c[1] << " / " << c[2];
+}
+
 TEST(PixelsPerEm, FollowsGdisHeightRules) {
     struct Case {
         long em, cell;

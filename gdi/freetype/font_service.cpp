@@ -634,7 +634,7 @@ const FontFamily *resolve_on_main_thread(std::size_t i) {
     return resolve_family(i, freetype_library(), Caller::kMainThread);
 }
 
-// The face of fontconfig's best match for "sans-serif", matched once, when
+// The face of fontconfig's best match for the generic family, matched once, when
 // a name that is no family's first asks for the default family: the
 // program's own run never does. The configuration is loaded again for it,
 // rather than kept (with its caches) through every run. Each step fails only
@@ -643,8 +643,13 @@ void match_default_face(FontService &fonts) {
     std::lock_guard<std::mutex> lock(fonts.mutex);
     if (fonts.default_matched) return;
     FcConfig *config = load_font_config_or_report();
-    FcPattern *wanted = FcNameParse(reinterpret_cast<const FcChar8 *>("sans-serif"));
-    if (!wanted || !FcConfigSubstitute(config, wanted, FcMatchPattern)) {
+    // Not FcNameParse, which reads "sans-serif" as the family "sans" and a
+    // size list.
+    FcPattern *wanted = FcPatternCreate();
+    if (!wanted ||
+        !FcPatternAddString(wanted, FC_FAMILY,
+                            reinterpret_cast<const FcChar8 *>(kDefaultGenericFamily)) ||
+        !FcConfigSubstitute(config, wanted, FcMatchPattern)) {
         if (wanted) FcPatternDestroy(wanted);
         FcConfigDestroy(config);
         throw std::bad_alloc();

@@ -114,6 +114,10 @@ BYTE pitch_and_family(bool fixed, const unsigned char *panose, int ibm_family_cl
 
 // --- choosing a face ----------------------------------------------------------
 
+// The generic family whose best match a face name of no family realizes:
+// GDI's fallback for an unknown name is its default sans-serif face.
+constexpr const char *kDefaultGenericFamily = "sans-serif";
+
 // What GDI weighs of a face when it chooses one of a family's faces.
 struct FaceTraits {
     BYTE charset = ANSI_CHARSET;

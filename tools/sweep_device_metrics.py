@@ -15,9 +15,9 @@ fontTools, each face of a collection apart. Nothing is installed.
 On standard output: a header of what was swept, then every package with a TrueType face (glyf
 outlines) that carries VDMX or hdmx, each such face under it with the tables it has, and the
 counts. Those packages are the comparison set of docs/agreement.md. With --links DIR it also makes
-DIR/fonts, a folder of links to those faces' files as installed (but Wine's own, which Wine adds
-to every set), and DIR/fonts.conf, which lists it, for both builds to read once the packages are
-installed (`apt-get install --no-install-recommends` the packages printed).
+DIR/fonts, a folder of links to those faces' files as installed (but those of Wine's own folder,
+compared on their own), and DIR/fonts.conf, which lists it, for both builds to read once the
+packages are installed (`apt-get install --no-install-recommends` the packages printed).
 """
 
 import argparse
@@ -221,8 +221,8 @@ def main():
           f"{len(candidates)} packages, {len(wanted)} of them at most {args.max_mb:g} MB")
     sys.stdout.write(text)
     if args.links:
-        # Wine adds its own folder to every set whatever fontconfig lists: the comparison leaves
-        # those families out, and compares them on their own.
+        # Wine's own fonts (fonts-wine's Tahoma has VDMX) are a comparison of their own, which
+        # allows for the fonts Wine 8 does not load there.
         files = [(package, "/" + rel) for package, _, found in packages for rel, faces in found
                  if package in chosen and not ("/" + rel).startswith(WINE_FONTS + "/")
                  and any(carries_device_metrics(f) for f in faces)]

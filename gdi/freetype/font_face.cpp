@@ -133,8 +133,11 @@ void fill_scalable(FT_Face ft_face, FontFace &face) {
     set_sfnt_fields(os2 && os2->version >= 1, os2 ? os2->ulCodePageRange1 : 0,
                     os2 ? os2->usWeightClass : 0, ascent + descent,
                     ft_face->units_per_EM ? ft_face->units_per_EM : 1000, face);
+    // A negative average, which no font should have, is taken as it stands,
+    // as the Windows build under Wine takes it: the enumerated width is then
+    // negative too, and the realized font is not stretched.
     face.average_width =
-        os2 && os2->xAvgCharWidth > 0 ? os2->xAvgCharWidth : average_ascii_advance(ft_face);
+        os2 && os2->xAvgCharWidth != 0 ? os2->xAvgCharWidth : average_ascii_advance(ft_face);
     std::vector<unsigned char> vdmx;
     if (uses_device_metrics(face.font_type, FT_IS_NAMED_INSTANCE(ft_face)) &&
         load_sfnt_table(ft_face, TTAG_VDMX, vdmx))

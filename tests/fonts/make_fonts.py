@@ -24,6 +24,10 @@ auto-hints them: the outlines are simply scaled.
 The expected values are computed here from each font's own numbers with the rules
 GDI measures by (written out in EXPECTED.md), not from what any implementation
 reports, so that the tests in tests/freetype_gdi are an independent check of our GDI.
+
+The fonts with device metrics (DeviceFace: VDMX, hdmx, glyph instructions, gasp) are the
+exception to both paragraphs: a few glyphs drawn in font units, and widths written out by
+hand, not computed, so that no copy of the rules they test stands in for them.
 """
 
 import argparse

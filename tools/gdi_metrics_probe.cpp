@@ -25,11 +25,12 @@ void print_realized(const char *label, const LOGFONTA &logfont) {
     GetTextMetricsA(dc, &metrics);
     ABCFLOAT a{};
     const BOOL measured = GetCharABCWidthsFloatA(dc, 'A', 'A', &a);
-    std::printf("  %s lfHeight %ld lfWidth %ld: tmHeight %ld tmAscent %ld tmDescent %ld "
-                "tmInternalLeading %ld tmAveCharWidth %ld; 'A' %s %.0f %.0f %.0f\n",
-                label, logfont.lfHeight, logfont.lfWidth, metrics.tmHeight, metrics.tmAscent,
-                metrics.tmDescent, metrics.tmInternalLeading, metrics.tmAveCharWidth,
-                measured ? "" : "(failed)", a.abcfA, a.abcfB, a.abcfC);
+    std::printf(
+        "  %s lfHeight %ld lfWidth %ld: tmHeight %ld tmAscent %ld tmDescent %ld "
+        "tmInternalLeading %ld tmAveCharWidth %ld; 'A' %s %.0f %.0f %.0f\n",
+        label, logfont.lfHeight, logfont.lfWidth, metrics.tmHeight, metrics.tmAscent,
+        metrics.tmDescent, metrics.tmInternalLeading, metrics.tmAveCharWidth,
+        measured ? "" : "(failed)", a.abcfA, a.abcfB, a.abcfC);
     SelectObject(dc, previous);
     DeleteObject(font);
     DeleteDC(dc);
@@ -38,10 +39,11 @@ void print_realized(const char *label, const LOGFONTA &logfont) {
 int CALLBACK print_family(const LOGFONTA *logfont, const TEXTMETRICA *metrics, DWORD type,
                           LPARAM data) {
     const Heights &heights = *reinterpret_cast<const Heights *>(data);
-    std::printf("%s (type %lu): enumerated lfHeight %ld lfWidth %ld tmHeight %ld tmAscent %ld "
-                "tmDescent %ld\n",
-                logfont->lfFaceName, type, logfont->lfHeight, logfont->lfWidth, metrics->tmHeight,
-                metrics->tmAscent, metrics->tmDescent);
+    std::printf(
+        "%s (type %lu): enumerated lfHeight %ld lfWidth %ld tmHeight %ld tmAscent %ld "
+        "tmDescent %ld\n",
+        logfont->lfFaceName, type, logfont->lfHeight, logfont->lfWidth, metrics->tmHeight,
+        metrics->tmAscent, metrics->tmDescent);
     print_realized("realized", *logfont);
     for (int i = 0; i < heights.count; ++i) {
         LOGFONTA asked = *logfont;

@@ -7,6 +7,7 @@
 #include FT_ADVANCES_H
 #include FT_OUTLINE_H
 #include FT_TRUETYPE_IDS_H
+#include FT_TRUETYPE_TABLES_H
 #include FT_TRUETYPE_TAGS_H
 
 #include "device_metrics.h"
@@ -140,13 +141,25 @@ bool adopt_face(RealizedFont &font, OwnedFace owned) {
     return sized && select_charmap(ft_face, font.symbol);
 }
 
+// FreeType 2.12 takes a hinted glyph's advance from the hdmx table itself,
+// whatever FT_LOAD_COMPUTE_METRICS says (later versions honour the flag), and
+// it reads tables that GDI's rule reads as absent: records out of order, a
+// count past the end, another version. It skips fixed-pitch fonts, by the
+// post table it keeps in the face; marked so there (the face's flags, set
+// when it was opened, stay as they were), its glyphs keep their hinted
+// advances, and hdmx applies by our rule alone.
+void keep_freetype_from_hdmx(FT_Face ft_face) {
+    if (auto *post = static_cast<TT_Postscript *>(FT_Get_Sfnt_Table(ft_face, FT_SFNT_POST)))
+        post->isFixedPitch = 1;
+}
+
 // The advances an outline TrueType face's hdmx table holds for the font's
 // size.
 void read_device_metrics(RealizedFont &font) {
     const FT_Face ft_face = font.ft_face.get();
-    if (font.face->bitmap_only ||
-        !uses_device_metrics(font.face->font_type, FT_IS_NAMED_INSTANCE(ft_face)))
-        return;
+    if (font.face->bitmap_only || font.face->font_type != TRUETYPE_FONTTYPE) return;
+    keep_freetype_from_hdmx(ft_face);
+    if (!uses_device_metrics(font.face->font_type, FT_IS_NAMED_INSTANCE(ft_face))) return;
     std::vector<unsigned char> bytes;
     if (load_sfnt_table(ft_face, TTAG_hdmx, bytes))
         font.device_advances =

@@ -153,13 +153,33 @@ bool listed_face_of(FcPattern *pattern, ListedFace &face) {
 
 bool is_sfnt(const ListedFace &face) { return face.format == "TrueType" || face.format == "CFF"; }
 
+// DUMP_METRICS12_TRACE, set and not 0, has our GDI tell on standard error,
+// family by family, the faces it found, the one it chose and why, and each
+// it left out and why, as FreeType's FT2_DEBUG and fontconfig's FC_DEBUG
+// tell what they do.
+bool tracing() {
+    static const bool on = [] {
+        const char *value = std::getenv("DUMP_METRICS12_TRACE");
+        return value && *value && std::strcmp(value, "0") != 0;
+    }();
+    return on;
+}
+
+// Tells, under the trace, what became of a font file the listing read that
+// no family shows: each is told once, as the listing reads each file once.
+void trace_file(const std::string &path, const std::string &what) {
+    if (!tracing()) return;
+    std::fprintf(stderr, "%s: font file '%s': %s\n", program_invocation_short_name, path.c_str(),
+                 what.c_str());
+}
+
 // A named instance's index carries its number (from 1) above the face's.
 constexpr long kInstanceShift = 16;
 long instance_number(long index) { return index >> kInstanceShift; }
 long face_index(long index) { return index & 0xFFFF; }
 
 // What is told of a variable font whose variations cannot be read.
-constexpr char kVariationsUnreadable[] = "cannot be read: its fvar or gvar table does not parse";
+constexpr char kVariationsUnreadable[] = "cannot be read: its fvar table does not parse";
 
 // The style of named instance `number` (from 1) of `font`; false, with the
 // problem to tell where there is one, for an instance GDI would not offer.
@@ -316,9 +336,26 @@ bool list_variable_font(const ListedFace &face, VariableFiles &files, ListedFace
     seen.listed = true;
     if (!seen.read) {
         tell_file_problem(face.path, seen.problem);
+        trace_file(face.path, "left out: " + seen.problem);
         return true;
     }
-    if (seen.font.cff2_outlines) return true;  // not offered at all
+    if (seen.font.cff2_outlines) {  // not offered at all
+        trace_file(face.path, "left out: CFF2 outlines, which GDI does not draw");
+        return true;
+    }
+    // A damaged variation table would have FreeType draw some instances'
+    // glyphs, or their heights, as the default's: none is measured.
+    const std::string fault = variations_fault(seen.font);
+    if (!fault.empty()) {
+        tell_file_problem(face.path, "cannot be read: " + fault);
+        trace_file(face.path, "left out: " + fault);
+        return true;
+    }
+    if (advances_from_phantom_points(seen.font))
+        for (const auto &[table, damage] : seen.font.damaged_tables)
+            trace_file(face.path,
+                       "its " + table + " table " + damage +
+                           ": advances from gvar's phantom points, as FreeType takes them");
     seen.as_static = seen.font.instances.empty();
     if (seen.as_static) return false;
     for (std::size_t n = 1; n <= seen.font.instances.size(); ++n) {
@@ -473,18 +510,6 @@ bool read_deciding_fields(FT_Library library, const ListedFace &listed, bool alo
     if (read_with_freetype(library, listed, face, problem, &ft_face)) return true;
     if (!problem.empty()) problems.emplace_back(listed.path, problem);
     return false;
-}
-
-// DUMP_METRICS12_TRACE, set and not 0, has our GDI tell on standard error,
-// family by family, the faces it found, the one it chose and why, and each
-// it left out and why, as FreeType's FT2_DEBUG and fontconfig's FC_DEBUG
-// tell what they do.
-bool tracing() {
-    static const bool on = [] {
-        const char *value = std::getenv("DUMP_METRICS12_TRACE");
-        return value && *value && std::strcmp(value, "0") != 0;
-    }();
-    return on;
 }
 
 std::string face_place(const std::string &path, long index) {

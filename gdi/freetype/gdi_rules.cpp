@@ -321,4 +321,17 @@ InstanceStyle instance_style(const VariableFont &font, std::size_t instance) {
     return style;
 }
 
+std::string variations_fault(const VariableFont &font) {
+    for (const char *table : {"gvar", "cvar", "MVAR", "HVAR"})
+        for (const auto &[tag_name, damage] : font.damaged_tables)
+            if (tag_name == table && (tag_name != "HVAR" || !font.intact_gvar))
+                return "its " + tag_name + " table " + damage;
+    return std::string();
+}
+
+bool advances_from_phantom_points(const VariableFont &font) {
+    return font.intact_gvar && std::any_of(font.damaged_tables.begin(), font.damaged_tables.end(),
+                                           [](const auto &table) { return table.first == "HVAR"; });
+}
+
 }  // namespace dm12_gdi

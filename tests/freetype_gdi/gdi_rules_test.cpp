@@ -165,6 +165,60 @@ TEST(InstanceStyle, NamesFamiliesByStatCases) {
     }
 }
 
+// A damaged gvar, cvar or MVAR leaves every instance out; a damaged HVAR
+// only where no intact gvar's phantom points give the advances instead.
+TEST(VariationsFault, NamesTheFirstDamagedTableThatMatters) {
+    struct Case {
+        const char *what;
+        bool intact_gvar;
+        std::vector<std::pair<std::string, std::string>> damaged;
+        std::string fault;
+        bool phantom_points;
+    };
+    const Case cases[] = {
+        {"nothing damaged", true, {}, "", false},
+        {"gvar cut",
+         false,
+         {{"gvar", "has glyph variation data past its end"}},
+         "its gvar table has glyph variation data past its end",
+         false},
+        {"cvar cut",
+         true,
+         {{"cvar", "has tuple data past its end"}},
+         "its cvar table has tuple data past its end",
+         false},
+        {"MVAR cut",
+         true,
+         {{"MVAR", "has delta sets past its end"}},
+         "its MVAR table has delta sets past its end",
+         false},
+        {"HVAR cut, gvar whole", true, {{"HVAR", "has delta sets past its end"}}, "", true},
+        {"HVAR cut, no gvar",
+         false,
+         {{"HVAR", "has delta sets past its end"}},
+         "its HVAR table has delta sets past its end",
+         false},
+        {"HVAR and gvar cut: gvar told",
+         false,
+         {{"HVAR", "has delta sets past its end"}, {"gvar", "is too short for its header"}},
+         "its gvar table is too short for its header",
+         false},
+        {"cvar and MVAR cut: cvar told",
+         true,
+         {{"MVAR", "is too short for its header"}, {"cvar", "is too short for its header"}},
+         "its cvar table is too short for its header",
+         false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        VariableFont font;
+        font.intact_gvar = c.intact_gvar;
+        font.damaged_tables = c.damaged;
+        EXPECT_EQ(variations_fault(font), c.fault);
+        EXPECT_EQ(advances_from_phantom_points(font), c.phantom_points);
+    }
+}
+
 TEST(PixelsPerEm, FollowsGdisHeightRules) {
     struct Case {
         long em, cell;

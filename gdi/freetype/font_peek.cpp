@@ -621,6 +621,7 @@ bool peek_variable_font(const FontFile &file, long index, VariableFont &font) {
     if (font.typographic_family.empty()) font.typographic_family = windows_name(names, kNameFamily);
     font.cff2_outlines = find_table(tables, tag("CFF2")) && !find_table(tables, tag("glyf")) &&
                          !find_table(tables, tag("CFF "));
+    font.stat.found = find_table(tables, tag("STAT")) != nullptr;
     if (!read_whole_table(file, find_table(tables, tag("STAT")), stat_bytes) ||
         !parse_stat(stat_bytes, names, font.stat))
         font.stat = StatTable{};

@@ -46,6 +46,7 @@ struct ListedFace {
     bool named_instance = false;
     InstanceStyle style;
     std::string order_name;
+    std::string naming;  // how the instance got its family name, kept only for the trace
     bool operator<(const ListedFace &other) const {
         return std::tie(path, index) < std::tie(other.path, other.index);
     }
@@ -369,6 +370,7 @@ bool list_variable_font(const ListedFace &face, VariableFiles &files, ListedFace
             if (!problem.empty()) tell_file_problem(face.path, problem);
             continue;
         }
+        if (tracing()) instance.naming = instance_naming(seen.font, n - 1);
         std::string name = face_name(instance.style.family);
         faces.emplace_back(std::move(instance), std::move(name), std::vector<FontFace>());
     }
@@ -531,25 +533,72 @@ std::string described(const FontFace &face) {
     return text;
 }
 
+// The LOGFONTA's height and width the enumeration reports for `face`: a face
+// known only by what chose the representative is read in full for it, which
+// only the trace asks.
+std::string logfont_size(FT_Library library, const FontFace &face) {
+    const FontFace *read = &face;
+    FontFace full;
+    std::string ignored;
+    if (!face.complete) {
+        if (!read_with_freetype(library, listed_as(face), full, ignored))
+            return "lfHeight and lfWidth unread";
+        read = &full;
+    }
+    return "lfHeight " + std::to_string(read->logfont.lfHeight) + ", lfWidth " +
+           std::to_string(read->logfont.lfWidth);
+}
+
 // Notes, for the trace, a face left out and why: the problem last noted, if
 // noting it was what failed, else that GDI does not offer it.
 void trace_left_out(std::vector<std::string> *trace, const std::string &path, long index,
                     const Problems &problems, std::size_t problems_before,
                     const char *otherwise = "no outlines or bitmaps that GDI draws") {
     if (!trace) return;
-    trace->push_back("  left out " + face_place(path, index) + ": " +
-                     (problems.size() > problems_before ? problems.back().second : otherwise));
+    std::string why = problems.size() > problems_before ? problems.back().second : otherwise;
+    // GDI draws no CFF2 outlines: name them where they are why.
+    if (problems.size() == problems_before &&
+        peek_sfnt_has_table(FontFile(path), face_index(index), "CFF2"))
+        why = "CFF2 outlines, which GDI does not draw";
+    trace->push_back("  left out " + face_place(path, index) + ": " + why);
 }
 
-void trace_chosen(std::vector<std::string> *trace, const FontFamily &family) {
+void trace_chosen(std::vector<std::string> *trace, const FontFamily &family, FT_Library library) {
     if (!trace) return;
     const FontFace &chosen = family.faces.front();
-    trace->push_back("  chosen   " + described(chosen));
+    trace->push_back("  chosen   " + described(chosen) + "; " + logfont_size(library, chosen));
     for (std::size_t i = 1; i < family.faces.size(); ++i) {
         const char *why = representative_criterion(traits_of(chosen), traits_of(family.faces[i]));
         trace->push_back("  after it " + described(family.faces[i]) + " (by " +
-                         (why ? why : "file name") + ")");
+                         (why ? why : "file name") + "); " +
+                         logfont_size(library, family.faces[i]));
     }
+}
+
+// How each named instance of a family got its name, and the names the cut
+// to 31 bytes made one family, for the trace.
+std::vector<std::string> naming_trace(const FamilySlot &slot) {
+    std::vector<std::string> lines;
+    std::vector<std::string> full_names;
+    for (const ListedFace &member : slot.members) {
+        if (!member.named_instance) continue;
+        lines.push_back("  named    " + face_place(member.path, member.index) + " '" +
+                        member.style.family + "': " + member.naming);
+        if (std::find(full_names.begin(), full_names.end(), member.style.family) ==
+            full_names.end())
+            full_names.push_back(member.style.family);
+    }
+    const bool cut = std::any_of(full_names.begin(), full_names.end(), [](const std::string &name) {
+        return name.size() >= LF_FACESIZE;
+    });
+    if (cut && full_names.size() > 1) {
+        std::string line = "  merged   " + std::to_string(full_names.size()) +
+                           " names, one family once cut to 31 bytes:";
+        for (std::size_t i = 0; i < full_names.size(); ++i)
+            line += (i ? ", '" : " '") + full_names[i] + "'";
+        lines.push_back(line);
+    }
+    return lines;
 }
 
 // A family's faces, read, ordered and tried as its representative; null
@@ -616,7 +665,7 @@ std::unique_ptr<FontFamily> resolve(const FamilySlot &slot, FT_Library library, 
             std::sort(family->faces.begin() + 1, family->faces.end(), representative_order);
             for (FontFace &f : family->faces)
                 std::memcpy(f.logfont.lfFaceName, family->name.c_str(), family->name.size() + 1);
-            trace_chosen(trace, *family);
+            trace_chosen(trace, *family, library);
             return family;
         }
         trace_left_out(trace, face.file, face.index, problems, problems_before,
@@ -647,6 +696,8 @@ void tell_problems(FontService &fonts, FamilySlot &slot) {
                        (slot.family ? slot.family->name : slot.lowercase_cp1252) +
                        "': " + std::to_string(slot.members.size()) + " listed, " +
                        (slot.family ? "offered" : "none offered") + "\n";
+    for (const std::string &line : naming_trace(slot))
+        told += std::string(program_invocation_short_name) + ":" + line + "\n";
     for (const std::string &line : trace)
         told += std::string(program_invocation_short_name) + ":" + line + "\n";
     std::fputs(told.c_str(), stderr);

@@ -131,6 +131,7 @@ struct StatValue {
 
 struct StatTable {
     bool present = false;  // found and parsed
+    bool found = false;  // found, whether or not it parsed
     std::vector<StatAxis> axes;
     std::vector<StatValue> values;
 };
@@ -176,6 +177,12 @@ std::string variations_fault(const VariableFont &font);
 // Whether the advances of `font`'s instances come from gvar's phantom points,
 // as FreeType takes them where HVAR does not parse.
 bool advances_from_phantom_points(const VariableFont &font);
+
+// How instance `instance` (0-based) of `font` got its family name, for the
+// trace: each STAT axis's value, its name, and whether it went into the name,
+// was elided or is a style; or the fvar subfamily name, and why STAT did not
+// name it.
+std::string instance_naming(const VariableFont &font, std::size_t instance);
 
 // The legacy family and style of instance `instance` (0-based) of `font`.
 // With a STAT table, the family is the typographic family followed by the

@@ -95,6 +95,10 @@ struct FontService {
     // The family each "@" name would be the vertical family of, folded: a
     // look-up of an "@" family resolves that family alone.
     std::multimap<std::string, std::size_t> slot_by_vertical_name;
+    // Each variable font's tables as the listing read them, by file and face,
+    // with the file's snapshot then: its instances are named from them when
+    // read, not read again. Written only while listing.
+    std::map<std::pair<std::string, long>, std::pair<FileSnapshot, VariableFont>> variable_fonts;
 
     FontService() = default;
     FontService(const FontService &) = delete;
@@ -209,11 +213,21 @@ bool read_instance_style(const FontFile &file, long index, InstanceStyle &style,
 }
 
 // A named instance read by FreeType takes its family, style and widths from
-// the instance, not from the default's tables.
+// the instance, not from the default's tables: as the listing read them
+// where the file is the one it read.
 bool read_instance(FT_Face ft_face, const ListedFace &listed, FontFace &face,
                    std::string &problem) {
-    const FontFile file(listed.path, &listed.snapshot);
     InstanceStyle style;
+    const auto &fonts = service().variable_fonts;
+    const auto read = fonts.find({listed.path, face_index(listed.index)});
+    if (read != fonts.end() && read->second.first == listed.snapshot) {
+        if (!style_of_instance(read->second.second, instance_number(listed.index), style, problem))
+            return false;
+        set_instance_style(style, face);
+        set_instance_width(ft_face, face);
+        return true;
+    }
+    const FontFile file(listed.path, &listed.snapshot);
     if (!file.is_open()) {
         problem = file.problem;
         return false;
@@ -435,6 +449,10 @@ void list_families(FontService &fonts) {
     }
     FcObjectSetDestroy(objects);
     FcPatternDestroy(everything);
+    for (auto &[place, seen] : variable_files)
+        if (seen.read)
+            fonts.variable_fonts.emplace(place,
+                                         std::make_pair(seen.snapshot, std::move(seen.font)));
 
     FcConfigDestroy(config);
 

@@ -367,10 +367,14 @@ bool list_variable_font(const ListedFace &face, VariableFiles &files, ListedFace
         return true;
     }
     if (advances_from_phantom_points(seen.font))
-        for (const auto &[table, damage] : seen.font.damaged_tables)
-            trace_file(face.path,
-                       "its " + table + " table " + damage +
-                           ": advances from gvar's phantom points, as FreeType takes them");
+        for (const auto &[table, damage] : seen.font.damaged_tables) {
+            std::string told = "its ";
+            told += table;
+            told += " table ";
+            told += damage;
+            told += ": advances from gvar's phantom points, as FreeType takes them";
+            trace_file(face.path, told);
+        }
     seen.as_static = seen.font.instances.empty();
     if (seen.as_static) return false;
     for (std::size_t n = 1; n <= seen.font.instances.size(); ++n) {

@@ -354,8 +354,13 @@ InstanceStyle instance_style(const VariableFont &font, std::size_t instance) {
 std::string variations_fault(const VariableFont &font) {
     for (const char *table : {"gvar", "cvar", "MVAR", "HVAR"})
         for (const auto &[tag_name, damage] : font.damaged_tables)
-            if (tag_name == table && (tag_name != "HVAR" || !font.intact_gvar))
-                return "its " + tag_name + " table " + damage;
+            if (tag_name == table && (tag_name != "HVAR" || !font.intact_gvar)) {
+                std::string fault = "its ";
+                fault += tag_name;
+                fault += " table ";
+                fault += damage;
+                return fault;
+            }
     return std::string();
 }
 

@@ -12,9 +12,9 @@ build=build-fuzz
 fuzzer=$build/fuzz/font_file_fuzzer
 [ -x "$fuzzer" ] || { echo "run_fuzzer.sh: no $fuzzer; build it with 'make fuzz'" >&2; exit 2; }
 
-# Seeds: the fonts of the test sets (the variable fonts among them), damaged
-# variable fonts (fuzz/seeds) and every earlier crash; new inputs go to the
-# corpus, which is kept between runs.
+# Seeds: the fonts of the test sets (the variable fonts among them), fonts
+# whose device metrics or variation tables do not parse, and every earlier
+# crash; new inputs go to the corpus, which is kept between runs.
 seeds=$build/fuzz-seeds
 corpus=$build/fuzz-corpus
 rm -rf "$seeds"

@@ -10,6 +10,12 @@ face of those files made static with fontTools' instancer, each named as our GDI
 so that both sets enumerate the same families and faces. A font with no named instance is made
 static at its default; a CFF2 font, which our GDI does not offer, is left out of both.
 
+Where DUMP_METRICS12_BENCH_VARIABLE_FONTS names a folder, its variable TrueType fonts (.ttf, and
+.woff2 decompressed here at bench time) join the set: the real files the variable work was measured
+on, which are not committed (docs/performance.md says where each comes from and how to fetch it).
+A .woff2 that this fontTools cannot decompress is decompressed with woff2_decompress (package
+woff2) where it is on PATH, else left out with a line on standard error.
+
 Prints the two fontconfig configurations' paths, variable first, one a line. The static fonts are
 made again only when the fonts or fontTools change. Exits 1, naming the package, where
 fonts-inter-variable is not installed.
@@ -19,6 +25,7 @@ import glob
 import multiprocessing
 import os
 import shutil
+import subprocess
 import sys
 
 import fontTools
@@ -38,6 +45,38 @@ def write_config(path, font_dir, cache):
     return path
 
 
+def real_fonts(out):
+    """The real variable fonts of DUMP_METRICS12_BENCH_VARIABLE_FONTS, as TrueType files (woff2
+    decompressed into OUT/real)."""
+    folder = os.environ.get("DUMP_METRICS12_BENCH_VARIABLE_FONTS")
+    if not folder:
+        return []
+    from fontTools.ttLib import TTFont
+    fonts = sorted(glob.glob(os.path.join(folder, "*.ttf")))
+    real = os.path.join(out, "real")
+    for path in sorted(glob.glob(os.path.join(folder, "*.woff2"))):
+        os.makedirs(real, exist_ok=True)
+        target = os.path.join(real, os.path.basename(path)[:-len(".woff2")] + ".ttf")
+        if not os.path.exists(target):
+            try:
+                font = TTFont(path)
+                font.flavor = None
+                font.save(target)
+            except Exception as error:  # fontTools 4.38 refuses newer glyf transforms
+                if os.path.exists(target):
+                    os.unlink(target)
+                if not shutil.which("woff2_decompress"):
+                    print("variable set: %s left out: %s (woff2_decompress, package woff2, "
+                          "would read it)" % (path, error), file=sys.stderr)
+                    continue
+                copy = target[:-len(".ttf")] + ".woff2"
+                shutil.copyfile(path, copy)
+                subprocess.run(["woff2_decompress", copy], check=True, capture_output=True)
+                os.unlink(copy)
+        fonts.append(target)
+    return [p for p in fonts if "fvar" in TTFont(p, lazy=True) and "glyf" in TTFont(p, lazy=True)]
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__.split("\n\n")[1])
@@ -46,13 +85,17 @@ def main():
     if missing:
         sys.exit("variable set: no %s: apt-get install --no-install-recommends fonts-inter-variable"
                  % missing[0])
+    os.makedirs(out, exist_ok=True)
     fonts = INTER + sorted(glob.glob(os.path.join(ROOT, "tests", "variable_fonts", "*.ttf")))
+    # A real font of the same name as one above is that one.
+    fonts += [p for p in real_fonts(out) if os.path.basename(p) not in map(os.path.basename, fonts)]
     stamp_text = "fontTools %s\n" % fontTools.version + "".join(
         "%s %d %d\n" % (p, os.stat(p).st_size, os.stat(p).st_mtime_ns) for p in fonts)
     stamp = os.path.join(out, "stamp")
     variable_dir, static_dir = os.path.join(out, "variable"), os.path.join(out, "static")
     if not (os.path.exists(stamp) and open(stamp).read() == stamp_text):
-        shutil.rmtree(out, ignore_errors=True)
+        shutil.rmtree(variable_dir, ignore_errors=True)
+        shutil.rmtree(static_dir, ignore_errors=True)
         os.makedirs(variable_dir)
         os.makedirs(static_dir)
         jobs = []

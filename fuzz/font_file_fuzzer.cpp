@@ -90,6 +90,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         FontFace face;
         for (const char *format : {"TrueType", "Windows FNT", "PCF"})
             peek_font_face(file, index, format, face);
+        // A variable font's tables, checked and named from as the listing does.
+        VariableFont variable;
+        if (peek_variable_font(file, index, variable)) {
+            variations_fault(variable);
+            for (std::size_t i = 0; i < variable.instances.size() && i < kMostInstances; ++i)
+                instance_naming(variable, i);
+        }
         FT_Long instance_count = 0;
         measure_face(input.path, index, face_count, instance_count);
         // A variable font's named instances are faces of their own.

@@ -13,8 +13,8 @@ fuzzer=$build/fuzz/font_file_fuzzer
 [ -x "$fuzzer" ] || { echo "run_fuzzer.sh: no $fuzzer; build it with 'make fuzz'" >&2; exit 2; }
 
 # Seeds: the fonts of the test sets (the variable fonts among them), fonts
-# whose device metrics do not parse, and every earlier crash; new inputs go to
-# the corpus, which is kept between runs.
+# whose device metrics or variation tables do not parse, and every earlier
+# crash; new inputs go to the corpus, which is kept between runs.
 seeds=$build/fuzz-seeds
 corpus=$build/fuzz-corpus
 rm -rf "$seeds"

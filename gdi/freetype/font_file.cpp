@@ -135,6 +135,19 @@ struct Library {
 unsigned long ReadAhead::read(unsigned long offset, unsigned char *buffer, unsigned long count) {
     if (count == 0 || offset >= size) return 0;
     count = std::min(count, size - offset);
+    // FreeType reads a variable font's HVAR a delta at a time: the window
+    // last read from usually holds the next few bytes too.
+    Window &last = windows[last_window];
+    if (offset >= last.start && offset - last.start <= last.size &&
+        count <= last.size - (offset - last.start)) {
+        last.last_used = ++reads;
+        const unsigned char *from = last.bytes + (offset - last.start);
+        if (count <= 4)
+            for (unsigned long i = 0; i < count; ++i) buffer[i] = from[i];
+        else
+            std::memcpy(buffer, from, count);
+        return count;
+    }
     if (count > kWindowSize) return read_file(descriptor, offset, buffer, count);
     // The window that holds the bytes, else the one least recently used,
     // read again from `offset`.
@@ -152,6 +165,7 @@ unsigned long ReadAhead::read(unsigned long offset, unsigned char *buffer, unsig
             read_file(descriptor, offset, window->bytes, std::min(kWindowSize, size - offset));
     }
     window->last_used = ++reads;
+    last_window = static_cast<std::size_t>(window - windows);
     const unsigned long available = std::min(count, window->start + window->size - offset);
     std::memcpy(buffer, window->bytes + (offset - window->start), available);
     return available;

@@ -58,6 +58,7 @@ struct ReadAhead {
     unsigned long size = 0;  // the file's, when opened: nothing past it is read
     unsigned long reads = 0;
     Window windows[4];
+    std::size_t last_window = 0;  // the window the last read came from
 
     // Up to `count` bytes at `offset`; fewer past the end, or where the file
     // has shrunk since.

@@ -11,6 +11,7 @@
 
 #include "font_names.h"
 #include "font_tables.h"
+#include "variation_checks.h"
 
 namespace dm12_gdi {
 
@@ -454,6 +455,60 @@ bool read_whole_table(const FontFile &file, const TableRecord *table,
     return file.read_at(table->offset, bytes.data(), bytes.size());
 }
 
+// Past this a cvar, HVAR or MVAR is not checked (no font comes near it):
+// FreeType reads it as it is.
+constexpr std::size_t kLargestCheckedTable = 16 << 20;
+
+// Notes in `font` each variation table that does not hold what it refers
+// to, and whether gvar does. A table that lies past the file's end is
+// damaged too. gvar is read only as far as its glyph offsets: the glyphs'
+// data are checked to lie within it, not read.
+void check_variation_tables(const FontFile &file, const std::vector<TableRecord> &tables,
+                            VariableFont &font) {
+    const auto damaged = [&](const char *table, const char *damage) {
+        font.damaged_tables.emplace_back(table, damage);
+    };
+    constexpr char kPastFile[] = "lies past the end of the file";
+    if (const TableRecord *gvar_table = find_table(tables, tag("gvar"))) {
+        unsigned char maxp_bytes[maxp::kSize];
+        std::vector<unsigned char> start(
+            std::min<std::size_t>(gvar_table->length, gvar::kHeaderSize));
+        const char *damage = nullptr;
+        if (!file.read_at(gvar_table->offset, start.data(), start.size()) ||
+            !read_table_start(file, find_table(tables, tag("maxp")), maxp_bytes, sizeof maxp_bytes))
+            damage = kPastFile;
+        if (!damage && start.size() == gvar::kHeaderSize) {
+            start.resize(std::min<std::size_t>(gvar_table->length, gvar_start_size(start)));
+            if (!file.read_at(gvar_table->offset, start.data(), start.size())) damage = kPastFile;
+        }
+        if (!damage)
+            damage = gvar_damage(start, gvar_table->length,
+                                 FieldReader(maxp_bytes, sizeof maxp_bytes).get(maxp::kNumGlyphs),
+                                 font.axes.size());
+        if (damage)
+            damaged("gvar", damage);
+        else
+            font.intact_gvar = true;
+    }
+    struct WholeTable {
+        const char *name;
+        std::uint32_t tag;
+        const char *(*check)(const std::vector<unsigned char> &, std::size_t);
+    };
+    const WholeTable whole_tables[] = {{"cvar", tag("cvar"), cvar_damage},
+                                       {"MVAR", tag("MVAR"), mvar_damage},
+                                       {"HVAR", tag("HVAR"), hvar_damage}};
+    for (const auto &[name, table_tag, check] : whole_tables) {
+        const TableRecord *table = find_table(tables, table_tag);
+        if (!table || table->length > kLargestCheckedTable) continue;
+        std::vector<unsigned char> bytes(table->length);
+        if (!file.read_at(table->offset, bytes.data(), bytes.size()))
+            damaged(name, kPastFile);
+        else if (const char *damage = check(bytes, font.axes.size()))
+            damaged(name, damage);
+    }
+}
+
 bool parse_fvar(const std::vector<unsigned char> &bytes, const std::vector<NameRecord> &names,
                 VariableFont &font) {
     const FieldReader fields(bytes);
@@ -561,22 +616,12 @@ bool peek_variable_font(const FontFile &file, long index, VariableFont &font) {
         !read_whole_table(file, find_table(tables, tag("fvar")), fvar_bytes) ||
         !read_name_records(file, index, name_table, names) || !parse_fvar(fvar_bytes, names, font))
         return false;
-    // A gvar for other glyphs or axes than the font's: FreeType ignores it
-    // and would draw every instance as the default.
-    unsigned char gvar_bytes[gvar::kSize], maxp_bytes[maxp::kSize];
-    if (read_table_start(file, find_table(tables, tag("gvar")), gvar_bytes, sizeof gvar_bytes)) {
-        const FieldReader gvar_fields(gvar_bytes, sizeof gvar_bytes);
-        if (!read_table_start(file, find_table(tables, tag("maxp")), maxp_bytes,
-                              sizeof maxp_bytes) ||
-            gvar_fields.get(gvar::kGlyphCount) !=
-                FieldReader(maxp_bytes, sizeof maxp_bytes).get(maxp::kNumGlyphs) ||
-            gvar_fields.get(gvar::kAxisCount) != font.axes.size())
-            return false;
-    }
+    check_variation_tables(file, tables, font);
     font.typographic_family = windows_name(names, kNameTypographicFamily);
     if (font.typographic_family.empty()) font.typographic_family = windows_name(names, kNameFamily);
     font.cff2_outlines = find_table(tables, tag("CFF2")) && !find_table(tables, tag("glyf")) &&
                          !find_table(tables, tag("CFF "));
+    font.stat.found = find_table(tables, tag("STAT")) != nullptr;
     if (!read_whole_table(file, find_table(tables, tag("STAT")), stat_bytes) ||
         !parse_stat(stat_bytes, names, font.stat))
         font.stat = StatTable{};

@@ -45,6 +45,7 @@ struct ListedFace {
     bool named_instance = false;
     InstanceStyle style;
     std::string order_name;
+    std::string naming;  // how the instance got its family name, kept only for the trace
     bool operator<(const ListedFace &other) const {
         return std::tie(path, index) < std::tie(other.path, other.index);
     }
@@ -93,6 +94,10 @@ struct FontService {
     // The family each "@" name would be the vertical family of, folded: a
     // look-up of an "@" family resolves that family alone.
     std::multimap<std::string, std::size_t> slot_by_vertical_name;
+    // Each variable font's tables as the listing read them, by file and face,
+    // with the file's snapshot then: its instances are named from them when
+    // read, not read again. Written only while listing.
+    std::map<std::pair<std::string, long>, std::pair<FileSnapshot, VariableFont>> variable_fonts;
 
     FontService() = default;
     FontService(const FontService &) = delete;
@@ -145,13 +150,33 @@ bool listed_face_of(FcPattern *pattern, ListedFace &face) {
 
 bool is_sfnt(const ListedFace &face) { return face.format == "TrueType" || face.format == "CFF"; }
 
+// DUMP_METRICS12_TRACE, set and not 0, has our GDI tell on standard error,
+// family by family, the faces it found, the one it chose and why, and each
+// it left out and why, as FreeType's FT2_DEBUG and fontconfig's FC_DEBUG
+// tell what they do.
+bool tracing() {
+    static const bool on = [] {
+        const char *value = std::getenv("DUMP_METRICS12_TRACE");
+        return value && *value && std::strcmp(value, "0") != 0;
+    }();
+    return on;
+}
+
+// Tells, under the trace, what became of a font file the listing read that
+// no family shows: each is told once, as the listing reads each file once.
+void trace_file(const std::string &path, const std::string &what) {
+    if (!tracing()) return;
+    std::fprintf(stderr, "%s: font file '%s': %s\n", program_invocation_short_name, path.c_str(),
+                 what.c_str());
+}
+
 // A named instance's index carries its number (from 1) above the face's.
 constexpr long kInstanceShift = 16;
 long instance_number(long index) { return index >> kInstanceShift; }
 long face_index(long index) { return index & 0xFFFF; }
 
 // What is told of a variable font whose variations cannot be read.
-constexpr char kVariationsUnreadable[] = "cannot be read: its fvar or gvar table does not parse";
+constexpr char kVariationsUnreadable[] = "cannot be read: its fvar table does not parse";
 
 // The style of named instance `number` (from 1) of `font`; false, with the
 // problem to tell where there is one, for an instance GDI would not offer.
@@ -180,11 +205,21 @@ bool read_instance_style(const FontFile &file, long index, InstanceStyle &style,
 }
 
 // A named instance read by FreeType takes its family, style and widths from
-// the instance, not from the default's tables.
+// the instance, not from the default's tables: as the listing read them
+// where the file is the one it read.
 bool read_instance(FT_Face ft_face, const ListedFace &listed, FontFace &face,
                    std::string &problem) {
-    const FontFile file(listed.path, &listed.snapshot);
     InstanceStyle style;
+    const auto &fonts = service().variable_fonts;
+    const auto read = fonts.find({listed.path, face_index(listed.index)});
+    if (read != fonts.end() && read->second.first == listed.snapshot) {
+        if (!style_of_instance(read->second.second, instance_number(listed.index), style, problem))
+            return false;
+        set_instance_style(style, face);
+        set_instance_width(ft_face, face);
+        return true;
+    }
+    const FontFile file(listed.path, &listed.snapshot);
     if (!file.is_open()) {
         problem = file.problem;
         return false;
@@ -308,9 +343,30 @@ bool list_variable_font(const ListedFace &face, VariableFiles &files, ListedFace
     seen.listed = true;
     if (!seen.read) {
         tell_file_problem(face.path, seen.problem);
+        trace_file(face.path, "left out: " + seen.problem);
         return true;
     }
-    if (seen.font.cff2_outlines) return true;  // not offered at all
+    if (seen.font.cff2_outlines) {  // not offered at all
+        trace_file(face.path, "left out: CFF2 outlines, which GDI does not draw");
+        return true;
+    }
+    // A damaged variation table would have FreeType draw some instances'
+    // glyphs, or their heights, as the default's: none is measured.
+    const std::string fault = variations_fault(seen.font);
+    if (!fault.empty()) {
+        tell_file_problem(face.path, "cannot be read: " + fault);
+        trace_file(face.path, "left out: " + fault);
+        return true;
+    }
+    if (advances_from_phantom_points(seen.font))
+        for (const auto &[table, damage] : seen.font.damaged_tables) {
+            std::string told = "its ";
+            told += table;
+            told += " table ";
+            told += damage;
+            told += ": advances from gvar's phantom points, as FreeType takes them";
+            trace_file(face.path, told);
+        }
     seen.as_static = seen.font.instances.empty();
     if (seen.as_static) return false;
     for (std::size_t n = 1; n <= seen.font.instances.size(); ++n) {
@@ -324,6 +380,7 @@ bool list_variable_font(const ListedFace &face, VariableFiles &files, ListedFace
             if (!problem.empty()) tell_file_problem(face.path, problem);
             continue;
         }
+        if (tracing()) instance.naming = instance_naming(seen.font, n - 1);
         std::string name = face_name(instance.style.family);
         faces.emplace_back(std::move(instance), std::move(name), std::vector<FontFace>());
     }
@@ -388,6 +445,10 @@ void list_families(FontService &fonts) {
     }
     FcObjectSetDestroy(objects);
     FcPatternDestroy(everything);
+    for (auto &[place, seen] : variable_files)
+        if (seen.read)
+            fonts.variable_fonts.emplace(place,
+                                         std::make_pair(seen.snapshot, std::move(seen.font)));
 
     FcConfigDestroy(config);
 
@@ -467,18 +528,6 @@ bool read_deciding_fields(FT_Library library, const ListedFace &listed, bool alo
     return false;
 }
 
-// DUMP_METRICS12_TRACE, set and not 0, has our GDI tell on standard error,
-// family by family, the faces it found, the one it chose and why, and each
-// it left out and why, as FreeType's FT2_DEBUG and fontconfig's FC_DEBUG
-// tell what they do.
-bool tracing() {
-    static const bool on = [] {
-        const char *value = std::getenv("DUMP_METRICS12_TRACE");
-        return value && *value && std::strcmp(value, "0") != 0;
-    }();
-    return on;
-}
-
 std::string face_place(const std::string &path, long index) {
     std::string place = path;
     if (face_index(index) != 0) place += " #" + std::to_string(face_index(index));
@@ -498,25 +547,72 @@ std::string described(const FontFace &face) {
     return text;
 }
 
+// The LOGFONTA's height and width the enumeration reports for `face`: a face
+// known only by what chose the representative is read in full for it, which
+// only the trace asks.
+std::string logfont_size(FT_Library library, const FontFace &face) {
+    const FontFace *read = &face;
+    FontFace full;
+    std::string ignored;
+    if (!face.complete) {
+        if (!read_with_freetype(library, listed_as(face), full, ignored))
+            return "lfHeight and lfWidth unread";
+        read = &full;
+    }
+    return "lfHeight " + std::to_string(read->logfont.lfHeight) + ", lfWidth " +
+           std::to_string(read->logfont.lfWidth);
+}
+
 // Notes, for the trace, a face left out and why: the problem last noted, if
 // noting it was what failed, else that GDI does not offer it.
 void trace_left_out(std::vector<std::string> *trace, const std::string &path, long index,
                     const Problems &problems, std::size_t problems_before,
                     const char *otherwise = "no outlines or bitmaps that GDI draws") {
     if (!trace) return;
-    trace->push_back("  left out " + face_place(path, index) + ": " +
-                     (problems.size() > problems_before ? problems.back().second : otherwise));
+    std::string why = problems.size() > problems_before ? problems.back().second : otherwise;
+    // GDI draws no CFF2 outlines: name them where they are why.
+    if (problems.size() == problems_before &&
+        peek_sfnt_has_table(FontFile(path), face_index(index), "CFF2"))
+        why = "CFF2 outlines, which GDI does not draw";
+    trace->push_back("  left out " + face_place(path, index) + ": " + why);
 }
 
-void trace_chosen(std::vector<std::string> *trace, const FontFamily &family) {
+void trace_chosen(std::vector<std::string> *trace, const FontFamily &family, FT_Library library) {
     if (!trace) return;
     const FontFace &chosen = family.faces.front();
-    trace->push_back("  chosen   " + described(chosen));
+    trace->push_back("  chosen   " + described(chosen) + "; " + logfont_size(library, chosen));
     for (std::size_t i = 1; i < family.faces.size(); ++i) {
         const char *why = representative_criterion(traits_of(chosen), traits_of(family.faces[i]));
         trace->push_back("  after it " + described(family.faces[i]) + " (by " +
-                         (why ? why : "file name") + ")");
+                         (why ? why : "file name") + "); " +
+                         logfont_size(library, family.faces[i]));
     }
+}
+
+// How each named instance of a family got its name, and the names the cut
+// to 31 bytes made one family, for the trace.
+std::vector<std::string> naming_trace(const FamilySlot &slot) {
+    std::vector<std::string> lines;
+    std::vector<std::string> full_names;
+    for (const ListedFace &member : slot.members) {
+        if (!member.named_instance) continue;
+        lines.push_back("  named    " + face_place(member.path, member.index) + " '" +
+                        member.style.family + "': " + member.naming);
+        if (std::find(full_names.begin(), full_names.end(), member.style.family) ==
+            full_names.end())
+            full_names.push_back(member.style.family);
+    }
+    const bool cut = std::any_of(full_names.begin(), full_names.end(), [](const std::string &name) {
+        return name.size() >= LF_FACESIZE;
+    });
+    if (cut && full_names.size() > 1) {
+        std::string line = "  merged   " + std::to_string(full_names.size()) +
+                           " names, one family once cut to 31 bytes:";
+        for (std::size_t i = 0; i < full_names.size(); ++i)
+            line += (i ? ", '" : " '") + full_names[i] + "'";
+        lines.push_back(line);
+    }
+    return lines;
 }
 
 // A family's faces, read, ordered and tried as its representative; null
@@ -583,7 +679,7 @@ std::unique_ptr<FontFamily> resolve(const FamilySlot &slot, FT_Library library, 
             std::sort(family->faces.begin() + 1, family->faces.end(), representative_order);
             for (FontFace &f : family->faces)
                 std::memcpy(f.logfont.lfFaceName, family->name.c_str(), family->name.size() + 1);
-            trace_chosen(trace, *family);
+            trace_chosen(trace, *family, library);
             return family;
         }
         trace_left_out(trace, face.file, face.index, problems, problems_before,
@@ -614,6 +710,8 @@ void tell_problems(FontService &fonts, FamilySlot &slot) {
                        (slot.family ? slot.family->name : slot.lowercase_cp1252) +
                        "': " + std::to_string(slot.members.size()) + " listed, " +
                        (slot.family ? "offered" : "none offered") + "\n";
+    for (const std::string &line : naming_trace(slot))
+        told += std::string(program_invocation_short_name) + ":" + line + "\n";
     for (const std::string &line : trace)
         told += std::string(program_invocation_short_name) + ":" + line + "\n";
     std::fputs(told.c_str(), stderr);

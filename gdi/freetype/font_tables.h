@@ -156,14 +156,46 @@ constexpr std::size_t kCombinationRecords = 8, kCombinationRecordSize = 6;
 constexpr Field kRecordAxisIndex{0, 2}, kRecordValue{2, 4};
 }  // namespace stat
 
+// gvar: a header, then one offset per glyph and one past the last (16-bit
+// halves of the offset, or 32-bit with flag bit 0), into the glyph variation
+// data array; shared tuples of axis-count F2Dot14 coordinates.
 namespace gvar {
-constexpr Field kAxisCount{4, 2}, kGlyphCount{12, 2};
-constexpr std::size_t kSize = 14;
+constexpr Field kAxisCount{4, 2}, kSharedTupleCount{6, 2}, kSharedTuplesOffset{8, 4},
+    kGlyphCount{12, 2}, kFlags{14, 2}, kDataArrayOffset{16, 4};
+constexpr std::size_t kSize = 14, kHeaderSize = 20;
+constexpr std::uint32_t kLongOffsets = 1;
+constexpr std::size_t kCoordinateSize = 2;
 }  // namespace gvar
+
+// Tuple variation headers, as cvar (and each glyph's gvar data) hold them:
+// the size of the tuple's data, then flags and a shared tuple's index; an
+// embedded peak, and an intermediate start and end, follow where flagged.
+namespace tuple {
+constexpr Field kDataSize{0, 2}, kTupleIndex{2, 2};
+constexpr std::size_t kHeaderSize = 4, kCoordinateSize = 2;
+constexpr std::uint32_t kEmbeddedPeak = 0x8000, kIntermediate = 0x4000, kCountMask = 0x0FFF;
+}  // namespace tuple
+
+namespace cvar {
+constexpr Field kMajorVersion{0, 2}, kTupleCount{4, 2}, kDataOffset{6, 2};
+constexpr std::size_t kHeaderSize = 8;
+}  // namespace cvar
+
+// MVAR: value records naming a metric by tag and its deltas' row in an item
+// variation store (laid out as HVAR's).
+namespace mvar {
+constexpr Field kMajorVersion{0, 2}, kRecordSize{6, 2}, kRecordCount{8, 2},
+    kItemVariationStore{10, 2};
+constexpr std::size_t kHeaderSize = 12, kRecords = 12, kValueRecordSize = 8;
+constexpr Field kOuterIndex{4, 2}, kInnerIndex{6, 2};
+}  // namespace mvar
 
 // HVAR and the item variation store its deltas are in.
 namespace hvar {
-constexpr Field kMajorVersion{0, 2}, kItemVariationStore{4, 4}, kAdvanceMapping{8, 4};
+constexpr Field kMajorVersion{0, 2}, kItemVariationStore{4, 4}, kAdvanceMapping{8, 4},
+    kLsbMapping{12, 4}, kRsbMapping{16, 4};
+constexpr std::size_t kHeaderSize = 20;
+constexpr std::size_t kStoreHeaderSize = 8, kRegionListHeaderSize = 4, kDataHeaderSize = 6;
 constexpr Field kStoreFormat{0, 2}, kRegionListOffset{2, 4}, kDataCount{6, 2};
 constexpr std::size_t kDataOffsets = 8, kDataOffsetSize = 4;
 constexpr Field kRegionAxisCount{0, 2}, kRegionCount{2, 2};

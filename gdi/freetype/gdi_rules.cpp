@@ -123,7 +123,18 @@ std::string without_slope(const std::string &name, bool &italic) {
     return rest;
 }
 
-std::vector<std::string> stat_names(const VariableFont &font, std::size_t instance) {
+// A STAT or fvar number as the trace writes it: 300, 87.5, -12.
+std::string number_text(double value) {
+    std::ostringstream text;
+    text << value;
+    return text.str();
+}
+
+// The names of the STAT values that instance `instance` matches, in the
+// order they go into its family name; where `told` is given, it gets what
+// became of each STAT axis's value.
+std::vector<std::string> stat_names(const VariableFont &font, std::size_t instance,
+                                    std::vector<std::string> *told = nullptr) {
     const std::size_t axes = font.stat.axes.size();
     std::vector<const StatValue *> chosen(axes, nullptr);
     // A combination that matches names its axes first; then each axis left
@@ -145,6 +156,25 @@ std::vector<std::string> stat_names(const VariableFont &font, std::size_t instan
     std::vector<std::pair<unsigned, const StatValue *>> named;  // ordering, value
     for (std::size_t axis = 0; axis < axes; ++axis) {
         const StatValue *value = chosen[axis];
+        if (told) {
+            const std::optional<double> coordinate = stat_coordinate(font, instance, axis);
+            const std::uint32_t axis_tag = font.stat.axes[axis].tag;
+            std::string text;
+            for (int shift = 24; shift >= 0; shift -= 8)
+                text += static_cast<char>((axis_tag >> shift) & 0xFF);
+            text += coordinate ? " " + number_text(*coordinate) : " (no coordinate)";
+            if (!value)
+                text += ": no STAT value";
+            else
+                text += std::string(" '") + value->name + "'" +
+                        (value->format == 4   ? " (with other axes)"
+                         : value->format == 2 ? " (a range)"
+                                              : "") +
+                        ((value->flags & kElidable)     ? " elided"
+                         : is_style_value(font, *value) ? " a style"
+                                                        : " named");
+            told->push_back(std::move(text));
+        }
         if (!value || (value->flags & kElidable) || is_style_value(font, *value)) continue;
         if (std::any_of(named.begin(), named.end(),
                         [&](const auto &entry) { return entry.second == value; }))
@@ -365,6 +395,37 @@ InstanceStyle instance_style(const VariableFont &font, std::size_t instance) {
     style.family = font.typographic_family;
     for (const std::string &name : names) style.family += " " + name;
     return style;
+}
+
+std::string variations_fault(const VariableFont &font) {
+    for (const char *table : {"gvar", "cvar", "MVAR", "HVAR"})
+        for (const auto &[tag_name, damage] : font.damaged_tables)
+            if (tag_name == table && (tag_name != "HVAR" || !font.intact_gvar)) {
+                std::string fault = "its ";
+                fault += tag_name;
+                fault += " table ";
+                fault += damage;
+                return fault;
+            }
+    return std::string();
+}
+
+bool advances_from_phantom_points(const VariableFont &font) {
+    return font.intact_gvar && std::any_of(font.damaged_tables.begin(), font.damaged_tables.end(),
+                                           [](const auto &table) { return table.first == "HVAR"; });
+}
+
+std::string instance_naming(const VariableFont &font, std::size_t instance) {
+    if (instance >= font.instances.size()) return std::string();
+    if (!font.stat.present) {
+        return "fvar subfamily '" + font.instances[instance].subfamily + "', as the font's STAT " +
+               (font.stat.found ? "table does not parse" : "table is missing");
+    }
+    std::vector<std::string> told;
+    stat_names(font, instance, &told);
+    std::string text = "STAT";
+    for (std::size_t i = 0; i < told.size(); ++i) text += (i ? ", " : " ") + told[i];
+    return text;
 }
 
 }  // namespace dm12_gdi

@@ -196,6 +196,7 @@ struct StatValue {
 
 struct StatTable {
     bool present = false;  // found and parsed
+    bool found = false;  // found, whether or not it parsed
     std::vector<StatAxis> axes;
     std::vector<StatValue> values;
 };
@@ -209,6 +210,11 @@ struct VariableFont {
     bool italic_file = false;  // OS/2 fsSelection's italic bit
     long weight_class = 400;  // OS/2 usWeightClass
     bool cff2_outlines = false;  // CFF2, which GDI does not draw
+    // The variation tables as read before measuring: whether there is a gvar
+    // that holds all it refers to, and each table (gvar, cvar, MVAR, HVAR)
+    // that does not, with what is wrong (variation_checks.h).
+    bool intact_gvar = false;
+    std::vector<std::pair<std::string, std::string>> damaged_tables;  // tag, what is wrong
 };
 
 // One named instance as GDI reports it.
@@ -224,6 +230,24 @@ struct InstanceStyle {
 // clamp it), "has no name" (no STAT and no subfamily name); null where
 // nothing is.
 const char *instance_fault(const VariableFont &font, std::size_t instance);
+
+// What makes no named instance of `font` fit to offer, as the problem to
+// tell ("its gvar table has glyph variation data past its end"); empty where
+// nothing does. A damaged gvar, cvar or MVAR does: FreeType would draw glyphs
+// unvaried, or leave the control values or the heights at the default's. A
+// damaged HVAR does only where there is no intact gvar, whose phantom points
+// FreeType then varies the advances by.
+std::string variations_fault(const VariableFont &font);
+
+// Whether the advances of `font`'s instances come from gvar's phantom points,
+// as FreeType takes them where HVAR does not parse.
+bool advances_from_phantom_points(const VariableFont &font);
+
+// How instance `instance` (0-based) of `font` got its family name, for the
+// trace: each STAT axis's value, its name, and whether it went into the name,
+// was elided or is a style; or the fvar subfamily name, and why STAT did not
+// name it.
+std::string instance_naming(const VariableFont &font, std::size_t instance);
 
 // The legacy family and style of instance `instance` (0-based) of `font`.
 // With a STAT table, the family is the typographic family followed by the

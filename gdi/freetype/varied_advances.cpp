@@ -71,15 +71,26 @@ bool read_delta_sets(const FieldReader &hvar, std::size_t store,
     return hvar.ok;
 }
 
+// A big-endian signed number of `size` bytes (1, 2 or 4).
+std::int32_t signed_at(const unsigned char *p, std::size_t size) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < size; ++i) value = value << 8 | p[i];
+    const unsigned shift = static_cast<unsigned>(32 - 8 * size);
+    return static_cast<std::int32_t>(value << shift) >> shift;
+}
+
+// The rows lie within the table (read_delta_sets checked it), so they are
+// read without a check per delta: this runs for every glyph of every
+// instance read.
 double delta_of(const FieldReader &hvar, const DeltaSets &set, std::size_t row) {
     if (row >= set.rows) return 0;
     const std::size_t word_size = set.long_words ? 4 : 2;
-    std::size_t at = set.offset + row * set.row_size;
+    const unsigned char *p = hvar.bytes + set.offset + row * set.row_size;
     double delta = 0;
     for (std::size_t c = 0; c < set.scalars.size(); ++c) {
         const std::size_t size = c < set.words ? word_size : word_size / 2;
-        delta += hvar.get_signed({0, size}, at) * set.scalars[c];
-        at += size;
+        if (set.scalars[c] != 0) delta += signed_at(p, size) * set.scalars[c];
+        p += size;
     }
     return delta;
 }

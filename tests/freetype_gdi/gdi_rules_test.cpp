@@ -165,6 +165,106 @@ TEST(InstanceStyle, NamesFamiliesByStatCases) {
     }
 }
 
+// A damaged gvar, cvar or MVAR leaves every instance out; a damaged HVAR
+// only where no intact gvar's phantom points give the advances instead.
+TEST(VariationsFault, NamesTheFirstDamagedTableThatMatters) {
+    struct Case {
+        const char *what;
+        bool intact_gvar;
+        std::vector<std::pair<std::string, std::string>> damaged;
+        std::string fault;
+        bool phantom_points;
+    };
+    const Case cases[] = {
+        {"nothing damaged", true, {}, "", false},
+        {"gvar cut",
+         false,
+         {{"gvar", "has glyph variation data past its end"}},
+         "its gvar table has glyph variation data past its end",
+         false},
+        {"cvar cut",
+         true,
+         {{"cvar", "has tuple data past its end"}},
+         "its cvar table has tuple data past its end",
+         false},
+        {"MVAR cut",
+         true,
+         {{"MVAR", "has delta sets past its end"}},
+         "its MVAR table has delta sets past its end",
+         false},
+        {"HVAR cut, gvar whole", true, {{"HVAR", "has delta sets past its end"}}, "", true},
+        {"HVAR cut, no gvar",
+         false,
+         {{"HVAR", "has delta sets past its end"}},
+         "its HVAR table has delta sets past its end",
+         false},
+        {"HVAR and gvar cut: gvar told",
+         false,
+         {{"HVAR", "has delta sets past its end"}, {"gvar", "is too short for its header"}},
+         "its gvar table is too short for its header",
+         false},
+        {"cvar and MVAR cut: cvar told",
+         true,
+         {{"MVAR", "is too short for its header"}, {"cvar", "is too short for its header"}},
+         "its cvar table is too short for its header",
+         false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        VariableFont font;
+        font.intact_gvar = c.intact_gvar;
+        font.damaged_tables = c.damaged;
+        EXPECT_EQ(variations_fault(font), c.fault);
+        EXPECT_EQ(advances_from_phantom_points(font), c.phantom_points);
+    }
+}
+
+// The trace's account of a name: each STAT axis's value and what became of
+// it, or the subfamily name and why STAT did not name the instance.
+TEST(InstanceNaming, TellsWhatEachStatValueDid) {
+    VariableFont font;
+    font.typographic_family = "Combo";
+    font.axes = {{tag("wght"), 100, 400, 900}, {tag("wdth"), 50, 100, 100}};
+    font.stat.present = font.stat.found = true;
+    font.stat.axes = {{tag("wght"), 1}, {tag("wdth"), 0}, {tag("ital"), 2}};
+    StatValue light = value(0, 300, "Light");
+    light.format = 2;
+    light.range_minimum = 250;
+    light.range_maximum = 349;
+    StatValue both;
+    both.format = 4;
+    both.name = "Compressed Black";
+    both.axis_values = {{1, 50}, {0, 900}};
+    font.stat.values = {light,
+                        value(0, 700, "Bold"),
+                        value(1, 100, "Normal", kElidable),
+                        value(1, 87.5, "SemiCondensed"),
+                        both,
+                        value(2, 0, "Roman", kElidable)};
+    font.instances = {{{320, 87.5}, "Light SemiCondensed"},
+                      {{700, 100}, "Bold"},
+                      {{900, 50}, "Compressed Black"},
+                      {{500, 75}, "Medium Condensed"}};
+    const std::string expected[] = {
+        "STAT wght 320 'Light' (a range) named, wdth 87.5 'SemiCondensed' named, ital 0 'Roman' "
+        "elided",
+        "STAT wght 700 'Bold' a style, wdth 100 'Normal' elided, ital 0 'Roman' elided",
+        "STAT wght 900 'Compressed Black' (with other axes) named, wdth 50 'Compressed Black' "
+        "(with other axes) named, ital 0 'Roman' elided",
+        "STAT wght 500: no STAT value, wdth 75: no STAT value, ital 0 'Roman' elided",
+    };
+    for (std::size_t i = 0; i < std::size(expected); ++i)
+        EXPECT_EQ(instance_naming(font, i), expected[i]) << "instance " << i;
+    EXPECT_EQ(instance_style(font, 0).family, "Combo SemiCondensed Light");
+
+    font.stat = StatTable{};
+    EXPECT_EQ(instance_naming(font, 3),
+              "fvar subfamily 'Medium Condensed', as the font's STAT table is missing");
+    font.stat.found = true;
+    EXPECT_EQ(instance_naming(font, 1),
+              "fvar subfamily 'Bold', as the font's STAT table does not parse");
+}
+
 TEST(MulDiv, AnswersAsWindowsMulDivDoes) {
     // Microsoft's MulDiv: rounded to nearest, halves away from zero; -1
     // where the divisor is 0 or the result overflows 32 bits.

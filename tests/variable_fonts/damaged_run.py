@@ -2,6 +2,7 @@
 """Damaged variable fonts among good fonts, through the real program.
 
 usage: damaged_run.py PROGRAM WORK_DIR GOOD_FONT_DIR...
+       damaged_run.py --seeds DIR    (writes the damaged fonts alone into DIR: the fuzzer's seeds)
 
 Makes each damaged font of CASES below from a committed variable font, first renamed to a family of
 its own ("DM12 Bad ..."), so that what it gives cannot be taken for a good family. Then runs
@@ -69,6 +70,45 @@ def patched(data, tag, offset_in_table, fmt, value):
     return bytes(out)
 
 
+def cut_short(data, tag, fraction):
+    """The file with a table's length in the table directory cut to `fraction` of it, as a
+    table truncated in place reads to GDI and FreeType: whatever its offsets point past the new
+    end lies outside it."""
+    count = struct.unpack_from(">H", data, 4)[0]
+    out = bytearray(data)
+    for i in range(count):
+        name, _checksum, _offset, length = struct.unpack_from(">4sIII", data, 12 + 16 * i)
+        if name == tag.encode():
+            struct.pack_into(">I", out, 12 + 16 * i + 12, int(length * fraction))
+            return bytes(out)
+    raise KeyError(tag)
+
+
+def gvar_cut_short(family):
+    # gvar cut to 40%: its glyph offsets whole, the later glyphs' variation data past its end.
+    data = to_bytes(renamed("DM12Offset.ttf", family))
+    offset, length = table_span(data, "gvar")
+    glyphs = struct.unpack_from(">H", data, offset + 12)[0]
+    assert 20 + 2 * (glyphs + 1) < int(length * 0.4), "the cut would reach the offsets"
+    return cut_short(data, "gvar", 0.4)
+
+
+def cvar_cut_short(family):
+    return cut_short(to_bytes(renamed("DM12Schrift.ttf", family)), "cvar", 0.4)
+
+
+def mvar_cut_short(family):
+    return cut_short(to_bytes(renamed("DM12Schrift.ttf", family)), "MVAR", 0.4)
+
+
+def hvar_cut_short(family):
+    return cut_short(to_bytes(renamed("DM12Offset.ttf", family)), "HVAR", 0.4)
+
+
+def intact(family):
+    return to_bytes(renamed("DM12Offset.ttf", family))
+
+
 def fvar_past_its_table(family):
     # instanceCount one more than the table holds: the last record lies past its end.
     font = renamed("DM12Offset.ttf", family)
@@ -119,31 +159,51 @@ def missing_subfamily_name(family):
 # names that instance "Regular". Only the first fails in FreeType: the others our GDI must find
 # in the tables itself.
 #
-# Each case: file, its family (name IDs 1 and 16), how it is made, families that must be enumerated, families that must not, and
-# how many lines on standard error name the file.
+# Each case: file, its family (name IDs 1 and 16), how it is made, families that must be
+# enumerated, families that must not, how many lines on standard error name the file, and what
+# each such line must say.
 CASES = [
     # FreeType finds no named instance in such an fvar, so none can be opened: all are left out,
     # and the default is no face either (the font has named instances).
     ("fvar-past-its-table.ttf", "DM12 Bad Fvar", fvar_past_its_table,
-     [], ["", " Light", " Medium"], 1),
+     [], ["", " Light", " Medium"], 1, "its fvar table"),
     # The instance outside the axes cannot be measured at its own coordinates: it alone is left
     # out, with one line naming the file.
     ("instance-outside-its-axes.ttf", "DM12 Bad Axes", instance_outside_its_axes,
-     ["", " Extra Bold", " Black"], [" Thin"], 1),
+     ["", " Extra Bold", " Black"], [" Thin"], 1, "named instance 1 lies outside its axes"),
     # No instance can be measured without its outline deltas: all are left out, one line.
     ("gvar-that-does-not-parse.ttf", "DM12 Bad Gvar", gvar_that_does_not_parse,
-     [], ["", " Light"], 1),
+     [], ["", " Light"], 1, "its gvar table is for other glyphs"),
     # With STAT the Light instance is named from STAT ...
     ("stat-that-parses.ttf", "DM12 Bad Stat Control", stat_that_parses,
-     ["", " Light"], [" Hairline"], 0),
+     ["", " Light"], [" Hairline"], 0, None),
     # ... and where STAT does not parse, from its fvar subfamily name, silently.
     ("stat-that-does-not-parse.ttf", "DM12 Bad Stat", stat_that_does_not_parse,
-     ["", " Hairline"], [" Light"], 0),
+     ["", " Hairline"], [" Light"], 0, None),
     # An instance without a subfamily name (and no STAT to name it) cannot be named: it alone is
     # left out, with one line naming the file.
     ("missing-subfamily-name.ttf", "DM12 Bad Name", missing_subfamily_name,
-     ["", " Thin", " Extra Bold"], [" Black"], 1),
+     ["", " Thin", " Extra Bold"], [" Black"], 1, "has no name"),
+    # A variation table cut short: FreeType would draw the glyphs whose variation data lie past
+    # the cut unvaried (gvar), hint with the default's control values (cvar), or keep the
+    # default's heights (MVAR), without a word. No instance is offered; one line names the table.
+    ("gvar-cut-short.ttf", "DM12 Cut Gvar", gvar_cut_short,
+     [], ["", " Light"], 1, "its gvar table has glyph variation data past its end"),
+    ("cvar-cut-short.ttf", "DM12 Cut Cvar", cvar_cut_short,
+     [], ["", " Light", " SemiBold Condensed"], 1, "its cvar table has tuple "),
+    ("mvar-cut-short.ttf", "DM12 Cut Mvar", mvar_cut_short,
+     [], ["", " Light", " SemiBold Condensed"], 1, "its MVAR table has "),
+    # HVAR cut short: FreeType takes the advances from gvar's phantom points, so the instances
+    # stay, silently, with the rows of the same font intact (ROWS_AS below).
+    ("hvar-cut-short.ttf", "DM12 Cut Hvar", hvar_cut_short, ["", " Light"], [], 0, None),
+    ("hvar-intact.ttf", "DM12 Whole Hvar", intact, ["", " Light"], [], 0, None),
 ]
+
+# Cases of whole fonts, beside which others are judged: no seeds for the fuzzer.
+CONTROLS = {"stat-that-parses.ttf", "hvar-intact.ttf"}
+
+# Families whose rows must be those of another family, less the name: (family, control).
+ROWS_AS = [("DM12 Cut Hvar", "DM12 Whole Hvar"), ("DM12 Cut Hvar Light", "DM12 Whole Hvar Light")]
 
 
 def write_config(path, folders, cache):
@@ -177,7 +237,19 @@ def run(program, work, name, folders):
     return families, rows, done.stderr.decode(errors="replace").splitlines()
 
 
+def write_seeds(folder):
+    os.makedirs(folder, exist_ok=True)
+    for file, family, make, *_ in CASES:
+        if file in CONTROLS:
+            continue
+        with open(os.path.join(folder, file), "wb") as f:
+            f.write(make(family))
+
+
 def main():
+    if len(sys.argv) == 3 and sys.argv[1] == "--seeds":
+        write_seeds(sys.argv[2])
+        return 0
     if len(sys.argv) < 4:
         sys.exit(__doc__.split("\n\n")[1])
     program, work = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
@@ -190,7 +262,7 @@ def main():
     for name in sorted(os.listdir(HERE)):
         if name.endswith((".ttf", ".otf")):
             shutil.copyfile(os.path.join(HERE, name), os.path.join(good_variable, name))
-    for file, family, make, _present, _absent, _lines in CASES:
+    for file, family, make, _present, _absent, _lines, _says in CASES:
         with open(os.path.join(damaged, file), "wb") as f:
             f.write(make(family))
 
@@ -205,18 +277,27 @@ def main():
     for line in good_errors:
         problem("good run: standard error says %r" % line)
     named = {}
+    says = {case[0]: case[6] for case in CASES}
     for line in errors:
         m = CANNOT_READ.match(line)
         if not m or os.path.dirname(m.group(1)) != damaged:
             problem("damaged run: unexpected line on standard error: %r" % line)
             continue
-        named[os.path.basename(m.group(1))] = named.get(os.path.basename(m.group(1)), 0) + 1
+        file = os.path.basename(m.group(1))
+        named[file] = named.get(file, 0) + 1
+        if says.get(file) and says[file] not in line:
+            problem("%s: standard error says %r, not %r" % (file, line, says[file]))
     for family in good_families:
         if family not in families:
             problem("damaged run: good family %r not enumerated" % family)
         elif rows.get(family.encode("cp1252")) != good_rows.get(family.encode("cp1252")):
             problem("damaged run: the rows of good family %r differ from the good run" % family)
-    for file, base, _make, present, absent, lines in CASES:
+    for family, control in ROWS_AS:
+        mine = [line.replace(family.encode(), b"", 1) for line in rows.get(family.encode(), [])]
+        theirs = [line.replace(control.encode(), b"", 1) for line in rows.get(control.encode(), [])]
+        if not mine or mine != theirs:
+            problem("%r: %d rows, not the %d rows of %r" % (family, len(mine), len(theirs), control))
+    for file, base, _make, present, absent, lines, _says in CASES:
         for suffix in present:
             if base + suffix not in families:
                 problem("%s: family %r not enumerated" % (file, base + suffix))

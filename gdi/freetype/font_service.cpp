@@ -264,7 +264,10 @@ bool listed_family_name(FcPattern *pattern, ListedFace &face, std::string &name,
     face.snapshot = file.snapshot;
     // A variable font that fontconfig took for a static one: FreeType could
     // not read its variations. The caller lists it as a variable font.
-    if (variable && (*variable = peek_sfnt_has_table(file, face.index, "fvar"))) return false;
+    if (variable) {
+        *variable = peek_sfnt_has_table(file, face.index, "fvar");
+        if (*variable) return false;
+    }
     if (peek_sfnt_family_name(file, face.index, name)) {
         name = face_name(name);
         return true;

@@ -12,14 +12,15 @@ build=build-fuzz
 fuzzer=$build/fuzz/font_file_fuzzer
 [ -x "$fuzzer" ] || { echo "run_fuzzer.sh: no $fuzzer; build it with 'make fuzz'" >&2; exit 2; }
 
-# Seeds: the fonts of the test sets (the variable fonts among them) and every
-# earlier crash; new inputs go to the corpus, which is kept between runs.
+# Seeds: the fonts of the test sets (the variable fonts among them), fonts
+# whose device metrics do not parse, and every earlier crash; new inputs go to
+# the corpus, which is kept between runs.
 seeds=$build/fuzz-seeds
 corpus=$build/fuzz-corpus
 rm -rf "$seeds"
 mkdir -p "$seeds" "$corpus" "$build/artifacts"
 for font in tests/fonts/*.tt[fc] tests/fonts/*.otf tests/robustness/fonts/DM12* \
-    tests/variable_fonts/*.ttf tests/variable_fonts/*.otf fuzz/regressions/*; do
+    tests/variable_fonts/*.ttf tests/variable_fonts/*.otf fuzz/seeds/*.ttf fuzz/regressions/*; do
   [ -f "$font" ] && cp "$font" "$seeds/"
 done
 

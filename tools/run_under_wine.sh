@@ -44,6 +44,16 @@ if [ -n "$fontconfig_file" ]; then
 fi
 template=$(realpath -m "${WINE_TEMPLATE:-$(dirname "$exe")/wine-prefix}")
 
+# GDI reports the widths of its bi-level rasterizer, which FreeType's TrueType
+# interpreter version 35 emulates and our GDI uses; Wine's FreeType takes
+# FreeType's default (40) unless told otherwise. A FREETYPE_PROPERTIES that
+# names an interpreter of its own is left as it is.
+case ${FREETYPE_PROPERTIES:-} in
+*interpreter-version*) ;;
+*) FREETYPE_PROPERTIES="truetype:interpreter-version=35${FREETYPE_PROPERTIES:+ $FREETYPE_PROPERTIES}" ;;
+esac
+export FREETYPE_PROPERTIES
+
 # -all keeps Wine's diagnostics out of the output; mscoree and mshtml off so
 # that no Mono or Gecko installer is offered while a prefix is set up.
 WINEDEBUG=-all

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <vector>
 
+#include "device_metrics.h"
 #include "font_names.h"
 #include "font_peek.h"
 #include "varied_advances.h"
@@ -132,8 +133,15 @@ void fill_scalable(FT_Face ft_face, FontFace &face) {
     set_sfnt_fields(os2 && os2->version >= 1, os2 ? os2->ulCodePageRange1 : 0,
                     os2 ? os2->usWeightClass : 0, ascent + descent,
                     ft_face->units_per_EM ? ft_face->units_per_EM : 1000, face);
+    // A negative average, which no font should have, is taken as it stands,
+    // as the Windows build under Wine takes it: the enumerated width is then
+    // negative too, and the realized font is not stretched.
     face.average_width =
-        os2 && os2->xAvgCharWidth > 0 ? os2->xAvgCharWidth : average_ascii_advance(ft_face);
+        os2 && os2->xAvgCharWidth != 0 ? os2->xAvgCharWidth : average_ascii_advance(ft_face);
+    std::vector<unsigned char> vdmx;
+    if (uses_device_metrics(face.font_type, FT_IS_NAMED_INSTANCE(ft_face)) &&
+        load_sfnt_table(ft_face, TTAG_VDMX, vdmx))
+        face.vdmx = screen_vdmx(read_vdmx(vdmx));
 
     LOGFONTA &lf = face.logfont;
     const long height = lf.lfHeight;
@@ -255,13 +263,6 @@ void fill_bitmap(FT_Face ft_face, FontFace &face) {
     tm.tmPitchAndFamily = static_cast<BYTE>((lf.lfPitchAndFamily & 0xF0) | (fixed ? 0 : 0x1));
 }
 
-bool load_table(FT_Face face, FT_ULong tag, std::vector<unsigned char> &bytes) {
-    FT_ULong length = 0;
-    if (FT_Load_Sfnt_Table(face, tag, 0, nullptr, &length) != 0 || length == 0) return false;
-    bytes.resize(length);
-    return FT_Load_Sfnt_Table(face, tag, 0, bytes.data(), &length) == 0;
-}
-
 // The instance's normalized coordinates, avar applied.
 bool blend_coordinates(FT_Face face, std::vector<double> &coordinates) {
     FT_MM_Var *variations = nullptr;
@@ -283,7 +284,7 @@ long mean_advance(FT_Face face) {
     std::vector<double> coordinates;
     const auto *hhea = static_cast<const TT_HoriHeader *>(FT_Get_Sfnt_Table(face, FT_SFNT_HHEA));
     long mean = 0;
-    if (hhea && load_table(face, TTAG_hmtx, hmtx) && load_table(face, TTAG_HVAR, hvar) &&
+    if (hhea && load_sfnt_table(face, TTAG_hmtx, hmtx) && load_sfnt_table(face, TTAG_HVAR, hvar) &&
         blend_coordinates(face, coordinates) &&
         mean_varied_advance(hmtx, hhea->number_Of_HMetrics, glyphs, hvar, coordinates, mean))
         return mean;
@@ -299,6 +300,13 @@ long mean_advance(FT_Face face) {
 }
 
 }  // namespace
+
+bool load_sfnt_table(FT_Face face, FT_ULong tag, std::vector<unsigned char> &bytes) {
+    FT_ULong length = 0;
+    if (FT_Load_Sfnt_Table(face, tag, 0, nullptr, &length) != 0 || length == 0) return false;
+    bytes.resize(length);
+    return FT_Load_Sfnt_Table(face, tag, 0, bytes.data(), &length) == 0;
+}
 
 void set_instance_style(const InstanceStyle &style, FontFace &face) {
     const std::string family = face_name(style.family);

@@ -39,6 +39,9 @@ struct FontFace {
     long units_per_em = 0;
     long cell_height = 0;  // in font units
     long average_width = 0;  // in font units
+    // TrueType faces: the hinted heights of the sizes a screen takes from the
+    // font's VDMX table, where it has one that applies.
+    std::vector<VdmxRecord> vdmx;
 
     // Bitmap faces: the strike the logical font was made from.
     int strike = -1;
@@ -74,6 +77,10 @@ void set_instance_style(const InstanceStyle &style, FontFace &face);
 // average width: the mean of its glyphs' advances, which its variations
 // change though OS/2 keeps the default's.
 void set_instance_width(FT_Face ft_face, FontFace &face);
+
+// Table `tag` of the sfnt `face`, whole, into `bytes`; false where it has none
+// or it cannot be read.
+bool load_sfnt_table(FT_Face face, FT_ULong tag, std::vector<unsigned char> &bytes);
 
 // Whether `face` covers `charset`: its own, or one of its OS/2 code pages.
 bool has_charset(const FontFace &face, BYTE charset);

@@ -14,6 +14,7 @@
 #include <new>
 #include <set>
 
+#include "gdi_rules.h"
 #include "shortage.h"
 
 namespace dm12_gdi {
@@ -120,7 +121,7 @@ struct Library {
     FT_Library library = nullptr;
     Library() {
         keep_heap_between_faces();
-        if (new_freetype_library(&library) != 0) library = nullptr;
+        if (new_freetype_library(&library, kTrueTypeInterpreterVersion) != 0) library = nullptr;
     }
     ~Library() {
         if (library) done_freetype_library(library);

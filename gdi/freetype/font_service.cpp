@@ -14,7 +14,6 @@
 #include FT_FONT_FORMATS_H
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
@@ -107,13 +106,6 @@ FontService &service() {
     freetype_library();
     static FontService instance;
     return instance;
-}
-
-// Family names compare ignoring the case of ASCII letters.
-std::string lowercase_ascii(std::string name) {
-    for (char &c : name)
-        if (static_cast<unsigned char>(c) < 0x80) c = static_cast<char>(std::tolower(c));
-    return name;
 }
 
 // A family's representative: by GDI's order (representative_before), then
@@ -339,7 +331,7 @@ bool list_variable_font(const ListedFace &face, VariableFiles &files, ListedFace
         instance.index = static_cast<FT_Long>(n << kInstanceShift) | face_index(face.index);
         instance.snapshot = seen.snapshot;
         instance.named_instance = true;
-        instance.order_name = lowercase_ascii(face_name(seen.font.typographic_family));
+        instance.order_name = lowercase_cp1252(face_name(seen.font.typographic_family));
         std::string problem;
         if (!style_of_instance(seen.font, static_cast<long>(n), instance.style, problem)) {
             if (!problem.empty()) tell_file_problem(face.path, problem);
@@ -419,7 +411,7 @@ void list_families(FontService &fonts) {
     for (std::size_t i = 0; i < faces.size(); ++i) {
         if (i > 0 && !(std::get<0>(faces[i - 1]) < std::get<0>(faces[i]))) continue;  // twice
         // Names that agree in their 31 bytes, ignoring case, are one family.
-        by_name[lowercase_ascii(std::get<1>(faces[i]))].push_back(i);
+        by_name[lowercase_cp1252(std::get<1>(faces[i]))].push_back(i);
     }
     for (auto &[folded, members] : by_name) {
         FamilySlot slot;
@@ -580,7 +572,7 @@ std::unique_ptr<FontFamily> resolve(const FamilySlot &slot, FT_Library library, 
             if (!problem.empty()) problems.emplace_back(face.file, problem);
             // A file replaced since it was listed may hold another family.
             if (offered &&
-                lowercase_ascii(face_name(full.logfont.lfFaceName)) != slot.lowercase_cp1252) {
+                lowercase_cp1252(face_name(full.logfont.lfFaceName)) != slot.lowercase_cp1252) {
                 problems.emplace_back(face.file, kFileChanged);
                 offered = false;
             }
@@ -655,7 +647,7 @@ const FontFamily *resolve_on_main_thread(std::size_t i) {
     return resolve_family(i, freetype_library(), Caller::kMainThread);
 }
 
-// The face of fontconfig's best match for "sans-serif", matched once, when
+// The face of fontconfig's best match for the generic family, matched once, when
 // a name that is no family's first asks for the default family: the
 // program's own run never does. The configuration is loaded again for it,
 // rather than kept (with its caches) through every run. Each step fails only
@@ -664,8 +656,13 @@ void match_default_face(FontService &fonts) {
     std::lock_guard<std::mutex> lock(fonts.mutex);
     if (fonts.default_matched) return;
     FcConfig *config = load_font_config_or_report();
-    FcPattern *wanted = FcNameParse(reinterpret_cast<const FcChar8 *>("sans-serif"));
-    if (!wanted || !FcConfigSubstitute(config, wanted, FcMatchPattern)) {
+    // Not FcNameParse, which reads "sans-serif" as the family "sans" and a
+    // size list.
+    FcPattern *wanted = FcPatternCreate();
+    if (!wanted ||
+        !FcPatternAddString(wanted, FC_FAMILY,
+                            reinterpret_cast<const FcChar8 *>(kDefaultGenericFamily)) ||
+        !FcConfigSubstitute(config, wanted, FcMatchPattern)) {
         if (wanted) FcPatternDestroy(wanted);
         FcConfigDestroy(config);
         throw std::bad_alloc();
@@ -791,7 +788,7 @@ namespace {
 const FontFamily *family_named(const char *face_name_asked) {
     FontService &fonts = listed_service();
     const std::string folded =
-        lowercase_ascii(std::string(face_name_asked, strnlen(face_name_asked, LF_FACESIZE - 1)));
+        lowercase_cp1252(std::string(face_name_asked, strnlen(face_name_asked, LF_FACESIZE - 1)));
     const auto found = fonts.slot_by_name.find(folded);
     if (found != fonts.slot_by_name.end())
         if (const FontFamily *family = resolve_on_main_thread(found->second)) return family;

@@ -104,6 +104,25 @@ constexpr Field kVersion{0, 2}, kWeightClass{4, 2}, kFsSelection{62, 2}, kWinAsc
 constexpr std::size_t kSizeVersion0 = 78, kSizeVersion1 = 86;
 }  // namespace os2
 
+// The device metrics of TrueType fonts: hinted heights per size (VDMX) and
+// hinted advances per size (hdmx).
+namespace vdmx {
+constexpr Field kVersion{0, 2}, kNumRatios{4, 2};
+constexpr std::size_t kRatios = 6, kRatioSize = 4, kOffsetSize = 2;
+constexpr Field kCharset{0, 1}, kXRatio{1, 1}, kYStartRatio{2, 1}, kYEndRatio{3, 1};
+constexpr Field kGroupOffset{0, 2};
+constexpr Field kRecs{0, 2}, kStartSize{2, 1}, kEndSize{3, 1};
+constexpr std::size_t kEntries = 4, kEntrySize = 6;
+constexpr Field kYPelHeight{0, 2}, kYMax{2, 2}, kYMin{4, 2};
+}  // namespace vdmx
+
+namespace hdmx {
+constexpr Field kVersion{0, 2}, kNumRecords{2, 2}, kSizeDeviceRecord{4, 4};
+constexpr std::size_t kRecords = 8;
+constexpr Field kPixelSize{0, 1};
+constexpr std::size_t kWidths = 2;
+}  // namespace hdmx
+
 namespace name {
 constexpr Field kCount{2, 2}, kStorageOffset{4, 2};
 constexpr std::size_t kRecords = 6, kRecordSize = 12;

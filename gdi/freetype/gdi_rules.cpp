@@ -168,12 +168,12 @@ std::vector<std::string> stat_names(const VariableFont &font, std::size_t instan
 }  // namespace
 
 long mul_div(long a, long b, long c) {
-    if (c == 0) return 0;
+    if (c == 0) return -1;
     const long long product = static_cast<long long>(a) * b;
-    const long long half = (c < 0 ? -c : c) / 2;
+    const long long half = (c < 0 ? -static_cast<long long>(c) : c) / 2;
     const long long rounded = (product < 0) == (c < 0) ? (product + (c < 0 ? -half : half)) / c
                                                        : (product - (c < 0 ? -half : half)) / c;
-    return static_cast<long>(rounded);
+    return rounded > INT32_MAX || rounded < INT32_MIN ? -1 : static_cast<long>(rounded);
 }
 
 LONG usable_height(LONG height) {
@@ -183,8 +183,50 @@ LONG usable_height(LONG height) {
     return height > kLargestHeight || height < -kLargestHeight ? -1 : height;
 }
 
-long pixels_per_em(long units_per_em, long cell_height, LONG height) {
+long realized_average_width(long average_width, long pixels_per_em, long units_per_em) {
+    const long scale = mul_div(pixels_per_em, 0x10000, units_per_em);
+    return static_cast<long>((static_cast<long long>(average_width) * scale + 0x8000) >> 16);
+}
+
+bool uses_device_metrics(DWORD font_type, bool named_instance) {
+    return font_type == TRUETYPE_FONTTYPE && !named_instance;
+}
+
+std::vector<VdmxRecord> screen_vdmx(const VdmxTable &vdmx) {
+    // test_vdmx: a ratio record for all glyphs (character set 0) changes no
+    // height, one for the ANSI set (1) does, in VDMX versions 0 and 1.
+    constexpr unsigned kAnsiSubset = 1;
+    for (const VdmxRatio &ratio : vdmx.ratios) {
+        if (ratio.charset != kAnsiSubset) continue;
+        const bool any = ratio.x_ratio == 0 && ratio.y_start_ratio == 0 && ratio.y_end_ratio == 0;
+        if (any || (ratio.y_start_ratio <= ratio.x_ratio && ratio.x_ratio <= ratio.y_end_ratio))
+            return ratio.records;
+    }
+    return {};
+}
+
+namespace {
+
+// test_vdmx: of two sizes equally tall, a height that equals theirs takes the
+// smaller, a height between theirs and the next size's the larger.
+long vdmx_pixels_per_em(const std::vector<VdmxRecord> &vdmx, LONG height) {
+    for (std::size_t i = 0; i < vdmx.size(); ++i) {
+        const long tall = vdmx[i].y_max - vdmx[i].y_min;
+        if (tall == height) return vdmx[i].pixels_per_em;
+        if (tall > height) return i > 0 ? vdmx[i - 1].pixels_per_em : 0;
+    }
+    return 0;
+}
+
+}  // namespace
+
+long pixels_per_em(long units_per_em, long cell_height, LONG height,
+                   const std::vector<VdmxRecord> &vdmx) {
     height = usable_height(height);
+    if (height > 0) {
+        const long from_vdmx = vdmx_pixels_per_em(vdmx, height);
+        if (from_vdmx > 0) return std::min(from_vdmx, kLargestPixelsPerEm);
+    }
     long ppem = 0;
     if (height < 0) {
         ppem =
@@ -195,6 +237,10 @@ long pixels_per_em(long units_per_em, long cell_height, LONG height) {
         if (mul_div(cell_height, ppem, units_per_em) > cell) --ppem;
     }
     return std::clamp<long>(ppem, 1, kLargestPixelsPerEm);
+}
+
+long device_advance(const std::vector<unsigned char> &widths, unsigned glyph, long advance) {
+    return glyph < widths.size() ? widths[glyph] : advance;
 }
 
 BYTE charset_of_code_pages(unsigned long code_pages) {

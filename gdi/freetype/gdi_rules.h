@@ -17,17 +17,78 @@ namespace dm12_gdi {
 
 // --- numbers -----------------------------------------------------------------
 
-// a * b / c rounded to nearest, as Windows' MulDiv; 0 where c is 0.
+// a * b / c rounded to nearest, halves away from zero, as Windows' MulDiv;
+// -1, as MulDiv, where c is 0 or the result does not fit 32 bits.
 long mul_div(long a, long b, long c);
 
 // The height a logical font is realized at: its own, but -1 (one pixel per
 // em) for a height past GDI's limit of 65535 either way.
 LONG usable_height(LONG height);
 
+// --- the device metrics of TrueType fonts ------------------------------------
+// Tables a font's maker computed by running its hints: the hinted height of
+// each size (VDMX) and the hinted advances of each size (hdmx). A glyph is
+// hinted at every size: gasp, which may ask for no grid-fitting at some sizes,
+// tells how to render on grayscale devices, and GDI's widths do not change
+// with the rendering (docs/gdi-rules.md has the evidence).
+
+// GDI reports the widths of its bi-level rasterizer, in which a font's
+// instructions may move a glyph's advance ("compatible widths"); FreeType's
+// TrueType interpreter version 35 emulates it (its default, 40, keeps
+// advances linear). FREETYPE_PROPERTIES may still choose another.
+constexpr unsigned kTrueTypeInterpreterVersion = 35;
+
+// Whether a face's device metrics apply to it: those of TrueType outlines,
+// and only at the outlines they were computed from, which a variable font's
+// named instance varies.
+bool uses_device_metrics(DWORD font_type, bool named_instance);
+
+// One size of a VDMX group: its pixels per em, and the hinted top and bottom
+// of all its glyphs, in pixels.
+struct VdmxRecord {
+    long pixels_per_em = 0;
+    long y_max = 0, y_min = 0;
+};
+
+// A VDMX ratio record and its group: the aspect ratios x : y_start to
+// x : y_end it is for (all 0 for any), the glyphs it was computed over (1 the
+// Windows ANSI set, 0 all glyphs), and its sizes, ascending.
+struct VdmxRatio {
+    unsigned charset = 0;
+    unsigned x_ratio = 0, y_start_ratio = 0, y_end_ratio = 0;
+    std::vector<VdmxRecord> records;
+};
+
+struct VdmxTable {
+    std::vector<VdmxRatio> ratios;  // in the table's order
+};
+
+// The sizes GDI takes from `vdmx` for a screen, whose pixels are square: those
+// of the first ratio record that matches 1:1 and is for the Windows ANSI set
+// (Windows ignores the others, in versions 0 and 1 alike); empty where none is.
+std::vector<VdmxRecord> screen_vdmx(const VdmxTable &vdmx);
+
 // Pixels per em for a logical font's height, of a face whose cell (ascent
 // plus descent) and em are given in font units: a positive height is the
-// cell's, a negative one the em's, zero a default size.
-long pixels_per_em(long units_per_em, long cell_height, LONG height);
+// cell's, a negative one the em's, zero a default size. A positive height is
+// first looked up in the face's screen VDMX sizes: the first size whose hinted
+// height equals it, else the one before the first that is taller; past the
+// sizes either way, the cell decides.
+long pixels_per_em(long units_per_em, long cell_height, LONG height,
+                   const std::vector<VdmxRecord> &vdmx = {});
+
+// A glyph's advance in pixels at a size whose hdmx record is `widths` (empty
+// where the font has none for the size): the record's, for a glyph it covers;
+// else `advance`, the hinted glyph's own.
+long device_advance(const std::vector<unsigned char> &widths, unsigned glyph, long advance);
+
+// A face's average width in whole pixels at `pixels_per_em`, from its average
+// in font units, as a stretch is measured against: scaled by the em's scale
+// as a 16.16 fraction, itself rounded, then rounded to a whole pixel. The
+// Windows build under Wine measures so: with 1,000 units per em, an average of
+// 350 at 30 pixels per em is 10 and one of 1,016 at 31 is 32, where exact
+// scaling would give 10.5 and 31.496.
+long realized_average_width(long average_width, long pixels_per_em, long units_per_em);
 
 // --- character sets -------------------------------------------------------
 
@@ -52,6 +113,10 @@ bool covers_charset(BYTE own, unsigned long code_pages, BYTE charset);
 BYTE pitch_and_family(bool fixed, const unsigned char *panose, int ibm_family_class);
 
 // --- choosing a face ----------------------------------------------------------
+
+// The generic family whose best match a face name of no family realizes:
+// GDI's fallback for an unknown name is its default sans-serif face.
+constexpr const char *kDefaultGenericFamily = "sans-serif";
 
 // What GDI weighs of a face when it chooses one of a family's faces.
 struct FaceTraits {

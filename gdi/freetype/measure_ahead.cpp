@@ -173,7 +173,7 @@ void prepare(MeasuringAhead &measuring, std::size_t i, FT_Library library, Calle
 
 void work(MeasuringAhead &measuring, std::size_t families, std::size_t window) {
     FT_Library library = nullptr;
-    if (new_freetype_library(&library) != 0) return;
+    if (new_freetype_library(&library, kTrueTypeInterpreterVersion) != 0) return;
     try {
         for (;;) {
             std::size_t i = 0;

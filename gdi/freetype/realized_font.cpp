@@ -7,6 +7,10 @@
 #include FT_ADVANCES_H
 #include FT_OUTLINE_H
 #include FT_TRUETYPE_IDS_H
+#include FT_TRUETYPE_TABLES_H
+#include FT_TRUETYPE_TAGS_H
+
+#include "device_metrics.h"
 
 namespace dm12_gdi {
 
@@ -16,8 +20,9 @@ constexpr long kLargestPixelsPerEm = 16384;
 
 // Outlines hinted as the reference GDI hints them: by the font's own
 // instructions where it has them, else by FreeType's auto-hinter; never from
-// embedded bitmaps.
-constexpr FT_Int32 kOutlineLoadFlags = FT_LOAD_NO_BITMAP;
+// embedded bitmaps. The hdmx advances are GDI's rule, applied here where it
+// says, not FreeType's, which would apply them by other rules of its own.
+constexpr FT_Int32 kOutlineLoadFlags = FT_LOAD_NO_BITMAP | FT_LOAD_COMPUTE_METRICS;
 
 long floor_pixels(FT_Pos value) { return value >= 0 ? value / 64 : -((-value + 63) / 64); }
 long ceil_pixels(FT_Pos value) { return -floor_pixels(-value); }
@@ -47,8 +52,10 @@ bool select_charmap(FT_Face face, bool symbol) {
 void choose_size(RealizedFont &font, const LOGFONTA &logfont) {
     const FontFace &face = *font.face;
     if (face.strike >= 0) return;
-    font.pixels_per_em = pixels_per_em(face.units_per_em, face.cell_height, logfont.lfHeight);
-    const long average = mul_div(face.average_width, font.pixels_per_em, face.units_per_em);
+    font.pixels_per_em =
+        pixels_per_em(face.units_per_em, face.cell_height, logfont.lfHeight, face.vdmx);
+    const long average =
+        realized_average_width(face.average_width, font.pixels_per_em, face.units_per_em);
     const long width = std::labs(static_cast<long>(logfont.lfWidth));
     if (width != 0 && average > 0 && width != average) {
         font.stretch_num = std::min(width, kLargestPixelsPerEm);
@@ -134,6 +141,31 @@ bool adopt_face(RealizedFont &font, OwnedFace owned) {
     return sized && select_charmap(ft_face, font.symbol);
 }
 
+// FreeType 2.12 takes a hinted glyph's advance from the hdmx table itself,
+// whatever FT_LOAD_COMPUTE_METRICS says (later versions honour the flag), and
+// it reads tables that GDI's rule reads as absent: records out of order, a
+// count past the end, another version. It skips fixed-pitch fonts, by the
+// post table it keeps in the face; marked so there (the face's flags, set
+// when it was opened, stay as they were), its glyphs keep their hinted
+// advances, and hdmx applies by our rule alone.
+void keep_freetype_from_hdmx(FT_Face ft_face) {
+    if (auto *post = static_cast<TT_Postscript *>(FT_Get_Sfnt_Table(ft_face, FT_SFNT_POST)))
+        post->isFixedPitch = 1;
+}
+
+// The advances an outline TrueType face's hdmx table holds for the font's
+// size.
+void read_device_metrics(RealizedFont &font) {
+    const FT_Face ft_face = font.ft_face.get();
+    if (font.face->bitmap_only || font.face->font_type != TRUETYPE_FONTTYPE) return;
+    keep_freetype_from_hdmx(ft_face);
+    if (!uses_device_metrics(font.face->font_type, FT_IS_NAMED_INSTANCE(ft_face))) return;
+    std::vector<unsigned char> bytes;
+    if (load_sfnt_table(ft_face, TTAG_hdmx, bytes))
+        font.device_advances =
+            read_hdmx(bytes, static_cast<std::size_t>(ft_face->num_glyphs), font.pixels_per_em);
+}
+
 // The face's file, opened and sized on the first glyph measured. A face that
 // cannot be opened or sized stays failed: every later glyph fails too,
 // rather than being measured at some other size.
@@ -153,6 +185,7 @@ bool open_file_face(RealizedFont &font) {
         font.open_failed = true;
         return false;
     }
+    read_device_metrics(font);
     return true;
 }
 
@@ -166,7 +199,9 @@ bool measure_loaded_glyph(RealizedFont &font, FT_UInt glyph, ABCFLOAT &widths) {
     const long num = font.stretch_num, den = font.stretch_den;
     // A stretch applies to the hinted glyph in whole pixels: its advance and
     // its box are stretched, then taken outwards to whole pixels again.
-    const long advance = ceil_ratio(floor_pixels(slot->advance.x + 32) * num, den);
+    const long own_advance = floor_pixels(slot->advance.x + 32);
+    const long advance =
+        ceil_ratio(device_advance(font.device_advances, glyph, own_advance) * num, den);
 
     if (bitmap) {
         set_widths(0, advance, advance, font.emboldened, widths);
@@ -244,6 +279,7 @@ bool measure_representative(const FontFamily &family, OwnedFace ft_face, SizedFa
     sized = sized_face_of(*font);
     // A face that cannot be sized measures nothing.
     if (!adopt_face(*font, std::move(ft_face))) return face_file_unchanged(font->ft_face.get());
+    read_device_metrics(*font);
     for (unsigned code = 32; code <= 127; ++code)
         widths.measured[code - 32] = measure_glyph(*font, code, widths.widths[code - 32]);
     // Whatever was read after the file changed may be another font's.

@@ -50,6 +50,9 @@ struct RealizedFont {
     // Bold asked of a face that is not: GDI simulates it, each glyph inked one
     // pixel wider and advancing one pixel further.
     bool emboldened = false;
+    // Outline TrueType faces: the hinted advances the font holds for this
+    // size (hdmx), if any.
+    std::vector<unsigned char> device_advances;
     // The character set the font is realized in: the one asked for where the
     // face covers it, else the face's own.
     BYTE charset = ANSI_CHARSET;

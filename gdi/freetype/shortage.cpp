@@ -120,10 +120,12 @@ std::size_t spare_descriptors(std::size_t at_most) {
     return taken.size();
 }
 
-FT_Error new_freetype_library(FT_Library *library) {
+FT_Error new_freetype_library(FT_Library *library, FT_UInt interpreter_version) {
     const FT_Error error = FT_New_Library(&memory, library);
     if (error != 0) return error;
     FT_Add_Default_Modules(*library);
+    // Set before FREETYPE_PROPERTIES is read, which may then choose another.
+    FT_Property_Set(*library, "truetype", "interpreter-version", &interpreter_version);
     FT_Set_Default_Properties(*library);
     return 0;
 }

@@ -50,7 +50,9 @@ inline constexpr std::size_t kDescriptorsForFontconfig = 6;
 // failure for throw_if_freetype_ran_out(); released with
 // done_freetype_library. FreeType reports running out of memory as a failure
 // of whatever it was doing, which would pass for a font it cannot read.
-FT_Error new_freetype_library(FT_Library *library);
+// Its TrueType interpreter is `interpreter_version`, unless the environment's
+// FREETYPE_PROPERTIES chooses another.
+FT_Error new_freetype_library(FT_Library *library, FT_UInt interpreter_version);
 void done_freetype_library(FT_Library library);
 
 // Throws std::bad_alloc where an allocation by FreeType on this thread has

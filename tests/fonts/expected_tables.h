@@ -110,6 +110,8 @@ struct ExpectedFace {
     long weight = 0;
     bool italic = false;
     std::string outlines;  // "glyf" or "cff"
+    bool instructions = false;  // its glyphs carry TrueType instructions
+    std::string device_tables;  // "VDMX", "hdmx", "gasp" joined by '+', or "none"
 };
 
 inline std::vector<ExpectedFace> expected_faces() {
@@ -124,6 +126,8 @@ inline std::vector<ExpectedFace> expected_faces() {
         face.weight = table.number(r, "weight");
         face.italic = table.number(r, "italic") != 0;
         face.outlines = table.text(r, "outlines");
+        face.instructions = table.number(r, "instructions") != 0;
+        face.device_tables = table.text(r, "device_tables");
         faces.push_back(face);
     }
     return faces;

@@ -24,6 +24,10 @@ auto-hints them: the outlines are simply scaled.
 The expected values are computed here from each font's own numbers with the rules
 GDI measures by (written out in EXPECTED.md), not from what any implementation
 reports, so that the tests in tests/freetype_gdi are an independent check of our GDI.
+
+The fonts with device metrics (DeviceFace: VDMX, hdmx, glyph instructions, gasp) are the
+exception to both paragraphs: a few glyphs drawn in font units, and widths written out by
+hand, not computed, so that no copy of the rules they test stands in for them.
 """
 
 import argparse
@@ -133,6 +137,7 @@ class Face:
         # double-byte codes reach.
         self.copied_glyphs = tuple(copied_glyphs)
         self.glyphs = {}                  # code -> (xMin, xMax, advance) in font units, or None
+        self.programs = {}                # glyph name -> TrueType instructions (assembly)
 
     # -- the numbers GDI derives from the font --
 
@@ -229,7 +234,9 @@ def to_units(face, px):
 
 def make_glyph_units(face):
     """Fills face.glyphs: code -> (xMin, xMax, advance) in font units, None for the space; and key
-    '.notdef' for glyph 0."""
+    '.notdef' for glyph 0. A DeviceFace brings its own."""
+    if isinstance(face, DeviceFace):
+        return
     glyphs = {}
     left, right, adv = notdef_px(face)
     glyphs[".notdef"] = (to_units(face, left), to_units(face, right), to_units(face, adv))
@@ -266,24 +273,38 @@ def draw(pen, face, x_min, x_max, code):
 
 # -- building a font ---------------------------------------------------------------------------------
 
+def glyph_key(face, name):
+    """The key of glyph `name` in face.glyphs."""
+    if isinstance(face, DeviceFace) or name == ".notdef":
+        return name
+    return 32 if name == "space" else int(name[1:], 16)
+
+
 def build_font(face):
     make_glyph_units(face)
     is_ttf = face.outline == "glyf"
     fb = FontBuilder(face.em, isTTF=is_ttf)
     fb.font.recalcTimestamp = False
+    # Head flags bit 4 (instructions may alter advance widths) where the advances are not linear.
     fb.updateHead(created=FIXED_TIMESTAMP, modified=FIXED_TIMESTAMP,
                   macStyle=(1 if face.bold else 0) | (2 if face.italic else 0),
-                  fontRevision=1.0)
+                  fontRevision=1.0,
+                  flags=0x0003 | (0x0010 if isinstance(face, DeviceFace) and face.nonlinear else 0))
 
-    order = [".notdef"] + [glyph_name(c) for c in range(FIRST_CODE, LAST_CODE + 1)
-                           if c not in face.missing]
-    order += [glyph_name(character) for character, _ in face.copied_glyphs]
+    if isinstance(face, DeviceFace):
+        order = list(face.glyphs)
+    else:
+        order = [".notdef"] + [glyph_name(c) for c in range(FIRST_CODE, LAST_CODE + 1)
+                               if c not in face.missing]
+        order += [glyph_name(character) for character, _ in face.copied_glyphs]
     fb.setupGlyphOrder(order)
 
     # cmap: Unicode (3,1) and (0,3) at the codes, or Windows symbol (3,0) at 0xF000 + code.
     cmapping = {}
     for c in range(FIRST_CODE, LAST_CODE + 1):
-        if c not in face.missing:
+        if isinstance(face, DeviceFace):
+            cmapping[c] = face.glyph_of(c)
+        elif c not in face.missing:
             cmapping[(0xF000 + c) if face.symbol else c] = glyph_name(c)
     for character, _ in face.copied_glyphs:
         cmapping[character] = glyph_name(character)
@@ -301,18 +322,21 @@ def build_font(face):
     if is_ttf:
         glyf = {}
         for name in order:
-            key = ".notdef" if name == ".notdef" else (32 if name == "space" else int(name[1:], 16))
+            key = glyph_key(face, name)
             x_min, x_max, adv = face.glyphs[key]
             pen = TTGlyphPen(None)
             if x_min is not None:
-                draw(pen, face, x_min, x_max, None if key == ".notdef" else key)
+                draw(pen, face, x_min, x_max, key if isinstance(key, int) else None)
             glyf[name] = pen.glyph()
+            if name in face.programs:
+                glyf[name].program = ttProgram.Program()
+                glyf[name].program.fromAssembly(face.programs[name])
             metrics[name] = (adv, x_min if x_min is not None else 0)
         fb.setupGlyf(glyf)
     else:
         charstrings = {}
         for name in order:
-            key = ".notdef" if name == ".notdef" else (32 if name == "space" else int(name[1:], 16))
+            key = glyph_key(face, name)
             x_min, x_max, adv = face.glyphs[key]
             pen = T2CharStringPen(adv, None)
             if x_min is not None:
@@ -356,7 +380,10 @@ def build_font(face):
         cp1 |= 1 << bit
     # The average width: whole pixels at the design size, so that lfWidth and the realized average
     # agree and the enumerated LOGFONTA stretches nothing; a fixed-pitch font's is its advance.
-    x_avg = face.glyphs[65][2] if face.fixed_pitch else to_units(face, face.avg_px)
+    if isinstance(face, DeviceFace):
+        x_avg = face.x_avg
+    else:
+        x_avg = face.glyphs[65][2] if face.fixed_pitch else to_units(face, face.avg_px)
     fb.setupOS2(version=4, xAvgCharWidth=x_avg, usWeightClass=face.weight, usWidthClass=5, fsType=0,
                 sFamilyClass=family_class,
                 panose=dict(zip(PANOSE_FIELDS, panose)),
@@ -371,6 +398,8 @@ def build_font(face):
     fb.setupPost(keepGlyphNames=False, isFixedPitch=int(face.fixed_pitch),
                  italicAngle=-12 if face.italic else 0,
                  underlinePosition=-round(face.em * 0.1), underlineThickness=round(face.em * 0.05))
+    if isinstance(face, DeviceFace):
+        add_device_tables(fb.font, face)
 
     data = io.BytesIO()
     fb.font.save(data)
@@ -487,6 +516,186 @@ def the_faces():
     faces.append(Face("DM12Slant-BoldItalic.ttf", "DM12 Slant", "Bold Italic", italic=True,
                       weight=700, em=1024, win=(896, 256), kind="sans", seed=16, base_advance=11,
                       avg_px=14))
+    return faces + device_faces()
+
+
+# -- fonts whose widths come from their device metrics -----------------------------------------------
+#
+# A VDMX table (the hinted height of each size), an hdmx table (the hinted advances of each size),
+# glyph instructions that move an advance, and a gasp table. What these fonts must measure is not
+# computed here: each is written out below, worked by hand from the font's own numbers (the
+# arithmetic in the comments), so that a fault in our rules cannot hide in a copy of them.
+
+# Glyph shapes in units of a 1000-unit em: (xMin, xMax, advance); no outline where xMin is None.
+NOTDEF = (50, 450, 500)
+SPACE = (None, None, 250)
+TALL = (75, 575, 650)      # the letters and digits
+LEAN = (-60, 300, 320)     # every other code but the space
+SQUARE = (0, 1000, 1000)   # one em wide: its advance in pixels is the ppem (and its B)
+
+
+class DeviceFace(Face):
+    """A regular face of a 1000-unit em with a few glyphs, device tables, and the widths its
+    enumerated LOGFONTA must measure, written out: `widths` maps a glyph to (A, B, C, advance) at
+    `ppem` pixels per em stretched by `stretch`.
+
+    vdmx: (version, [(bCharSet, xRatio, yStartRatio, yEndRatio, group)]), each group a dict
+    {ppem: (yMax, yMin)}; hdmx: {ppem: {glyph: width}}; gasp: {rangeMaxPPEM: flags}; programs:
+    {glyph: instructions}."""
+
+    def __init__(self, file, family, *, shapes, ppem, stretch, widths, win=(800, 200), x_avg=500,
+                 vdmx=None, hdmx=None, gasp=None, programs=None, note=""):
+        super().__init__(file, family, "Regular", em=1000, win=win, kind="sans")
+        self.glyphs = {".notdef": NOTDEF, **shapes}
+        self.x_avg = x_avg
+        self.enum_ppem = ppem
+        self.enum_stretch = stretch
+        self.widths = widths
+        self.vdmx = vdmx
+        self.hdmx = hdmx
+        self.gasp = gasp
+        self.programs = programs or {}
+        self.note = note
+        assert set(widths) == set(shapes), family
+
+    @property
+    def ppem(self):
+        return self.enum_ppem
+
+    @property
+    def nonlinear(self):
+        return bool(self.hdmx or self.programs)
+
+    def glyph_of(self, code):
+        if code == 32:
+            return "space"
+        if "square" in self.glyphs:
+            return "square"
+        return "tall" if chr(code).isalnum() else "lean"
+
+
+def add_device_tables(font, face):
+    if face.vdmx:
+        version, ratios = face.vdmx
+        vdmx = font["VDMX"] = newTable("VDMX")
+        vdmx.version = version
+        vdmx.groups, vdmx.ratRanges = [], []
+        for charset, x_ratio, y_start, y_end, group in ratios:
+            if group not in vdmx.groups:
+                vdmx.groups.append(group)
+            vdmx.ratRanges.append(dict(bCharSet=charset, xRatio=x_ratio, yStartRatio=y_start,
+                                       yEndRatio=y_end, groupIndex=vdmx.groups.index(group)))
+        vdmx.numRecs, vdmx.numRatios = len(vdmx.groups), len(vdmx.ratRanges)
+    if face.hdmx:
+        hdmx = font["hdmx"] = newTable("hdmx")
+        hdmx.hdmx = {ppem: dict(widths) for ppem, widths in face.hdmx.items()}
+    if face.gasp:
+        gasp = font["gasp"] = newTable("gasp")
+        gasp.gaspRange = dict(face.gasp)
+    if face.programs:
+        maxp = font["maxp"]
+        maxp.maxStackElements = 2
+        maxp.maxSizeOfInstructions = max(len(font["glyf"][name].program.getBytecode())
+                                         for name in face.programs)
+
+
+# The VDMX group of Wine's test_vdmx, {ppem: (yMax, yMin)}, whose Windows expectations
+# tests/freetype_gdi/device_metrics_test.cpp holds. yMax - yMin, the height of each size:
+# 10: 12, 11: 13, 12: 16, 13: 16, 14: 19, 15: 20, 16: 21, 17: 22, 18: 23, 19: 25, 20: 26, 21: 27,
+# 22: 27, 23: 29, 24: 32, 25: 32, 26: 33, 27: 35, 28: 36, 29: 36, 30: 38, 31: 39, 32: 40.
+TEST_VDMX = {10: (10, -2), 11: (11, -2), 12: (13, -3), 13: (13, -3), 14: (15, -4), 15: (16, -4),
+             16: (17, -4), 17: (18, -4), 18: (19, -4), 19: (21, -4), 20: (22, -4), 21: (23, -4),
+             22: (23, -4), 23: (24, -5), 24: (26, -6), 25: (26, -6), 26: (27, -6), 27: (29, -6),
+             28: (30, -6), 29: (30, -6), 30: (32, -6), 31: (33, -6), 32: (33, -7)}
+# Groups that must not be read, with heights 2 * ppem and ppem + 2: a height of 20 or more would
+# realize about half its ppem, or two less.
+DECOY_HALF = {p: (p, -p) for p in range(10, 33)}
+DECOY_TWO_MORE = {p: (p + 1, -1) for p in range(10, 33)}
+# Tall hinted extents: yMax - yMin = ppem + ppem // 4 + 1, so 27: 34, 28: 36, 29: 37.
+TALL_VDMX = {p: (p, -(p // 4 + 1)) for p in range(20, 41)}
+
+# The programs of DM12 Hinted and DM12 Gasp: on the x axis, the advance point of a one-contour
+# glyph (points 0 to 3, then the phantom points 4, the origin, and 5, the advance) shifted by
+# whole pixels (SHPIX, 64 units a pixel) at every size: two to the right, one to the left.
+SHIFT_RIGHT_2 = ["SVTCA[1]", "PUSHB[ ]", "5 128", "SHPIX[ ]"]
+SHIFT_LEFT_1 = ["SVTCA[1]", "PUSHW[ ]", "5 -64", "SHPIX[ ]"]
+
+# The six fonts carrying the test_vdmx group (cell = em = 1000, so lfHeight 32; xAvgCharWidth 300,
+# so lfWidth = MulDiv(32, 300, 1000) = 10). Where VDMX applies, lfHeight 32 is the yMax - yMin
+# of ppem 24: the realized average is MulDiv(300, 24, 1000) = 7, the stretch 10 / 7; the square's
+# 24 px become ceil(24 * 10 / 7) = ceil(34.29) = 35, the space's 250 * 24 / 1000 = 6 become
+# ceil(60 / 7) = 9. Where it does not, ppem 32: the average is 10 = lfWidth, no stretch.
+VDMX_SQUARE_24 = dict(ppem=24, stretch=Fraction(10, 7),
+                      widths={"space": (0, 1, 8, 9), "square": (0, 35, 0, 35)})
+VDMX_SQUARE_32 = dict(ppem=32, stretch=Fraction(1),
+                      widths={"space": (0, 1, 7, 8), "square": (0, 32, 0, 32)})
+VDMX_RULE_FONTS = (
+    # (file, family, VDMX version, ratio records, widths of the enumerated LOGFONTA)
+    ("DM12VdmxV0Ansi.ttf", "DM12 Vdmx V0 Ansi", 0, [(1, 1, 1, 1, TEST_VDMX)], VDMX_SQUARE_24),
+    ("DM12VdmxV1Ansi.ttf", "DM12 Vdmx V1 Ansi", 1, [(1, 1, 1, 1, TEST_VDMX)], VDMX_SQUARE_24),
+    ("DM12VdmxV0All.ttf", "DM12 Vdmx V0 All", 0, [(0, 1, 1, 1, TEST_VDMX)], VDMX_SQUARE_32),
+    ("DM12VdmxV1All.ttf", "DM12 Vdmx V1 All", 1, [(0, 1, 1, 1, TEST_VDMX)], VDMX_SQUARE_32),
+    # A 2:1 record first (it matches no square screen), then a 1:1 record over all glyphs
+    # (character set 0), then the 1:1 record of the ANSI set.
+    ("DM12VdmxRatios.ttf", "DM12 Vdmx Ratios", 1,
+     [(1, 2, 1, 1, DECOY_TWO_MORE), (0, 1, 1, 1, DECOY_HALF), (1, 1, 1, 1, TEST_VDMX)],
+     VDMX_SQUARE_24),
+    # A record for every ratio (0:0:0) first, then a 1:1 record: the first that matches counts.
+    ("DM12VdmxDefault.ttf", "DM12 Vdmx Default", 1,
+     [(1, 0, 0, 0, TEST_VDMX), (1, 1, 1, 1, DECOY_HALF)], VDMX_SQUARE_24),
+)
+
+
+def device_faces():
+    faces = []
+    for file, family, version, ratios, enumerated in VDMX_RULE_FONTS:
+        faces.append(DeviceFace(file, family, shapes={"space": SPACE, "square": SQUARE},
+                                x_avg=300, vdmx=(version, ratios), **enumerated,
+                                note="VDMX version %d, ratio records (bCharSet, x, y start, y end)"
+                                     " %s" % (version, " ".join("(%d, %d, %d, %d)" % r[:4]
+                                                                for r in ratios))))
+
+    text_shapes = {"space": SPACE, "tall": TALL, "lean": LEAN}
+    # cell 1125, em 1000: lfHeight = MulDiv(32, 1125, 1000) = 36, which the cell alone would
+    # realize at MulDiv(1000, 36, 1125) = 32 ppem; TALL_VDMX's ppem 28 is 36 tall. lfWidth =
+    # MulDiv(36, 500, 1125) = 16, the average at 28 ppem 14: a stretch of 16 / 14 = 8 / 7. At 28 ppem
+    # (0.028 px a unit), then stretched (left edge down, right edge and advance up):
+    #   space: 250 -> 7 -> 8: 0, 1, 7
+    #   tall: 75 -> 2.1 -> 2 -> 2.29 -> 2; 575 -> 16.1 -> 17 -> 19.43 -> 20; 650 -> 18.2 -> 18 ->
+    #         20.57 -> 21: A 2, B 18, C 1 (at 32 ppem it would be 2, 17, 2)
+    #   lean: -60 -> -1.68 -> -2 -> -2.29 -> -3; 300 -> 8.4 -> 9 -> 10.29 -> 11; 320 -> 8.96 -> 9 ->
+    #         10.29 -> 11: A -3, B 14, C 0 (at 32 ppem -2, 12, 0)
+    faces.append(DeviceFace(
+        "DM12VdmxTall.ttf", "DM12 Vdmx Tall", shapes=text_shapes, win=(900, 225),
+        vdmx=(1, [(1, 1, 1, 1, TALL_VDMX)]), ppem=28, stretch=Fraction(8, 7),
+        widths={"space": (0, 1, 7, 8), "tall": (2, 18, 1, 21), "lean": (-3, 14, 0, 11)},
+        note="VDMX version 1, one 1:1 ANSI record: ppem 28 is 36 tall"))
+
+    # cell = em: lfHeight 32, 32 ppem, lfWidth 16 = the average: no stretch. At 32 ppem (0.032 px a
+    # unit) the outlines give tall 75 -> 2.4, 575 -> 18.4: A 2, B 17; lean -60 -> -1.92, 300 -> 9.6:
+    # A -2, B 12. The linear advances: space 8, tall 20.8 -> 21, lean 10.24 -> 10, .notdef 16.
+    # hdmx holds other advances for 16, 32 and 40 ppem (linear: 4, 10, 5, 8 and 10, 26, 13, 20).
+    faces.append(DeviceFace(
+        "DM12Hdmx.ttf", "DM12 Hdmx", shapes=text_shapes,
+        hdmx={16: {".notdef": 9, "space": 5, "tall": 12, "lean": 7},
+              32: {".notdef": 17, "space": 9, "tall": 23, "lean": 11},
+              40: {".notdef": 21, "space": 11, "tall": 28, "lean": 14}},
+        ppem=32, stretch=Fraction(1),
+        widths={"space": (0, 1, 8, 9), "tall": (2, 17, 4, 23), "lean": (-2, 12, 1, 11)},
+        note="hdmx at 16, 32, 40 ppem: advances other than the linear ones"))
+    # The same outlines and sizes; the instructions move the advances: tall 21 + 2 = 23, lean
+    # 10 - 1 = 9, the space (no outline, no program) keeps 8.
+    hinted = dict(shapes=text_shapes, programs={"tall": SHIFT_RIGHT_2, "lean": SHIFT_LEFT_1},
+                  ppem=32, stretch=Fraction(1),
+                  widths={"space": (0, 1, 7, 8), "tall": (2, 17, 4, 23), "lean": (-2, 12, -1, 9)})
+    faces.append(DeviceFace("DM12Hinted.ttf", "DM12 Hinted",
+                            note="instructions move the advances: tall +2 px, lean -1 px",
+                            **hinted))
+    # gasp asks for no grid-fitting at any size (flags 0x000A: grayscale and symmetric smoothing
+    # only); the widths are the hinted ones all the same.
+    faces.append(DeviceFace("DM12Gasp.ttf", "DM12 Gasp", gasp={0xFFFF: 0x000A},
+                            note="the instructions of DM12 Hinted; gasp clears grid-fitting at "
+                                 "every size", **hinted))
     return faces
 
 
@@ -697,8 +906,24 @@ def write_tables(out, faces):
                    str(a), str(b), str(c), str(advance), face.file, str(face.index),
                    str(int(face.symbol))]))
 
+    def device_width_rows(lf, face, realized):
+        for code in range(FIRST_CODE, LAST_CODE + 1):
+            a, b, c, advance = face.widths[face.glyph_of(code)]
+            assert a + b + c == advance, (face.file, code)
+            width_lines.append(",".join(
+                ["enum", escape(lf["name"])] + [str(lf[f]) for f in REQUEST_FIELDS]
+                + [escape(realized), str(font_type(face)), str(face.enum_ppem),
+                   repr(float(face.enum_stretch)), str(code), str(a), str(b), str(c), str(advance),
+                   face.file, str(face.index), "0"]))
+
     for order, (name, rep, members) in enumerate(fams):
         lf = logfont(rep, name)
+        if isinstance(rep, DeviceFace):
+            fam_lines.append(",".join([str(order), escape(name), str(font_type(rep))]
+                                      + [str(lf[f]) for f in LOGFONT_FIELDS]
+                                      + [rep.file, str(rep.index)]))
+            device_width_rows(lf, rep, name)
+            continue
         # The enumerated LOGFONTA realizes the same size and width, with no stretch.
         ppem = ppem_for_height(lf["lfHeight"], rep.em, rep.cell)
         assert ppem == rep.ppem, (rep.file, ppem, rep.ppem)
@@ -722,11 +947,17 @@ def write_tables(out, faces):
 
     face_lines = ["# Every face of tests/fonts, as fontconfig must list it with tests/fonts/fonts.conf.",
                   "# Made by make_fonts.py: do not edit. lfFaceName: the GDI family the face belongs to.",
-                  "file,face_index,lfFaceName,style,weight,italic,outlines"]
+                  "# instructions: 1 where glyphs carry TrueType instructions; device_tables: the",
+                  "# VDMX, hdmx and gasp tables the face has, separated by '+'.",
+                  "file,face_index,lfFaceName,style,weight,italic,outlines,instructions,device_tables"]
     for face in faces:
+        tables = [tag for tag, present in (("VDMX", getattr(face, "vdmx", None)),
+                                           ("hdmx", getattr(face, "hdmx", None)),
+                                           ("gasp", getattr(face, "gasp", None))) if present]
         face_lines.append(",".join([face.file, str(face.index), escape(gdi_name(face.family)),
                                     face.style, str(face.weight), str(int(face.italic)),
-                                    face.outline]))
+                                    face.outline, str(int(bool(face.programs))),
+                                    "+".join(tables) or "none"]))
     write_text(os.path.join(out, "expected_faces.csv"), "\n".join(face_lines) + "\n")
     write_text(os.path.join(out, "expected_families.csv"), "\n".join(fam_lines) + "\n")
     write_text(os.path.join(out, "expected_widths.csv"), "\n".join(width_lines) + "\n")
@@ -763,8 +994,13 @@ def expected_md(faces, fams):
         "  code the font lacks measures glyph 0; the symbol font is read at 0xF000 + code.",
         "",
         "Every glyph edge and advance of the enumerated sizes lies at least 0.1 px from a pixel",
-        "boundary or a rounding midpoint (the script asserts it), and no font has TrueType",
-        "instructions or CFF hints, so hinting has nothing to move: the outlines are simply scaled.",
+        "boundary or a rounding midpoint (the script asserts it), and no font but DM12 Hinted and",
+        "DM12 Gasp has TrueType instructions or CFF hints, so hinting has nothing to move: the",
+        "outlines are simply scaled.",
+        "",
+        "The fonts with device metrics (below) are the exception: their widths are not computed",
+        "by these rules but written out in make_fonts.py, worked by hand from each font's own",
+        "tables.",
         "",
         "## Fonts",
         "",
@@ -795,6 +1031,25 @@ def expected_md(faces, fams):
             " ".join(str(b) for b in f.code_pages) or "none", "; ".join(notes)))
     lines += [
         "",
+        "## Fonts with device metrics",
+        "",
+        "Each has a 1000-unit em and the glyphs .notdef, space and either one square glyph (one",
+        "em wide, for every other code) or 'tall' (the letters and digits) and 'lean' (the",
+        "rest). The enumerated LOGFONTA realizes them at the ppem and stretch given, not at the",
+        "ppem the cell alone gives; tests/freetype_gdi/device_metrics_test.cpp realizes them at",
+        "other heights too (the VDMX cases of Wine's test_vdmx, whose group the first six carry).",
+        "",
+        "| File | Tables | enumerated ppem | stretch | what it tests |",
+        "|---|---|---|---|---|",
+    ]
+    for f in faces:
+        if isinstance(f, DeviceFace):
+            tables = [t for t, v in (("VDMX", f.vdmx), ("hdmx", f.hdmx), ("gasp", f.gasp),
+                                     ("glyph instructions", f.programs)) if v]
+            lines.append("| %s | %s | %d | %s | %s |" % (f.file, ", ".join(tables), f.enum_ppem,
+                                                        f.enum_stretch, f.note))
+    lines += [
+        "",
         "## Families, in the order EnumFontFamiliesA reports them",
         "",
         "lfEscapement, lfOrientation, lfUnderline and lfStrikeOut are 0,",
@@ -821,9 +1076,10 @@ def expected_md(faces, fams):
         "",
         "## Readings this table takes",
         "",
-        "- Hinting. The fonts carry a one-instruction control-value program and no glyph",
-        "  instructions, so they count as hinted (no renderer auto-hints them) and every glyph is",
-        "  measured as its scaled outline. `font_set_test` checks FreeType's widths against this table.",
+        "- Hinting. The fonts carry a one-instruction control-value program and (but for DM12",
+        "  Hinted and DM12 Gasp) no glyph instructions, so they count as hinted (no renderer",
+        "  auto-hints them) and every glyph is measured as its scaled outline. `font_set_test`",
+        "  checks the widths FreeType's interpreter 35 gives against this table.",
         "- Names that differ only in case ('DM12 Casey', 'DM12 CASEY') are one family, as in GDI and",
         "  under Wine; the representative face (here the one in the first file) names it.",
         "- A character Windows-1252 lacks becomes '?'. 'Ж' has no best-fit look-alike in",

@@ -129,6 +129,16 @@ float advance(const ABCFLOAT &abc) { return abc.abcfA + abc.abcfB + abc.abcfC; }
 
 // test_fake_bold_font: bold asked of a family without a bold face is that
 // face emboldened, every advance a pixel wider.
+// Windows compares face names ignoring the case of every letter, as the
+// enumeration by name does: 'É' (0xC9) realizes the family of 'é' (0xE9),
+// not the default family under the name asked.
+TEST(Realizing, ANameInAnotherCaseOfALatinOneLetterFindsItsFamily) {
+    Dc dc;
+    Font font(dm12_gdi_test::logfont_named("dm12 CAF\xC9 ?", 36));
+    Selection selection(dc.get(), font.get());
+    EXPECT_EQ(dm12_gdi_test::text_face(dc.get()), "DM12 Caf\xE9 ?");
+}
+
 TEST(Realizing, BoldOfAFamilyWithoutOneIsSimulated) {
     LOGFONTA regular = dm12_gdi_test::logfont_named("DM12 Mono");
     LOGFONTA bold = regular;

@@ -165,6 +165,20 @@ TEST(InstanceStyle, NamesFamiliesByStatCases) {
     }
 }
 
+TEST(MulDiv, AnswersAsWindowsMulDivDoes) {
+    // Microsoft's MulDiv: rounded to nearest, halves away from zero; -1
+    // where the divisor is 0 or the result overflows 32 bits.
+    const long cases[][4] = {
+        {32, 2384, 2048, 37},  {5, 3, 2, 8},
+        {-5, 3, 2, -8},        {5, 3, -2, -8},
+        {7, 1, 0, -1},         {0, 1, 0, -1},
+        {65536, 65536, 1, -1}, {65536, 65536, 2, -1},
+        {65536, 32768, 1, -1}, {46341, 46340, 1, 2147441940},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(mul_div(c[0], c[1], c[2]), c[3]) << c[0] << " * " << c[1] << " / " << c[2];
+}
+
 TEST(PixelsPerEm, FollowsGdisHeightRules) {
     struct Case {
         long em, cell;
@@ -182,6 +196,108 @@ TEST(PixelsPerEm, FollowsGdisHeightRules) {
     for (const Case &c : cases)
         EXPECT_EQ(pixels_per_em(c.em, c.cell, c.height), c.ppem)
             << c.em << "/" << c.cell << " at " << c.height;
+}
+
+// A font's VDMX group as Windows' own expectations in test_vdmx reveal it
+// (GDI's gdi32 tests, which pass on Windows): asked for -ppem, the font
+// reports tmAscent = yMax and tmDescent = -yMin.
+std::vector<VdmxRecord> test_vdmx_group() {
+    const long rows[][3] = {
+        {10, 10, -2}, {11, 11, -2}, {12, 13, -3}, {13, 13, -3}, {14, 15, -4}, {15, 16, -4},
+        {16, 17, -4}, {17, 18, -4}, {18, 19, -4}, {19, 21, -4}, {20, 22, -4}, {21, 23, -4},
+        {22, 23, -4}, {23, 24, -5}, {24, 26, -6}, {25, 26, -6}, {26, 27, -6}, {27, 29, -6},
+        {28, 30, -6}, {29, 30, -6}, {30, 32, -6}, {31, 33, -6}, {32, 33, -7},
+    };
+    std::vector<VdmxRecord> group;
+    for (const auto &row : rows) group.push_back({row[0], row[1], row[2]});
+    return group;
+}
+
+TEST(PixelsPerEm, TakesAPositiveHeightFromVdmxAsWindowsDoes) {
+    // test_vdmx on Windows, character set 1: the ppem a cell height is
+    // realized at, as tmHeight - tmInternalLeading. Its font's cell is 1.2
+    // ems (its heights without VDMX, character set 0, say so).
+    const std::vector<VdmxRecord> group = test_vdmx_group();
+    const struct Case {
+        LONG height;
+        long ppem;
+    } cases[] = {
+        {10, 8},  // shorter than the first size: the cell decides
+        {13, 11},
+        {14, 11},
+        {15, 11},  // 11 is 13 tall, 12 is 16
+        {16, 12},
+        {17, 13},
+        {18, 13},  // 12 and 13 are both 16 tall
+        {19, 14},
+        {20, 15},
+        {21, 16},
+        {22, 17},
+        {23, 18},
+        {24, 18},
+        {25, 19},
+        {26, 20},
+        {27, 21},
+        {28, 22},  // 21 and 22 are both 27 tall
+        {29, 23},
+        {30, 23},
+        {31, 23},
+        {32, 24},
+        {48, 40},  // taller than every size: the cell
+                   // decides
+        {-12, 12},  // an em height is the em's, VDMX or not
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(pixels_per_em(1000, 1200, c.height, group), c.ppem) << "height " << c.height;
+}
+
+TEST(RealizedAverageWidth, IsScaledAsTheWindowsBuildUnderWineScalesIt) {
+    // Average widths the Windows build under Wine reports (tmAveCharWidth)
+    // for fonts of Debian's fonts-aenigma asked for an em height: the
+    // em's scale is a rounded 16.16 fraction, so a width of about half a
+    // pixel goes either way where exact scaling would round it up.
+    const struct Case {
+        long average, ppem, em;
+        long pixels;
+    } cases[] = {
+        {350, 30, 1000, 10},  // Euphoric BRK: exactly 10.5
+        {1016, 31, 1000, 32},  // Vertigo BRK: 31.496
+        {726, 31, 1000, 23},  // Vanished BRK: 22.506
+        {726, 29, 1000, 21},  // 21.054
+        {1038, 32, 2048, 16},  // DejaVu Sans at its own size: 16.22
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(realized_average_width(c.average, c.ppem, c.em), c.pixels)
+            << c.average << " units at " << c.ppem;
+}
+
+TEST(ScreenVdmx, IsTheFirstAnsiRatioRecordForSquarePixels) {
+    const std::vector<VdmxRecord> tall{{20, 30, -10}}, short_{{20, 20, -5}};
+    const auto ratio = [](unsigned charset, unsigned x, unsigned y_start, unsigned y_end,
+                          const std::vector<VdmxRecord> &records) {
+        return VdmxRatio{charset, x, y_start, y_end, records};
+    };
+    const struct Case {
+        const char *what;
+        VdmxTable vdmx;
+        std::vector<VdmxRecord> chosen;
+    } cases[] = {
+        {"no ratio record", {}, {}},
+        // test_vdmx: character set 0 changes no height, in versions 0 and 1.
+        {"all glyphs only", {{ratio(0, 1, 1, 1, tall)}}, {}},
+        {"ANSI set", {{ratio(1, 1, 1, 1, tall)}}, tall},
+        {"all glyphs first", {{ratio(0, 1, 1, 1, tall), ratio(1, 1, 1, 1, short_)}}, short_},
+        {"2:1 first", {{ratio(1, 2, 1, 1, tall), ratio(1, 1, 1, 1, short_)}}, short_},
+        {"any ratio", {{ratio(1, 0, 0, 0, tall), ratio(1, 1, 1, 1, short_)}}, tall},
+        {"a range holding 1:1", {{ratio(1, 2, 1, 3, tall)}}, tall},
+        {"a range short of 1:1", {{ratio(1, 3, 1, 2, tall)}}, {}},
+    };
+    for (const Case &c : cases) {
+        const std::vector<VdmxRecord> chosen = screen_vdmx(c.vdmx);
+        ASSERT_EQ(chosen.size(), c.chosen.size()) << c.what;
+        for (std::size_t i = 0; i < chosen.size(); ++i)
+            EXPECT_EQ(chosen[i].y_max, c.chosen[i].y_max) << c.what;
+    }
 }
 
 TEST(FaceChoice, FollowsGdisOrder) {

@@ -199,12 +199,16 @@ void expect_an_enumerated_family_that_measures(HDC dc) {
     EXPECT_NE(GetCharABCWidthsFloatA(dc, 'A', 'A', &abc), 0);
 }
 
-TEST(Widths, ANameOfNoFamilyFallsBackToAnEnumeratedFamily) {
+// The default family is fontconfig's best match for the generic family
+// "sans-serif", which the test set's configuration makes DM12 Sans (a family
+// named "sans", which fontconfig would read "sans-serif" as, matches none).
+TEST(Widths, ANameOfNoFamilyFallsBackToTheSansSerifFamily) {
     Dc dc;
     Font font(dm12_gdi_test::logfont_named("No Such Family Anywhere", 36));
     ASSERT_NE(font.get(), nullptr);
     Selection selection(dc.get(), font.get());
     expect_an_enumerated_family_that_measures(dc.get());
+    EXPECT_EQ(dm12_gdi_test::text_face(dc.get()), "DM12 Sans");
 }
 
 TEST(Widths, HeightZeroRealizesADefaultSize) {

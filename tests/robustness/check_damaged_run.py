@@ -12,7 +12,8 @@ run and that every intact font measures:
   offered;
 - every good family's rows are the same bytes in both runs;
 - the manifest's expectations: 'absent' families are not enumerated,
-  'glyph:C' families fail at code C alone.
+  'glyph:C' families fail at code C alone, 'same:F' families measure as
+  family F (the numbers of every row), 'differs:F' families not.
 
 usage: check_damaged_run.py PROGRAM FONT_FOLDER [INTACT_FONT_FOLDER...]
 """
@@ -102,6 +103,11 @@ def label_of(faces, family):
     return None
 
 
+def numbers(face):
+    """A face's rows without their key: {code: the four numbers}."""
+    return {code: line[line.rindex(b'",') + 2:] for code, line in face["rows"].items()}
+
+
 def main():
     program, folder = sys.argv[1], sys.argv[2]
     good_folders = [os.path.join(folder, "good")] + sys.argv[3:]
@@ -138,6 +144,21 @@ def main():
             if face["failures"] != 1 or code in face["rows"]:
                 problem("%s: %d failures and a row for %d: %s, not code %d alone failing"
                         % (file, face["failures"], code, code in face["rows"], code))
+        elif expect.startswith(("same:", "differs:")):
+            twin = expect.split(":", 1)[1].encode()
+            label, twin_label = label_of(faces, family), label_of(faces, twin)
+            if label is None or twin_label is None:
+                problem("%s: family %r or its twin %r not enumerated" % (file, family, twin))
+                continue
+            mine, theirs = numbers(faces[label]), numbers(faces[twin_label])
+            if expect.startswith("same:") and mine != theirs:
+                differing = sorted(c for c in theirs if mine.get(c) != theirs[c])
+                problem("%s: %r measures otherwise than %r at %d codes (first 0x%02x: %r, not %r)"
+                        % (file, family, twin, len(differing), differing[0],
+                           mine.get(differing[0]), theirs[differing[0]]))
+            elif expect.startswith("differs:") and mine == theirs:
+                problem("%s: %r measures as %r: the table it has and %r lacks changes nothing"
+                        % (file, family, twin, twin))
 
     damaged = set(families) - set(good_families)
     print("%d damaged inputs; %d of them enumerated as families of their own; %d faces with "

@@ -18,18 +18,31 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 all: configure
 	cmake --build --preset default -j $(JOBS)
 
-# A build folder keeps the compiler it was first configured with, whatever CXX
-# says later; where CXX names another compiler, build/ is configured afresh.
+# A build folder keeps the compiler it was configured with, whatever CXX says
+# later. build/ remembers the compiler of its first configure: where CXX names
+# another compiler, build/ is configured afresh with it; where CXX is unset
+# and build/ was left with another compiler (CXX=clang++ make test), it goes
+# back to the first one, and says so.
 configure:
-	@if [ -n "$${CXX:-}" ] && [ -f build/CMakeCache.txt ]; then \
+	@first=build/first-compiler; \
+	cached=; wanted=; \
+	if [ -f build/CMakeCache.txt ]; then \
 	    cached=$$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' build/CMakeCache.txt); \
+	fi; \
+	if [ -n "$${CXX:-}" ]; then \
 	    wanted=$$(command -v "$$CXX" || echo "$$CXX"); \
-	    if [ "$$(realpath -m "$$cached")" != "$$(realpath -m "$$wanted")" ]; then \
-	        echo "build/ was configured with $$cached: configuring it afresh for CXX=$$CXX"; \
-	        cmake --preset default --fresh >/dev/null; \
-	    fi; \
+	elif [ -f "$$first" ]; then \
+	    wanted=$$(cat "$$first"); \
+	fi; \
+	if [ -n "$$cached" ] && [ -n "$$wanted" ] && \
+	   [ "$$(realpath -m "$$cached")" != "$$(realpath -m "$$wanted")" ]; then \
+	    echo "build/ was configured with $$cached: configuring it afresh with $$wanted"; \
+	    CXX="$$wanted" cmake --preset default --fresh >/dev/null; \
+	fi; \
+	cmake --preset default >/dev/null; \
+	if [ ! -f "$$first" ]; then \
+	    sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' build/CMakeCache.txt >"$$first"; \
 	fi
-	cmake --preset default >/dev/null
 
 run: configure
 	cmake --build --preset default -j $(JOBS) --target dump_metrics12

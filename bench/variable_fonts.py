@@ -4,7 +4,8 @@
     bench/variable_fonts.py OUT_DIR
 
 The variable set: Debian's fonts-inter-variable (the roman and italic files of Inter and Inter
-Display) and the variable test fonts (tests/variable_fonts, not their twins). The static set: every
+Display: two files on Debian 13, four on Debian 12) and the variable test fonts
+(tests/variable_fonts, not their twins). The static set: every
 face of those files made static with fontTools' instancer, each named as our GDI names the instance
 (its legacy family, Regular, Bold, Italic or Bold Italic, its weight class the instance's weight),
 so that both sets enumerate the same families and faces. A font with no named instance is made
@@ -34,8 +35,15 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "variable_fonts"))
 from static_instances import make_static, stand_in_jobs  # noqa: E402
 
-INTER = ["/usr/share/fonts/truetype/inter-vf/%s.var.ttf" % name
-         for name in ("Inter-roman", "Inter-italic", "InterDisplay-roman", "InterDisplay-italic")]
+# Debian 13's Inter 4.1 holds Inter and Inter Display in two files (an opsz
+# axis); Debian 12's 4.0 beta in four.
+INTER_DIR = "/usr/share/fonts/truetype/inter-vf"
+INTER_FILES = (("InterVariable.ttf", "InterVariable-Italic.ttf"),
+               ("Inter-roman.var.ttf", "Inter-italic.var.ttf", "InterDisplay-roman.var.ttf",
+                "InterDisplay-italic.var.ttf"))
+INTER = next(([os.path.join(INTER_DIR, name) for name in names] for names in INTER_FILES
+              if os.path.exists(os.path.join(INTER_DIR, names[0]))),
+             [os.path.join(INTER_DIR, name) for name in INTER_FILES[-1]])
 
 
 def write_config(path, font_dir, cache):

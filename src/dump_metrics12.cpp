@@ -2,7 +2,9 @@
 // every installed font family to dump_metrics12.csv, one row per font and code.
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <system_error>
@@ -14,6 +16,10 @@
 #include "width_table.h"
 
 namespace {
+
+// Room the run must find on the heap at start: libstdc++'s reserve for
+// exceptions is about 64 KiB.
+constexpr std::size_t kRoomToStart = std::size_t{128} << 10;
 
 // Where the enumeration has got to, for a run that cannot go on: the family
 // last handed to the callback, and whether the callback was measuring it.
@@ -53,6 +59,16 @@ int CALLBACK EnumFontsProc(const LOGFONTA *logfont, const TEXTMETRICA *, DWORD f
 }  // namespace
 
 int main() {
+    // Where memory is so short that the C++ runtime could not set aside its
+    // reserve for exceptions at start (Debian 13's, under a small ulimit -v),
+    // the first std::bad_alloc cannot be made and the run would abort: such a
+    // run is one short of memory too, told here before anything else.
+    if (void *room = std::malloc(kRoomToStart)) {
+        std::free(room);
+    } else {
+        std::fputs("dump_metrics12: out of memory while starting\n", stderr);
+        return 1;
+    }
     // Before any file is opened, so that the table can never be standard output.
     open_missing_standard_descriptors();
     make_write_errors_plain();

@@ -72,7 +72,7 @@ void install_handlers() {
     stack.ss_sp = alternate_stack;
     stack.ss_size = sizeof alternate_stack;
     ::sigaltstack(&stack, nullptr);
-    struct sigaction action {};
+    struct sigaction action = {};
     action.sa_sigaction = remove_on_signal;
     action.sa_flags = SA_SIGINFO | SA_ONSTACK;
     sigemptyset(&action.sa_mask);
@@ -99,7 +99,7 @@ void open_missing_standard_descriptors() {
 
 void make_stack_room() {
     constexpr rlim_t kUsualStack = rlim_t{8} << 20;
-    struct rlimit stack {};
+    struct rlimit stack = {};
     if (::getrlimit(RLIMIT_STACK, &stack) != 0 || stack.rlim_cur >= kUsualStack) return;
     // The kernel checks the limit as the stack grows, so raising it now counts.
     stack.rlim_cur =
@@ -122,13 +122,13 @@ void end_on_font_service_failure() {
 bool link_is_planted(const std::string &link) {
     // The kernel's rule for fs.protected_symlinks, which the program applies
     // itself since it reads its table's links itself.
-    struct stat link_status {};
+    struct stat link_status = {};
     if (::lstat(link.c_str(), &link_status) != 0 || !S_ISLNK(link_status.st_mode)) return false;
     const std::string::size_type slash = link.rfind('/');
     const std::string folder = slash == std::string::npos ? "."
                                : slash == 0               ? "/"
                                                           : link.substr(0, slash);
-    struct stat folder_status {};
+    struct stat folder_status = {};
     if (::stat(folder.c_str(), &folder_status) != 0) return false;
     const bool shared = (folder_status.st_mode & S_ISVTX) && (folder_status.st_mode & S_IWOTH);
     return shared && link_status.st_uid != folder_status.st_uid &&
@@ -140,7 +140,7 @@ bool may_write(const std::string &path) {
 }
 
 std::FILE *create_beside(const std::string &target, std::string &temporary) {
-    struct stat existing {};
+    struct stat existing = {};
     mode_t mode = 0;
     if (::stat(target.c_str(), &existing) == 0) {
         // Never setuid, setgid or sticky: those are the earlier file's owner's.

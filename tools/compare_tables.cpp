@@ -26,6 +26,7 @@ constexpr const char kUsage[] =
     "                        (Wine repeats a family once per character set)\n"
     "  --common-families     fonts only one table has do not count against agreement\n"
     "  --ignore-family NAME  leave out a family (by name or face label); repeatable\n"
+    "  --ignore-code HEX     leave out the rows of a code (7f), in both; repeatable\n"
     "  --show N              list at most N differing rows (default 20)\n"
     "  --html REPORT.html    also write the comparison as one HTML page: where the\n"
     "                        rows differ, and a drawing of each differing row\n";
@@ -68,6 +69,14 @@ Arguments parse_arguments(int argc, char **argv) {
             arguments.options.common_families_only = true;
         } else if (argument == "--ignore-family") {
             arguments.options.ignored_families.emplace_back(value());
+        } else if (argument == "--ignore-code") {
+            const char *text = value();
+            char *end = nullptr;
+            const unsigned long code = std::strtoul(text, &end, 16);
+            if (end == text || *end != '\0' || code > 0xff)
+                usage_error(std::string("--ignore-code wants a code in hexadecimal, not '") + text +
+                            "'");
+            arguments.options.ignored_codes.push_back(static_cast<unsigned>(code));
         } else if (argument == "--show") {
             arguments.show = static_cast<std::size_t>(parse_number(value(), "--show"));
         } else if (argument == "--html") {

@@ -5,7 +5,11 @@
 # Sans Armenian families, heavy faces not flagged bold among them), then a
 # screenshot of the report's top in headless Chromium.
 #
-#   tools/make_report_screenshot.sh [OUTPUT.png]     (default docs/report.png)
+#   tools/make_report_screenshot.sh [--replace] [OUTPUT.png]
+#
+# OUTPUT.png is taken from the folder it is called from (default report.png
+# there). A file that git tracks, such as docs/report.png, is written over only
+# with --replace: tools/make_report_screenshot.sh --replace docs/report.png
 #
 # Needs its fonts and Chromium (fonts-noto-extra has Noto Sans Mono's faces
 # other than Regular and Bold), as root:
@@ -16,13 +20,24 @@
 # it removes.
 set -eu
 
-cd "$(dirname "$0")/.."
-root=$PWD
-output=$(realpath -m "${1:-docs/report.png}")
 fail() {
     echo "make_report_screenshot: $*" >&2
     exit 1
 }
+replace=no
+if [ "${1-}" = --replace ]; then
+    replace=yes
+    shift
+fi
+case ${1-} in -*) echo "usage: $0 [--replace] [OUTPUT.png]" >&2; exit 2 ;; esac
+[ $# -le 1 ] || { echo "usage: $0 [--replace] [OUTPUT.png]" >&2; exit 2; }
+output=$(realpath -m "${1:-report.png}")
+cd "$(dirname "$0")/.."
+root=$PWD
+if [ "$replace" = no ] && [ -e "$output" ] &&
+    git -C "$(dirname "$output")" ls-files --error-unmatch "$output" >/dev/null 2>&1; then
+    fail "'$output' is tracked by git: give --replace to write over it"
+fi
 packages="fonts-urw-base35 fonts-noto-core fonts-noto-mono fonts-noto-extra chromium"
 missing() {
     fail "$1 (install: apt-get install --no-install-recommends $packages)"

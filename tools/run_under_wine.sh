@@ -86,6 +86,13 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 cp -al "$template/." "$prefix/" || fail "cannot clone the Wine prefix '$template' into '$prefix'"
+# Wine 10 says "XDG_RUNTIME_DIR is invalid or not set" where there is none (as
+# root, in CI, in a chroot): one of the user's own, in the prefix, stills it.
+if [ ! -d "${XDG_RUNTIME_DIR:-}" ] || [ ! -O "${XDG_RUNTIME_DIR:-}" ]; then
+    XDG_RUNTIME_DIR=$prefix/xdg-runtime
+    mkdir -m 700 "$XDG_RUNTIME_DIR"
+    export XDG_RUNTIME_DIR
+fi
 for hive in "$template"/*.reg; do
     rm -f "$prefix/${hive##*/}"
     cp "$hive" "$prefix/" || fail "cannot copy '$hive' into '$prefix'"

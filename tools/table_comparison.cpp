@@ -16,7 +16,10 @@ struct Kept {
     std::map<std::string, std::size_t> rows_by_font;
 };
 
-bool is_ignored(const std::string &face, const CompareOptions &options) {
+bool is_ignored(const WidthRow &row, const CompareOptions &options) {
+    const std::vector<unsigned> &codes = options.ignored_codes;
+    if (std::find(codes.begin(), codes.end(), row.code) != codes.end()) return true;
+    const std::string &face = row.face;
     const std::string_view family = family_of_label(face);
     return std::any_of(options.ignored_families.begin(), options.ignored_families.end(),
                        [&](const std::string &name) { return name == face || name == family; });
@@ -27,7 +30,7 @@ Kept keep_rows(const WidthTable &table, const CompareOptions &options, std::size
     Kept kept;
     std::set<std::string_view> keys_seen;
     for (const WidthRow &row : table.rows) {
-        if (is_ignored(row.face, options)) {
+        if (is_ignored(row, options)) {
             ++ignored;
             continue;
         }

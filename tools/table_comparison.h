@@ -26,6 +26,9 @@ struct CompareOptions {
     // Fonts left out of both tables, by face label or by family name (the label
     // without its type tag, e.g. "Tahoma" for "Tahoma (TT) ").
     std::vector<std::string> ignored_families;
+    // Codes left out of both tables (Wine 10 measures a code that a font
+    // lacks with a fallback font of its own).
+    std::vector<unsigned> ignored_codes;
 };
 
 struct RowDifference {

@@ -108,7 +108,7 @@ int open_descriptor(const std::string &path, const FileSnapshot *expected, FileS
 void keep_heap_between_faces() {
     constexpr int kMiB = 1024 * 1024;
     int top_pad = 64 * kMiB;
-    struct rlimit address_space {};
+    struct rlimit address_space = {};
     if (getrlimit(RLIMIT_AS, &address_space) == 0 && address_space.rlim_cur != RLIM_INFINITY)
         top_pad =
             static_cast<int>(std::min<rlim_t>(rlim_t{64} * kMiB, address_space.rlim_cur / 16));
@@ -159,7 +159,7 @@ unsigned long ReadAhead::read(unsigned long offset, unsigned char *buffer, unsig
         }
         if (candidate.last_used < window->last_used) window = &candidate;
     }
-    if (!(offset >= window->start && offset + count <= window->start + window->size)) {
+    if (offset < window->start || offset + count > window->start + window->size) {
         window->start = offset;
         window->size =
             read_file(descriptor, offset, window->bytes, std::min(kWindowSize, size - offset));

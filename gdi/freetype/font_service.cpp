@@ -10,6 +10,8 @@
 #include "font_service.h"
 
 #include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FONT_FORMATS_H
 
 #include <algorithm>
 #include <cerrno>
@@ -237,6 +239,14 @@ bool read_with_freetype(FT_Library library, const ListedFace &listed, FontFace &
                         std::string &problem, OwnedFace *opened = nullptr) {
     OwnedFace ft_face = open_face(library, listed.path, listed.index, listed.snapshot, problem);
     if (!ft_face) return false;
+    // fontconfig may list a file from its cache, which it keeps while the
+    // folder's time stands: a file rewritten since with a font of another
+    // format is not the face listed (nor of the family it was listed under).
+    const char *format = FT_Get_Font_Format(ft_face.get());
+    if (!listed.format.empty() && (!format || listed.format != format)) {
+        problem = kFileChanged;
+        return false;
+    }
     face = FontFace{};
     face.file = listed.path;
     face.index = listed.index;
@@ -281,7 +291,10 @@ bool listed_family_name(FcPattern *pattern, ListedFace &face, std::string &name,
     face.snapshot = file.snapshot;
     // A variable font that fontconfig took for a static one: FreeType could
     // not read its variations. The caller lists it as a variable font.
-    if (variable && (*variable = peek_sfnt_has_table(file, face.index, "fvar"))) return false;
+    if (variable) {
+        *variable = peek_sfnt_has_table(file, face.index, "fvar");
+        if (*variable) return false;
+    }
     if (peek_sfnt_family_name(file, face.index, name)) {
         name = face_name(name);
         return true;

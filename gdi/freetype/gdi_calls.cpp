@@ -191,8 +191,10 @@ int report(const FontFace &face, FONTENUMPROCA proc, LPARAM lparam) {
 int enumerate_family(const char *family_name, FONTENUMPROCA proc, LPARAM lparam) {
     const std::string name(family_name, strnlen(family_name, LF_FACESIZE - 1));
     int result = 1;
-    for (const FontFace &face : faces_named(name.c_str()))
-        if ((result = report(face, proc, lparam)) == 0) return 0;
+    for (const FontFace &face : faces_named(name.c_str())) {
+        result = report(face, proc, lparam);
+        if (result == 0) return 0;
+    }
     return result;
 }
 

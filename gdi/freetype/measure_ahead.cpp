@@ -92,7 +92,7 @@ MeasuringAhead &ahead() {
 // not.
 std::size_t workers_with_room() {
     constexpr std::uintmax_t kRoomPerWorker = std::uintmax_t{64} << 20;  // 64 MiB
-    struct rlimit limit {};
+    struct rlimit limit = {};
     if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
         return static_cast<std::size_t>(-1);
     // The pages mapped: the first number of /proc/self/statm.
@@ -189,7 +189,7 @@ void work(MeasuringAhead &measuring, std::size_t families, std::size_t window) {
             }
             prepare(measuring, i, library, Caller::kWorker);
         }
-    } catch (const std::exception &) {
+    } catch (const std::exception &) {  // NOLINT(bugprone-empty-catch)
         // Short of memory or descriptors, this worker stops, and leaves the
         // family it had to the program's own thread, which has the last word.
     }

@@ -66,7 +66,7 @@ extern "C" void *run_stack_job(void *argument) {
 // what RLIMIT_STACK lets it grow to.
 bool has_stack_room() {
     if (::syscall(SYS_gettid) != ::getpid()) return true;
-    struct rlimit stack {};
+    struct rlimit stack = {};
     return ::getrlimit(RLIMIT_STACK, &stack) != 0 || stack.rlim_cur == RLIM_INFINITY ||
            stack.rlim_cur >= kThreadStackSize;
 }

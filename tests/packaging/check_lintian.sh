@@ -12,6 +12,8 @@ deb=$(ls "$work"/dump-metrics12_*.deb 2>/dev/null | head -n 1)
 [ -n "$deb" ] || { echo "check_lintian: no dump-metrics12_*.deb in '$work'" >&2; exit 1; }
 status=0
 report=$("$lintian" --fail-on error --display-level '>=info' "$deb" 2>&1) || status=$?
+# As root (CI, a chroot) lintian first advises against it: advice, not a finding.
+report=$(printf '%s\n' "$report" | grep -v -x 'running with root privileges is not recommended!' || true)
 [ -z "$report" ] || echo "$report"
 if [ "$status" -ne 0 ] || echo "$report" | grep -q '^E: '; then
     echo "check_lintian: lintian finds errors in '$deb' (status $status)" >&2

@@ -91,7 +91,7 @@ Exit run(const Command &command) {
     const std::string directory = command.directory.string();
     const rlimit size_limit{static_cast<rlim_t>(command.file_size_limit),
                             static_cast<rlim_t>(command.file_size_limit)};
-    struct sigaction default_action {};
+    struct sigaction default_action = {};
     default_action.sa_handler = SIG_DFL;
 
     std::fflush(nullptr);

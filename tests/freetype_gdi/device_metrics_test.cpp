@@ -8,11 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "gdi.h"
 #include "gdi_test_support.h"
+#include "test_vdmx_expectations.h"
 
 namespace {
 
@@ -32,48 +34,21 @@ long advance_of(const std::string &family, LONG height, unsigned code) {
     return static_cast<long>(abc.abcfA + abc.abcfB + abc.abcfC);
 }
 
-// A height and the ppem it realizes.
-struct HeightPpem {
-    LONG height;
-    long ppem;
-};
+using dm12_test_vdmx::HeightPpem;
 
-// test_vdmx on Windows, for its VDMX group (EXPECTED.md; make_fonts.py's
-// TEST_VDMX, ppem: yMax - yMin 10: 12, 11: 13, 12: 16, 13: 16, 14: 19, 15: 20,
-// 16: 21, 17: 22, 18: 23, 19: 25, 20: 26, 21: 27, 22: 27, 23: 29, 24: 32, 25:
-// 32, 26: 33, 27: 35, 28: 36, 29: 36, 30: 38, 31: 39, 32: 40) in a ratio
-// record of the ANSI set: tmHeight - tmInternalLeading for each positive
-// height. 10 is shorter than the group's first size: the cell decides.
-const std::vector<HeightPpem> kWindowsVdmxAnsi = {
-    {10, 10},
-    {13, 11},
-    {14, 11},
-    {15, 11},
-    {16, 12},
-    {17, 13},
-    {18, 13},
-    {19, 14},
-    {20, 15},
-    {21, 16},
-    {22, 17},
-    {23, 18},
-    {24, 18},
-    {25, 19},
-    {26, 20},
-    {27, 21},
-    {28, 22},
-    {29, 23},
-    {30, 23},
-    {31, 23},
-    {32, 24},
-    // Not in test_vdmx, the rule as we read it: shorter than the group's
-    // first size (12), or taller than its last (40), the cell decides; a
-    // negative height is an em height, which no VDMX record changes.
-    {9, 9},
-    {11, 11},
-    {41, 41},
-    {-13, 13},
-    {-32, 32}};
+// test_vdmx on Windows (EXPECTED.md; make_fonts.py's TEST_VDMX), and, not in
+// test_vdmx, the rule as we read it: shorter than the group's first size (12),
+// or taller than its last (40), the cell decides; a negative height is an em
+// height, which no VDMX record changes. 10 is shorter than the first size.
+std::vector<HeightPpem> windows_vdmx_ansi() {
+    std::vector<HeightPpem> cases(std::begin(dm12_test_vdmx::kWindowsHeights),
+                                  std::end(dm12_test_vdmx::kWindowsHeights));
+    for (const HeightPpem c : {HeightPpem{10, 10}, HeightPpem{9, 9}, HeightPpem{11, 11},
+                               HeightPpem{41, 41}, HeightPpem{-13, 13}, HeightPpem{-32, 32}})
+        cases.push_back(c);
+    return cases;
+}
+const std::vector<HeightPpem> kWindowsVdmxAnsi = windows_vdmx_ansi();
 
 // The fonts' cell is their em, so wherever the cell decides a height h
 // realizes h ppem (MulDiv(1000, h, 1000) = h).

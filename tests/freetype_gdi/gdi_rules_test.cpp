@@ -4,9 +4,11 @@
 #include "gdi_rules.h"
 
 #include "font_tables.h"
+#include "test_vdmx_expectations.h"
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -298,56 +300,17 @@ TEST(PixelsPerEm, FollowsGdisHeightRules) {
             << c.em << "/" << c.cell << " at " << c.height;
 }
 
-// A font's VDMX group as Windows' own expectations in test_vdmx reveal it
-// (GDI's gdi32 tests, which pass on Windows): asked for -ppem, the font
-// reports tmAscent = yMax and tmDescent = -yMin.
-std::vector<VdmxRecord> test_vdmx_group() {
-    const long rows[][3] = {
-        {10, 10, -2}, {11, 11, -2}, {12, 13, -3}, {13, 13, -3}, {14, 15, -4}, {15, 16, -4},
-        {16, 17, -4}, {17, 18, -4}, {18, 19, -4}, {19, 21, -4}, {20, 22, -4}, {21, 23, -4},
-        {22, 23, -4}, {23, 24, -5}, {24, 26, -6}, {25, 26, -6}, {26, 27, -6}, {27, 29, -6},
-        {28, 30, -6}, {29, 30, -6}, {30, 32, -6}, {31, 33, -6}, {32, 33, -7},
-    };
-    std::vector<VdmxRecord> group;
-    for (const auto &row : rows) group.push_back({row[0], row[1], row[2]});
-    return group;
-}
-
 TEST(PixelsPerEm, TakesAPositiveHeightFromVdmxAsWindowsDoes) {
-    // test_vdmx on Windows, character set 1: the ppem a cell height is
-    // realized at, as tmHeight - tmInternalLeading. Its font's cell is 1.2
-    // ems (its heights without VDMX, character set 0, say so).
-    const std::vector<VdmxRecord> group = test_vdmx_group();
-    const struct Case {
-        LONG height;
-        long ppem;
-    } cases[] = {
-        {10, 8},  // shorter than the first size: the cell decides
-        {13, 11},
-        {14, 11},
-        {15, 11},  // 11 is 13 tall, 12 is 16
-        {16, 12},
-        {17, 13},
-        {18, 13},  // 12 and 13 are both 16 tall
-        {19, 14},
-        {20, 15},
-        {21, 16},
-        {22, 17},
-        {23, 18},
-        {24, 18},
-        {25, 19},
-        {26, 20},
-        {27, 21},
-        {28, 22},  // 21 and 22 are both 27 tall
-        {29, 23},
-        {30, 23},
-        {31, 23},
-        {32, 24},
-        {48, 40},  // taller than every size: the cell
-                   // decides
-        {-12, 12},  // an em height is the em's, VDMX or not
-    };
-    for (const Case &c : cases)
+    std::vector<VdmxRecord> group;
+    for (const auto &row : dm12_test_vdmx::kGroup) group.push_back({row[0], row[1], row[2]});
+    std::vector<dm12_test_vdmx::HeightPpem> cases(std::begin(dm12_test_vdmx::kWindowsHeights),
+                                                  std::end(dm12_test_vdmx::kWindowsHeights));
+    // test_vdmx's font has a cell of 1.2 ems (its heights without VDMX say
+    // so), and decides heights the group does not.
+    cases.push_back({10, 8});  // shorter than the first size
+    cases.push_back({48, 40});  // taller than every size
+    cases.push_back({-12, 12});  // an em height is the em's, VDMX or not
+    for (const auto &c : cases)
         EXPECT_EQ(pixels_per_em(1000, 1200, c.height, group), c.ppem) << "height " << c.height;
 }
 

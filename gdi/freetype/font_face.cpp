@@ -331,8 +331,9 @@ bool peek_font_face(const FontFile &file, long index, const std::string &format,
     face.index = index;
     face.snapshot = file.snapshot;
     face.complete = false;
-    // A named instance's index carries its number above the face's.
-    if (format == "TrueType" || format == "CFF") return peek_sfnt_face(file, index & 0xFFFF, face);
+    face.format = format;
+    if (format == "TrueType" || format == "CFF")
+        return peek_sfnt_face(file, face_index(index), face);
     if (format == "Windows FNT") return peek_fnt_face(file, index, face);
     if (format == "PCF") return peek_pcf_face(file, face);
     return false;

@@ -51,7 +51,20 @@ struct FontFace {
     // by what chooses a representative (name, character set, slant, weight,
     // height, outline kind).
     bool complete = true;
+
+    // What the listing found of the face, carried so that reading it again
+    // reads neither fontconfig nor the variable font's naming tables:
+    // fontconfig's name of its format ("TrueType", "CFF", "PCF", ...), and a
+    // named instance's family, weight and style.
+    std::string format;
+    InstanceStyle instance;
 };
+
+// A named instance's index, as FreeType takes it, carries its number (from
+// 1) above the face's index in its file.
+constexpr long kInstanceShift = 16;
+inline long instance_number(long index) { return index >> kInstanceShift; }
+inline long face_index(long index) { return index & 0xFFFF; }
 
 struct FontFamily {
     std::string name;  // the face name, at most 31 bytes

@@ -7,21 +7,36 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "font_face.h"
-#include "realized_font.h"
+#include "font_listing.h"
 
 namespace dm12_gdi {
 
+// Makes the font service, and before it the FreeType library, without
+// listing a font. State that refers to the service's families or faces
+// calls it before it is made itself, so that it is destroyed before them.
+void start_font_service();
+
 // The horizontal families in enumeration order (by name ignoring case; a
 // variable font's named instances at their typographic family, in their
-// order), read
-// on first use from the fontconfig configuration in force (FONTCONFIG_FILE
-// and the rest of fontconfig's own settings).
+// order), read on first use from the fontconfig configuration in force
+// (FONTCONFIG_FILE and the rest of fontconfig's own settings).
 std::size_t family_count();
+
+// Family `i` as the listing found it.
+const ListedFamily &listed_family(std::size_t i);
+
+// The family whose name, folded (lowercase_cp1252), is `folded`; family_count()
+// where none is.
+std::size_t family_index(const std::string &folded);
+
+// The families whose "@" family, cut to 31 bytes and folded, is `folded`.
+std::vector<std::size_t> families_with_vertical_name(const std::string &folded);
+
+// The face fontconfig matches for the default family, matched on first use.
+const ListedFace &default_face();
 
 // Who resolves a family: the main thread tells the problems found with a
 // family's files, in the order of the families, whichever thread found them.
@@ -35,6 +50,9 @@ enum class Caller { kMainThread, kWorker };
 const FontFamily *resolve_family(std::size_t i, FT_Library library, Caller caller,
                                  OwnedFace *opened = nullptr);
 
+// Family `i` resolved by the main thread, with its library.
+const FontFamily *resolve_on_main_thread(std::size_t i);
+
 // The size of the largest file among family `i`'s faces, as listed.
 std::uintmax_t largest_file_of(std::size_t i);
 
@@ -47,36 +65,9 @@ const FontFamily *vertical_family(std::size_t i);
 // resolved first.
 std::vector<const FontFamily *> vertical_families();
 
-// The family that a logical font's face name chooses, ignoring case; a name
-// that matches none gets the default family. Null only when there is no
-// family at all.
-const FontFamily *find_family(const char *face_name);
-
-// The vertical family that "@" alone chooses with a CJK character set: the
-// first with a face in that set. Null for any other logical font, or where
-// there is none.
-const FontFamily *vertical_family_for(const LOGFONTA &logfont);
-
-// Every face an enumeration of one name reports, read in full and able to
-// measure, each under its family's name: the family so named, ignoring case;
-// else the family whose name in a second language is that, or the face whose
-// full name is, ignoring case whatever the locale. Empty where none is.
-std::vector<FontFace> faces_named(const char *face_name);
-
-// The face of `family` closest to the character set, slant and weight asked
-// for, and for bitmap families to the height.
-const FontFace &find_face(const FontFamily &family, const LOGFONTA &logfont);
-
-// Every face of `family` read in full and able to measure, representative
-// first, for an enumeration of that one family.
-std::vector<FontFace> complete_faces(const FontFamily &family);
-
 // Notes a problem with a file of family `i`, found while measuring it: told
 // when the main thread has the family, or now if it has had it.
 void note_family_problem(std::size_t i, const std::string &path, const std::string &problem);
-
-// The font that `logfont` chooses; null only when there is no family at all.
-std::unique_ptr<RealizedFont> realize_font(const LOGFONTA &logfont);
 
 }  // namespace dm12_gdi
 

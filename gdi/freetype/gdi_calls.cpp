@@ -11,6 +11,7 @@
 
 #include "double_byte.h"
 #include "font_config.h"
+#include "font_lookup.h"
 #include "gdi.h"
 #include "measure_ahead.h"
 #include "shortage.h"
@@ -97,8 +98,9 @@ struct Handles {
 };
 
 Handles &handles() {
-    // The font service first, so that it outlives the fonts realized here.
-    freetype_library();
+    // The font service first, so that it outlives the fonts realized here,
+    // which point into its families.
+    start_font_service();
     static Handles instance;
     return instance;
 }

@@ -428,4 +428,8 @@ std::string instance_naming(const VariableFont &font, std::size_t instance) {
     return text;
 }
 
+std::string vertical_family_name(const std::string &family) {
+    return ("@" + family).substr(0, LF_FACESIZE - 1);
+}
+
 }  // namespace dm12_gdi

@@ -257,6 +257,10 @@ std::string instance_naming(const VariableFont &font, std::size_t instance);
 // instance's subfamily name less the words Regular, Bold, Italic and Oblique.
 InstanceStyle instance_style(const VariableFont &font, std::size_t instance);
 
+// The name of a CJK family's vertical family, which Windows enumerates right
+// after it: "@" and the family's name, cut to a face name's 31 bytes.
+std::string vertical_family_name(const std::string &family);
+
 }  // namespace dm12_gdi
 
 #endif  // DUMP_METRICS12_GDI_RULES_H

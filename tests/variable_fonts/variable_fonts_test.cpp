@@ -8,20 +8,27 @@
 // table instancer_check.py gives it (DM12_INSTANCER_TWINS), for real fonts
 // whose deltas the instancer rounds.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "expected_tables.h"
+#include "font_file.h"
 #include "gdi.h"
 #include "gdi_test_support.h"
+#include "representative_choice.h"
 
 namespace {
 
@@ -200,6 +207,61 @@ TEST(VariableFonts, EachFaceAsTheTableSays) {
                                realize(twins.front().logfont));
         }
     }
+}
+
+// Choosing a family's representative holds one face open at a time, as a
+// worker thread's budget of descriptors assumes. Two regular instances of
+// DM12Schrift tie as peeked, at the default's height; read in full, the
+// first (SemiCondensed, 38 pixels) ranks behind the second (37): the choice
+// must close it before it opens the other, with one descriptor to spare.
+TEST(VariableFonts, ChoosingTheRepresentativeHoldsOneFaceOpen) {
+    char folder[] = "/tmp/dm12-one-face-open-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string font = std::string(DUMP_METRICS12_VARIABLE_FONT_DIR) + "/DM12Schrift.ttf";
+    dm12_gdi::ListedFamily family;
+    family.lowercase_cp1252 = "dm12 tie";
+    for (const auto &[file, instance] :
+         {std::make_pair("a.ttf", 8L), std::make_pair("b.ttf", 3L)}) {
+        const std::string path = std::string(folder) + "/" + file;
+        std::ifstream in(font, std::ios::binary);
+        std::ofstream(path, std::ios::binary) << in.rdbuf();
+        dm12_gdi::ListedFace face;
+        face.path = path;
+        face.index = instance << dm12_gdi::kInstanceShift;
+        face.format = "TrueType";
+        std::string problem;
+        ASSERT_TRUE(dm12_gdi::take_snapshot(path, face.snapshot, problem)) << problem;
+        face.named_instance = true;
+        face.style.family = "DM12 Tie";
+        family.members.push_back(face);
+    }
+    FT_Library library = dm12_gdi::freetype_library();
+    int first_free = 0;
+    while (fcntl(first_free, F_GETFD) != -1) ++first_free;
+    int second_free = first_free + 1;
+    while (fcntl(second_free, F_GETFD) != -1) ++second_free;
+    struct rlimit before {};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &before), 0);
+    struct rlimit one_spare = before;
+    one_spare.rlim_cur = static_cast<rlim_t>(second_free);
+    std::unique_ptr<dm12_gdi::FontFamily> chosen;
+    std::string failure;
+    dm12_gdi::OwnedFace opened;
+    dm12_gdi::Problems problems;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &one_spare), 0);
+    try {
+        chosen = dm12_gdi::choose_representative(family, library, opened, problems, nullptr);
+    } catch (const std::exception &error) {
+        failure = error.what();
+    }
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &before), 0);
+    opened.reset();
+    for (const dm12_gdi::ListedFace &face : family.members) std::remove(face.path.c_str());
+    rmdir(folder);
+    EXPECT_EQ(failure, "");
+    ASSERT_NE(chosen, nullptr);
+    EXPECT_EQ(chosen->faces.front().file, family.members[1].path);
+    EXPECT_EQ(chosen->faces.front().logfont.lfHeight, 37);
 }
 
 // --- fonts given at run time ------------------------------------------------

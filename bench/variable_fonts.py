@@ -30,10 +30,12 @@ import subprocess
 import sys
 
 import fontTools
+from fontTools.ttLib import TTFont
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "variable_fonts"))
 from static_instances import make_static, stand_in_jobs  # noqa: E402
+from instance_names import instance_faces  # noqa: E402
 
 # Debian 13's Inter 4.1 holds Inter and Inter Display in two files (an opsz
 # axis); Debian 12's 4.0 beta in four.
@@ -59,7 +61,6 @@ def real_fonts(out):
     folder = os.environ.get("DUMP_METRICS12_BENCH_VARIABLE_FONTS")
     if not folder:
         return []
-    from fontTools.ttLib import TTFont
     fonts = sorted(glob.glob(os.path.join(folder, "*.ttf")))
     real = os.path.join(out, "real")
     for path in sorted(glob.glob(os.path.join(folder, "*.woff2"))):
@@ -109,7 +110,7 @@ def main():
         jobs = []
         for path in fonts:
             os.symlink(path, os.path.join(variable_dir, os.path.basename(path)))
-            jobs += stand_in_jobs(path, static_dir)
+            jobs += stand_in_jobs(path, static_dir, instance_faces(TTFont(path)))
         with multiprocessing.Pool(min(2, os.cpu_count() or 1)) as pool:
             pool.map(make_static, jobs)
         with open(stamp, "w") as f:

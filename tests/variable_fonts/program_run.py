@@ -5,8 +5,8 @@ usage: program_run.py PROGRAM WORK_DIR
 
 Runs dump_metrics12 over the committed variable fonts (not their twins) pinned to one CPU, where no
 worker thread measures ahead, and on every CPU, and over their static stand-ins
-(static_instances.py: each face the naming rule gives, made static with the instancer and named as
-our GDI names it). Checks that every run exits 0 with nothing on standard error; that the two runs
+(static_instances.py: each face make_fonts.py states the font offers, made static with the
+instancer and named so). Checks that every run exits 0 with nothing on standard error; that the two runs
 over the variable fonts give the same bytes; that they process the families of expected_faces.csv in
 its order; and that their table holds exactly the rows of the stand-ins' table (the order of
 families aside, which for instances follows their file).

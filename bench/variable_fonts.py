@@ -34,6 +34,8 @@ from fontTools.ttLib import TTFont
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "variable_fonts"))
+sys.path.insert(0, os.path.join(ROOT, "tests"))
+from dm12_run import write_fonts_conf  # noqa: E402
 from static_instances import make_static, stand_in_jobs  # noqa: E402
 from instance_names import instance_faces  # noqa: E402
 
@@ -46,13 +48,6 @@ INTER_FILES = (("InterVariable.ttf", "InterVariable-Italic.ttf"),
 INTER = next(([os.path.join(INTER_DIR, name) for name in names] for names in INTER_FILES
               if os.path.exists(os.path.join(INTER_DIR, names[0]))),
              [os.path.join(INTER_DIR, name) for name in INTER_FILES[-1]])
-
-
-def write_config(path, font_dir, cache):
-    with open(path, "w") as conf:
-        conf.write('<?xml version="1.0"?>\n<!DOCTYPE fontconfig SYSTEM "fonts.dtd">\n<fontconfig>\n'
-                   "  <dir>%s</dir>\n  <cachedir>%s</cachedir>\n</fontconfig>\n" % (font_dir, cache))
-    return path
 
 
 def real_fonts(out):
@@ -115,9 +110,9 @@ def main():
             pool.map(make_static, jobs)
         with open(stamp, "w") as f:
             f.write(stamp_text)
-    print(write_config(os.path.join(out, "variable.conf"), variable_dir,
+    print(write_fonts_conf(os.path.join(out, "variable.conf"), variable_dir,
                        os.path.join(out, "fc-cache-variable")))
-    print(write_config(os.path.join(out, "static.conf"), static_dir,
+    print(write_fonts_conf(os.path.join(out, "static.conf"), static_dir,
                        os.path.join(out, "fc-cache-static")))
     return 0
 

@@ -15,11 +15,12 @@ families aside, which for instances follows their file).
 import glob
 import os
 import shutil
-import subprocess
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.dirname(HERE))
+from dm12_run import run_program, write_fonts_conf  # noqa: E402
 from make_fonts import escape  # noqa: E402
 from static_instances import make_static, stand_in_jobs  # noqa: E402
 
@@ -35,12 +36,9 @@ def run(program, work, name, font_dir, pinned=False):
     folder = os.path.join(work, "run-" + name)
     os.makedirs(folder)
     config = os.path.join(folder, "fonts.conf")
-    with open(config, "w") as f:
-        f.write('<?xml version="1.0"?>\n<fontconfig>\n  <dir>%s</dir>\n  <cachedir>%s</cachedir>\n'
-                "</fontconfig>\n" % (font_dir, os.path.join(folder, "cache")))
+    write_fonts_conf(config, font_dir, os.path.join(folder, "cache"))
     argv = (["taskset", "-c", "0"] if pinned else []) + [program]
-    done = subprocess.run(argv, cwd=folder, env=dict(os.environ, FONTCONFIG_FILE=config),
-                          capture_output=True, timeout=240)
+    done = run_program(argv, folder, config, 240, capture_output=True)
     if done.returncode != 0:
         problem("%s run: exit status %d" % (name, done.returncode))
     if done.stderr:

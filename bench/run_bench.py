@@ -46,6 +46,8 @@ import sys
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tests"))
+from dm12_run import environment, write_fonts_conf  # noqa: E402
 PR_SET_CHILD_SUBREAPER = 36
 STRAGGLER_WAIT_SECONDS = 15.0
 TIME = "/usr/bin/time"
@@ -199,16 +201,6 @@ def cpu_model():
     return "unknown"
 
 
-def write_fonts_conf(folder, font_dirs, cache_dir):
-    path = os.path.join(folder, "fonts.conf")
-    with open(path, "w") as conf:
-        conf.write('<?xml version="1.0"?>\n<!DOCTYPE fontconfig SYSTEM "fonts.dtd">\n<fontconfig>\n')
-        for font_dir in font_dirs:
-            conf.write(f"  <dir>{font_dir}</dir>\n")
-        conf.write(f"  <cachedir>{cache_dir}</cachedir>\n</fontconfig>\n")
-    return path
-
-
 def font_files_by_family(env):
     """The base set's files, grouped by the fontconfig family of each file's
     first face (a collection's other faces come along with it)."""
@@ -239,7 +231,7 @@ def make_font_set(folder, files, copies, cache_dir):
         for number, path in enumerate(sorted(files)):
             os.symlink(path, os.path.join(font_dir, f"{number:04d}-{os.path.basename(path)}"))
         dirs.append(font_dir)
-    return write_fonts_conf(folder, dirs, cache_dir)
+    return write_fonts_conf(os.path.join(folder, "fonts.conf"), dirs, cache_dir)
 
 
 def wine_available(args):
@@ -256,13 +248,6 @@ def build_windows():
     result = subprocess.run(["make", "-C", ROOT, "windows", "JOBS=2"], capture_output=True, text=True)
     if result.returncode != 0:
         fail(f"'make windows' failed:\n{result.stdout[-2000:]}{result.stderr[-2000:]}")
-
-
-def environment_with(fonts_conf):
-    env = dict(os.environ)
-    if fonts_conf:
-        env["FONTCONFIG_FILE"] = fonts_conf
-    return env
 
 
 def print_table(title, rows):
@@ -292,8 +277,8 @@ def measure_variable_set(ours, work, runs):
         print(f"variable fonts: skipped: {made.stderr.strip()}")
         return None
     variable_conf, static_conf = made.stdout.split()
-    envs = {"variable": environment_with(variable_conf),
-            "static": environment_with(static_conf)}
+    envs = {"variable": environment(variable_conf),
+            "static": environment(static_conf)}
     rows, rounds = measure_paired({"variable": [ours], "static": [ours]}, work,
                                   "variable", None, runs, envs)
     tables = []
@@ -367,7 +352,7 @@ def main():
 
     base_conf = os.environ.get("FONTCONFIG_FILE")
     base_name = "FONTCONFIG_FILE" if base_conf else "machine"
-    base_env = environment_with(base_conf)
+    base_env = environment(base_conf)
     with_wine, wine_note = wine_available(args)
     wine_exe = os.path.join(ROOT, "build-windows", "dump_metrics12.exe")
     if with_wine:
@@ -396,7 +381,7 @@ def main():
     rows = []
     ratios = []
     for set_name, conf in sets:
-        set_rows, rounds = measure_paired(programs, work, set_name, environment_with(conf),
+        set_rows, rounds = measure_paired(programs, work, set_name, environment(conf),
                                           args.runs)
         rows += set_rows
         ratios.append((set_name, rounds))
@@ -419,8 +404,9 @@ def main():
     # The fixed cost of a start: the same programs over a font set with no font.
     empty_folder = os.path.join(work, "set-empty")
     os.makedirs(empty_folder, exist_ok=True)
-    empty_conf = write_fonts_conf(empty_folder, [], os.path.join(work, "fc-cache"))
-    empty_env = environment_with(empty_conf)
+    empty_conf = write_fonts_conf(os.path.join(empty_folder, "fonts.conf"), [],
+                                  os.path.join(work, "fc-cache"))
+    empty_env = environment(empty_conf)
     empty_rows, _ = measure_paired({"floor": [floor], "ours": [ours]}, work, "empty", empty_env,
                                    args.runs)
     rows += empty_rows
@@ -466,7 +452,7 @@ def main():
                                         ("all, 4 copies", everything, 4)):
             folder = os.path.join(work, "set-" + set_name.split()[0].replace(",", ""))
             conf = make_font_set(folder, files, copies, cache)
-            env = environment_with(conf)
+            env = environment(conf)
             for program, argv in (("floor", [floor]), ("ours", [ours])):
                 row = measure(program, argv, os.path.join(folder, "run-" + program), env, args.runs)
                 row["set"] = set_name

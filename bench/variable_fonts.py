@@ -30,10 +30,14 @@ import subprocess
 import sys
 
 import fontTools
+from fontTools.ttLib import TTFont
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "variable_fonts"))
+sys.path.insert(0, os.path.join(ROOT, "tests"))
+from dm12_run import write_fonts_conf  # noqa: E402
 from static_instances import make_static, stand_in_jobs  # noqa: E402
+from instance_names import instance_faces  # noqa: E402
 
 # Debian 13's Inter 4.1 holds Inter and Inter Display in two files (an opsz
 # axis); Debian 12's 4.0 beta in four.
@@ -46,20 +50,12 @@ INTER = next(([os.path.join(INTER_DIR, name) for name in names] for names in INT
              [os.path.join(INTER_DIR, name) for name in INTER_FILES[-1]])
 
 
-def write_config(path, font_dir, cache):
-    with open(path, "w") as conf:
-        conf.write('<?xml version="1.0"?>\n<!DOCTYPE fontconfig SYSTEM "fonts.dtd">\n<fontconfig>\n'
-                   "  <dir>%s</dir>\n  <cachedir>%s</cachedir>\n</fontconfig>\n" % (font_dir, cache))
-    return path
-
-
 def real_fonts(out):
     """The real variable fonts of DUMP_METRICS12_BENCH_VARIABLE_FONTS, as TrueType files (woff2
     decompressed into OUT/real)."""
     folder = os.environ.get("DUMP_METRICS12_BENCH_VARIABLE_FONTS")
     if not folder:
         return []
-    from fontTools.ttLib import TTFont
     fonts = sorted(glob.glob(os.path.join(folder, "*.ttf")))
     real = os.path.join(out, "real")
     for path in sorted(glob.glob(os.path.join(folder, "*.woff2"))):
@@ -109,14 +105,14 @@ def main():
         jobs = []
         for path in fonts:
             os.symlink(path, os.path.join(variable_dir, os.path.basename(path)))
-            jobs += stand_in_jobs(path, static_dir)
+            jobs += stand_in_jobs(path, static_dir, instance_faces(TTFont(path)))
         with multiprocessing.Pool(min(2, os.cpu_count() or 1)) as pool:
             pool.map(make_static, jobs)
         with open(stamp, "w") as f:
             f.write(stamp_text)
-    print(write_config(os.path.join(out, "variable.conf"), variable_dir,
+    print(write_fonts_conf(os.path.join(out, "variable.conf"), variable_dir,
                        os.path.join(out, "fc-cache-variable")))
-    print(write_config(os.path.join(out, "static.conf"), static_dir,
+    print(write_fonts_conf(os.path.join(out, "static.conf"), static_dir,
                        os.path.join(out, "fc-cache-static")))
     return 0
 

@@ -3,7 +3,6 @@
 // handles that are not live is tested once for both implementations, in
 // tests/handles/handles_test.cpp; here, how the fake logs them.
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -264,29 +263,6 @@ TEST_F(FakeGdi, WidthsAreChosenFailingOrDefault) {
     DeleteDC(dc);
 }
 
-TEST(FakeGdiWidths, DefaultsAreExactAndVaried) {
-    bool negative_a = false, negative_c = false;
-    for (unsigned code = 0; code < 256; ++code) {
-        const ABCFLOAT w = fake_gdi::default_widths(3, code);
-        for (const float v : {w.abcfA, w.abcfB, w.abcfC}) EXPECT_EQ(v * 8.0f, std::floor(v * 8.0f));
-        negative_a |= w.abcfA < 0;
-        negative_c |= w.abcfC < 0;
-        EXPECT_GT(w.abcfB, 0.0f);
-    }
-    EXPECT_TRUE(negative_a);
-    EXPECT_TRUE(negative_c);
-    EXPECT_FALSE(
-        same_bits(fake_gdi::default_widths(1, 65).abcfB, fake_gdi::default_widths(2, 65).abcfB));
-}
-
-TEST(FakeGdiWidths, EveryCodeCanFail) {
-    Script script;
-    script.families.push_back(fake_gdi::make_family("Broken"));
-    script.families.back().all_codes_fail = true;
-    for (unsigned code = 0; code < 256; ++code)
-        EXPECT_FALSE(fake_gdi::scripted_widths(script, 0, code).has_value());
-}
-
 TEST_F(FakeGdi, LogNamesHandlesAndResults) {
     HDC dc = CreateCompatibleDC(nullptr);
     HFONT font = CreateFontIndirectA(&fake_gdi::script().families[0].logfont);
@@ -312,16 +288,6 @@ TEST_F(FakeGdi, HandlesOfAnEarlierScriptAreNeverLive) {
     HDC again = CreateCompatibleDC(nullptr);
     EXPECT_NE(again, dc);
     DeleteDC(again);
-}
-
-TEST(FakeGdiFamily, EnumeratedNamesFitTheRecord) {
-    const std::string longest(LF_FACESIZE - 1, 'n');
-    EXPECT_EQ(fake_gdi::make_family(longest).enumerated_name(), longest);
-    EXPECT_THROW(fake_gdi::make_family(longest + "n"), std::invalid_argument);
-    Family family = fake_gdi::make_family("Short");
-    EXPECT_EQ(family.realized(), "Short");
-    family.realized_name = std::string(50, 'r');
-    EXPECT_EQ(family.realized(), std::string(50, 'r'));
 }
 
 // ---- the script's text

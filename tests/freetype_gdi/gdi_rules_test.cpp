@@ -399,6 +399,64 @@ TEST(FaceChoice, FollowsGdisOrder) {
     EXPECT_FALSE(simulates_bold(400, 600));
 }
 
+TEST(FaceChoice, ScalableFacesOfOneStyleGoByTheirHeightBeforeTheirFiles) {
+    // Two OpenType faces alike but for their cells: the smaller enumerated
+    // lfHeight is the representative whatever their paths; the weight still
+    // comes first.
+    const auto scalable = [](LONG weight, LONG height) {
+        FaceTraits traits;
+        traits.weight = weight;
+        traits.height = height;
+        return traits;
+    };
+    const struct Case {
+        FaceTraits first, second;
+        const char *criterion;
+    } cases[] = {
+        {scalable(400, 32), scalable(400, 37), "height"},
+        {scalable(400, 37), scalable(350, 32), "weight"},
+    };
+    for (const Case &c : cases) {
+        EXPECT_TRUE(representative_before(c.first, c.second)) << c.criterion;
+        EXPECT_FALSE(representative_before(c.second, c.first)) << c.criterion;
+        EXPECT_STREQ(representative_criterion(c.first, c.second), c.criterion);
+    }
+}
+
+TEST(PitchAndFamily, TakesPanoseBeforeTheIbmClass) {
+    constexpr int kIbmSerif = 0x0105, kIbmSans = 0x0800;
+    const unsigned char sans[10] = {2, 11, 6, 3, 3, 8, 4, 2, 2, 4},  // DejaVu Sans
+        serif[10] = {2, 2, 6, 3, 5, 4, 5, 2, 3, 4},  //
+        script[10] = {3, 1, 1, 1, 1, 1, 1, 1, 1, 1},  //
+        text_any_serif[10] = {2, 0, 0, 0, 0, 0, 0, 0, 0, 0},  //
+        monospaced[10] = {2, 11, 6, 9, 3, 8, 4, 2, 2, 4},  // DejaVu Sans Mono
+        nothing[10] = {};
+    const struct Case {
+        const char *what;
+        bool fixed;
+        const unsigned char *panose;
+        int ibm_class;
+        BYTE expected;
+    } cases[] = {
+        // Where the two disagree, PANOSE names the family.
+        {"PANOSE sans, IBM serif", false, sans, kIbmSerif, FF_SWISS | VARIABLE_PITCH},
+        {"PANOSE serif, IBM sans", false, serif, kIbmSans, FF_ROMAN | VARIABLE_PITCH},
+        {"PANOSE script, IBM sans", false, script, kIbmSans, FF_SCRIPT | VARIABLE_PITCH},
+        // A PANOSE family kind with no serif style still says something.
+        {"PANOSE text, any serif, IBM sans", false, text_any_serif, kIbmSans,
+         FF_DONTCARE | VARIABLE_PITCH},
+        // The IBM class only where PANOSE says nothing at all.
+        {"PANOSE nothing, IBM sans", false, nothing, kIbmSans, FF_SWISS | VARIABLE_PITCH},
+        {"PANOSE nothing, IBM serif", false, nothing, kIbmSerif, FF_ROMAN | VARIABLE_PITCH},
+        {"no OS/2", false, nullptr, kIbmSans, FF_DONTCARE | VARIABLE_PITCH},
+        // Fixed pitch, from post or from PANOSE's proportion, is FF_MODERN.
+        {"post fixed pitch, IBM serif", true, nothing, kIbmSerif, FF_MODERN | FIXED_PITCH},
+        {"PANOSE monospaced", false, monospaced, kIbmSerif, FF_MODERN | FIXED_PITCH},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(pitch_and_family(c.fixed, c.panose, c.ibm_class), c.expected) << c.what;
+}
+
 }  // namespace
 
 }  // namespace dm12_gdi

@@ -20,8 +20,6 @@ std::string form(const std::string &name, DWORD font_type) {
     return std::string(label, strnlen(label, kFaceLabelSize));
 }
 
-TEST(FaceLabel, BufferHoldsThirtyNineBytesAndTheTerminator) { EXPECT_EQ(kFaceLabelSize, 40); }
-
 struct TagCase {
     DWORD low_bits;
     const char *tag;

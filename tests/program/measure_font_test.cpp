@@ -214,14 +214,19 @@ TEST(DumpMetrics, ALongRealizedNameIsCutForItsTag) {
     }
 }
 
-TEST(DumpMetrics, TheTagFollowsTheFontTypeGivenHighBitsAndAll) {
-    for (DWORD low = 0; low < 16; ++low)
-        for (const DWORD high : {0x0u, 0x100u, 0xFFFFFFF0u}) {
-            fake_gdi::set_script(one_family(fake_gdi::make_family("Typed")));
-            const Measured m = measure(0, low | high);
-            EXPECT_EQ(m.table.rfind(expected::key("Typed" + expected::tag(low), 0x20) + ",", 0), 0u)
-                << "type 0x" << std::hex << (low | high) << ": " << m.table.substr(0, 60);
-        }
+TEST(DumpMetrics, AnEnumeratedNameStandingInIsCutAtItsThirtyFirstByteAndMadePrintable) {
+    // A LOGFONTA whose lfFaceName fills its 32 bytes with no terminator.
+    Family family = fake_gdi::make_family("Unterminated");
+    std::memset(family.logfont.lfFaceName, 'n', LF_FACESIZE);
+    family.logfont.lfFaceName[4] = '\t';
+    family.text_face_fails = true;
+    family.failing_codes = {0x41};
+    fake_gdi::set_script(one_family(family));
+    const Measured m = measure(0, TRUETYPE_FONTTYPE);
+    const std::string label = "nnnn?" + std::string(26, 'n') + " (TT) ";
+    EXPECT_EQ(m.out, expected::failure_line(label));
+    EXPECT_EQ(m.table.rfind(expected::key(label, 0x20) + ",", 0), 0u) << m.table.substr(0, 80);
+    expect_clean_release();
 }
 
 // ---- failures

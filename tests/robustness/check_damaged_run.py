@@ -22,6 +22,9 @@ import re
 import subprocess
 import sys
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
+from dm12_run import run_program, write_fonts_conf  # noqa: E402
+
 CODES = 96
 FAILURE = re.compile(rb"^Failed to get character widths for face '(.*)'\.$")
 PROCESSING = re.compile(rb"^Processing font '(.*)'$")
@@ -35,22 +38,18 @@ def problem(message):
     print("FAIL: " + message)
 
 
-def write_config(path, folders, cache):
-    dirs = "".join("  <dir>%s</dir>\n" % d for d in folders)
-    with open(path, "w") as f:
-        f.write('<?xml version="1.0"?>\n<fontconfig>\n%s  <cachedir>%s</cachedir>\n'
-                "  <selectfont><acceptfont><pattern><patelt name=\"scalable\"><bool>false</bool>"
-                "</patelt></pattern></acceptfont></selectfont>\n</fontconfig>\n" % (dirs, cache))
+# Bitmap fonts are listed too, whatever might reject them.
+ACCEPT_BITMAPS = ("  <selectfont><acceptfont><pattern><patelt name=\"scalable\"><bool>false</bool>"
+                  "</patelt></pattern></acceptfont></selectfont>\n")
 
 
 def run(program, folder, name, font_folders):
     work = os.path.join(folder, "run-" + name)
     os.makedirs(work, exist_ok=True)
     config = os.path.join(work, "fonts.conf")
-    write_config(config, font_folders, os.path.join(work, "cache"))
-    env = dict(os.environ, FONTCONFIG_FILE=config)
+    write_fonts_conf(config, font_folders, os.path.join(work, "cache"), ACCEPT_BITMAPS)
     try:
-        done = subprocess.run([program], cwd=work, env=env, capture_output=True, timeout=240)
+        done = run_program([program], work, config, 240, capture_output=True)
     except subprocess.TimeoutExpired:
         problem("%s run: no end within 240 s" % name)
         return None

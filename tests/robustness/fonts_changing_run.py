@@ -33,6 +33,9 @@ import sys
 import tempfile
 import termios
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
+from dm12_run import environment, write_fonts_conf  # noqa: E402
+
 HEADER = b"lfFaceName, abcfA, abcfB, abcfC, Advance\r\n"
 ROW = re.compile(rb'^"(.*) \((?:TT|DEV|RAS)\) -\'.\'-0x([0-9a-f]{2})",'
                  rb'-?\d+\.\d\d,-?\d+\.\d\d,-?\d+\.\d\d,-?\d+\.\d\d\r\n$', re.S)
@@ -66,16 +69,10 @@ def lay_out(font_dirs, work):
         for name in sorted(os.listdir(folder)):
             if name.endswith(FONT_SUFFIXES):
                 shutil.copy(os.path.join(folder, name), fonts)
-    conf = os.path.join(work, "fonts.conf")
-    with open(conf, "w") as out:
-        out.write(f"""<?xml version="1.0"?>
-<!DOCTYPE fontconfig SYSTEM "urn:fontconfig:fonts.dtd">
-<fontconfig>
-  <dir>{fonts}</dir>
-  <cachedir>{work}/cache</cachedir>
-  <selectfont><acceptfont><pattern><patelt name="scalable"><bool>false</bool></patelt></pattern></acceptfont></selectfont>
-</fontconfig>
-""")
+    conf = write_fonts_conf(
+        os.path.join(work, "fonts.conf"), fonts, f"{work}/cache",
+        '  <selectfont><acceptfont><pattern><patelt name="scalable"><bool>false</bool></patelt>'
+        "</pattern></acceptfont></selectfont>\n")
     return fonts, conf
 
 
@@ -103,7 +100,7 @@ def run(program, work, conf, pinned, mode=None, moment=0, user=None):
         argv = ["taskset", "-c", "0"] + argv
     if user is not None:
         argv = ["setpriv", f"--reuid={user}", f"--regid={user}", "--clear-groups"] + argv
-    env = dict(os.environ, FONTCONFIG_FILE=conf)
+    env = environment(conf)
     # Standard output on a terminal, which the C library writes line by line,
     # so that the files change at a known line (no LD_PRELOAD, which the
     # sanitizers' runtimes refuse).

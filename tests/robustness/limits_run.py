@@ -19,15 +19,14 @@ import signal
 import subprocess
 import sys
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
+from dm12_run import run_program, write_fonts_conf  # noqa: E402
 program, work, font_dir, shim = sys.argv[1:5]
 program, work, font_dir = (os.path.abspath(p) for p in (program, work, font_dir))
 shutil.rmtree(work, ignore_errors=True)
 os.makedirs(work)
-conf = os.path.join(work, "fonts.conf")
 cache = os.path.join(work, "cache")
-with open(conf, "w") as f:
-    f.write('<?xml version="1.0"?>\n<!DOCTYPE fontconfig SYSTEM "urn:fontconfig:fonts.dtd">\n'
-            f"<fontconfig><dir>{font_dir}</dir><cachedir>{cache}</cachedir></fontconfig>\n")
+conf = write_fonts_conf(os.path.join(work, "fonts.conf"), font_dir, cache)
 run_dir = os.path.join(work, "run")
 os.makedirs(run_dir)
 table = os.path.join(run_dir, "dump_metrics12.csv")
@@ -48,9 +47,8 @@ def run(limits=(), env=None, one_cpu=False, config=None):
 
     # taskset runs before the limits and the shim reach the program.
     command = (ONE_CPU if one_cpu else []) + ["env"] + [f"{k}={v}" for k, v in (env or {}).items()]
-    done = subprocess.run(command + [program], cwd=run_dir, stdin=subprocess.DEVNULL,
-                          stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=120,
-                          env=dict(os.environ, FONTCONFIG_FILE=config or conf), preexec_fn=limit)
+    done = run_program(command + [program], run_dir, config or conf, 120, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, preexec_fn=limit)
     return done.returncode, done.stderr.decode("utf-8", "replace")
 
 

@@ -15,6 +15,9 @@ import sys
 
 from fontTools.ttLib import TTFont
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
+from dm12_run import run_program, write_fonts_conf  # noqa: E402
+
 program, compare_tables, work, base_font = (os.path.abspath(a) for a in sys.argv[1:5])
 shutil.rmtree(work, ignore_errors=True)
 fonts = os.path.join(work, "fonts")
@@ -40,13 +43,8 @@ for i, (stored, _) in enumerate(NAMES):
                           if r.platformID == 3 or r.nameID not in (1, 4, 16)]
     font.save(os.path.join(fonts, f"odd{i}.ttf"))
 
-conf = os.path.join(work, "fonts.conf")
-with open(conf, "w") as f:
-    f.write('<?xml version="1.0"?>\n<!DOCTYPE fontconfig SYSTEM "urn:fontconfig:fonts.dtd">\n'
-            f"<fontconfig><dir>{fonts}</dir>"
-            f"<cachedir>{os.path.join(work, 'cache')}</cachedir></fontconfig>\n")
-done = subprocess.run([program], cwd=work, env=dict(os.environ, FONTCONFIG_FILE=conf),
-                      stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
+conf = write_fonts_conf(os.path.join(work, "fonts.conf"), fonts, os.path.join(work, "cache"))
+done = run_program([program], work, conf, 120, stdin=subprocess.DEVNULL, capture_output=True)
 problems = []
 if done.returncode != 0 or done.stderr:
     problems.append(f"status {done.returncode}, standard error {done.stderr!r}")

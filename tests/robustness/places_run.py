@@ -17,6 +17,8 @@ import stat
 import subprocess
 import sys
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
+from dm12_run import run_program, write_fonts_conf  # noqa: E402
 program, work, font_dir = (os.path.abspath(arg) for arg in sys.argv[1:4])
 shutil.rmtree(work, ignore_errors=True)
 os.makedirs(work)
@@ -28,12 +30,7 @@ problems = []
 
 
 def write_conf(folder, fonts):
-    conf = os.path.join(folder, "fonts.conf")
-    with open(conf, "w") as f:
-        f.write('<?xml version="1.0"?>\n<!DOCTYPE fontconfig SYSTEM "urn:fontconfig:fonts.dtd">\n'
-                f"<fontconfig><dir>{fonts}</dir>"
-                f"<cachedir>{os.path.join(folder, 'cache')}</cachedir></fontconfig>\n")
-    return conf
+    return write_fonts_conf(os.path.join(folder, "fonts.conf"), fonts, os.path.join(folder, "cache"))
 
 
 conf = write_conf(work, font_dir)
@@ -46,9 +43,8 @@ def run(folder, user=None, stdout=subprocess.DEVNULL, config=None, timeout=60):
     if user is not None:
         command = ["setpriv", f"--reuid={user}", f"--regid={user}", "--clear-groups"] + command
     try:
-        done = subprocess.run(command, cwd=folder, stdin=subprocess.DEVNULL, stdout=stdout,
-                              stderr=subprocess.PIPE, timeout=timeout,
-                              env=dict(os.environ, FONTCONFIG_FILE=config or conf))
+        done = run_program(command, folder, config or conf, timeout, stdin=subprocess.DEVNULL,
+                           stdout=stdout, stderr=subprocess.PIPE)
     except subprocess.TimeoutExpired:
         return None
     return done.returncode, done.stdout or b"", done.stderr.decode("utf-8", "replace")

@@ -26,6 +26,9 @@ import sys
 
 from fontTools.ttLib import TTFont
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
+from dm12_run import run_program, write_fonts_conf  # noqa: E402
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 PROCESSING = re.compile(rb"^Processing font '(.*)'$")
 CANNOT_READ = re.compile(r"^dump_metrics12: font file '(.*)' cannot be read: .+$")
@@ -217,21 +220,14 @@ def listed_by_fontconfig(path):
     return bool(done.stdout.strip())
 
 
-def write_config(path, folders, cache):
-    with open(path, "w") as f:
-        f.write('<?xml version="1.0"?>\n<fontconfig>\n%s  <cachedir>%s</cachedir>\n</fontconfig>\n'
-                % ("".join("  <dir>%s</dir>\n" % d for d in folders), cache))
-
-
 def run(program, work, name, folders):
     """(status, families, rows by family, stderr lines) of one run."""
     folder = os.path.join(work, "run-" + name)
     os.makedirs(folder, exist_ok=True)
     config = os.path.join(folder, "fonts.conf")
-    write_config(config, folders, os.path.join(folder, "cache"))
-    env = dict(os.environ, FONTCONFIG_FILE=config)
+    write_fonts_conf(config, folders, os.path.join(folder, "cache"))
     try:
-        done = subprocess.run([program], cwd=folder, env=env, capture_output=True, timeout=240)
+        done = run_program([program], folder, config, 240, capture_output=True)
     except subprocess.TimeoutExpired:
         problem("%s run: no end within 240 s" % name)
         return None

@@ -33,6 +33,9 @@ from fontTools.pens.boundsPen import BoundsPen
 from fontTools.ttLib import TTFont
 from fontTools.varLib.instancer import instantiateVariableFont
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
+from dm12_run import environment, write_fonts_conf  # noqa: E402
+
 FIRST_CODE, LAST_CODE = 32, 127
 
 
@@ -133,13 +136,9 @@ def main():
     for path in fonts:
         os.symlink(os.path.realpath(path), os.path.join(fonts_dir, os.path.basename(path)))
     config = os.path.join(work, "fonts.conf")
-    with open(config, "w") as f:
-        f.write('<?xml version="1.0"?>\n<fontconfig>\n  <dir>%s</dir>\n  <dir>%s</dir>\n'
-                "  <cachedir>%s</cachedir>\n</fontconfig>\n"
-                % (fonts_dir, twins, os.path.join(work, "fontconfig-cache")))
-    env = dict(os.environ, FONTCONFIG_FILE=config, DM12_INSTANCER_TWINS=table)
+    write_fonts_conf(config, [fonts_dir, twins], os.path.join(work, "fontconfig-cache"))
     return subprocess.call([program, "--gtest_filter=InstancerCheck.FontsGivenAtRunTime"],
-                           env=env)
+                           env=environment(config, DM12_INSTANCER_TWINS=table))
 
 
 if __name__ == "__main__":

@@ -12,8 +12,9 @@ twins/, renamed to a family of its own ("DM12 Twin NN").
 
 expected_faces.csv lists every face our GDI must enumerate, family by family in enumeration order:
 its family name, its LOGFONTA fields, whether it is the family's representative, and its twin. The
-family names come from the rule below applied to the built files as fontTools reads them (fvar, STAT,
-name), not from the lists this script builds them from; the LOGFONTA numbers come from the twins'
+family names are written out by hand with each recipe, instance by instance, as Windows names them
+(its Bahnschrift for the font shaped like it), not computed by a copy of our naming rule; the
+coordinates come from the built file's fvar as fontTools reads it. The LOGFONTA numbers come from the twins'
 tables (MVAR, HVAR and gvar applied by the instancer), and the script asserts that the variable font
 itself gives the same (its MVAR deltas and its advances at the instance).
 
@@ -65,9 +66,9 @@ IDEOGRAPHS = ((0x3001, "ideo0"), (0x65E5, "ideo1"))
 
 
 class Recipe:
-    """One variable font: what goes into it. The rule's answers are read back from the built file."""
+    """One variable font: what goes into it, and the faces GDI offers of it."""
 
-    def __init__(self, file, family, axes, instances, *, stat=None, typographic=None, em=1000,
+    def __init__(self, file, family, axes, instances, faces, *, stat=None, typographic=None, em=1000,
                  italic=False, code_pages=(0,), outline="glyf", hinted=False, seed=0,
                  mvar=False, ideographs=False):
         self.file = file
@@ -75,6 +76,9 @@ class Recipe:
         self.typographic = typographic  # (name ID 16, name ID 17) or None
         self.axes = axes                # [(tag, name, minimum, default, maximum)]
         self.instances = instances      # [(subfamily name, {tag: value})]
+        # The face GDI offers of each named instance, or of the file where fvar names none:
+        # (legacy family, "Regular", "Bold", "Italic" or "Bold Italic"); none for CFF2.
+        self.faces = faces
         self.stat = stat                # (axes, values) for buildStatTable, or None for no STAT
         self.em = em
         self.italic = italic            # OS/2 fsSelection italic bit
@@ -112,7 +116,7 @@ def the_recipes():
     weights = (("Light", 300), ("SemiLight", 350), ("Regular", 400), ("SemiBold", 600),
                ("Bold", 700))
     widths = (("", 100), ("SemiCondensed", 87.5), ("Condensed", 75))
-    schrift_instances = []
+    schrift_instances, schrift_faces = [], []
     for width_name, width in widths:
         for weight_name, weight in weights:
             if width_name:
@@ -120,10 +124,18 @@ def the_recipes():
             else:
                 name = weight_name
             schrift_instances.append((name, {"wght": weight, "wdth": width}))
+    # As Windows names Bahnschrift's: the weight's name, then the width's, Regular and Normal
+    # elided; Bold a style of the family without it.
+    for width in ("", " SemiCondensed", " Condensed"):
+        schrift_faces += [("DM12Schrift Light" + width, "Regular"),
+                          ("DM12Schrift SemiLight" + width, "Regular"),
+                          ("DM12Schrift" + width, "Regular"),
+                          ("DM12Schrift SemiBold" + width, "Regular"),
+                          ("DM12Schrift" + width, "Bold")]
     recipes.append(Recipe(
         "DM12Schrift.ttf", "DM12Schrift", [("wght", "Weight", 300, 400, 700),
                                            ("wdth", "Width", 75, 100, 100)],
-        schrift_instances, typographic=("DM12Schrift", "Regular"), mvar=True, hinted=True, seed=0,
+        schrift_instances, schrift_faces, typographic=("DM12Schrift", "Regular"), mvar=True, hinted=True, seed=0,
         stat=[stat_axis("wght", "Weight", 0, [("Light", 300, 0), ("SemiLight", 350, 0),
                                               ("Regular", 400, ELIDABLE), ("SemiBold", 600, 0),
                                               ("Bold", 700, 0)]),
@@ -132,37 +144,45 @@ def the_recipes():
 
     # Shaped like Sitka: optical sizes named by ranges (STAT format 2), none elidable, listed after
     # the weight axis in STAT but ordered first; the weight's Regular links to Bold (format 3).
-    optik_instances = []
+    # The optical size's name first, then the weight's; Regular elided, Bold a style.
+    optik_instances, optik_faces = [], []
     for size_name, size in (("Small", 8), ("Text", 12), ("Banner", 24)):
         for weight_name, weight in (("Regular", 400), ("Semibold", 600), ("Bold", 700)):
             name = size_name if weight_name == "Regular" else size_name + " " + weight_name
             optik_instances.append((name, {"opsz": size, "wght": weight}))
+        optik_faces += [("DM12 Optik " + size_name, "Regular"),
+                        ("DM12 Optik %s Semibold" % size_name, "Regular"),
+                        ("DM12 Optik " + size_name, "Bold")]
     recipes.append(Recipe(
         "DM12Optik.ttf", "DM12 Optik", [("opsz", "Optical size", 6, 12, 30),
                                         ("wght", "Weight", 400, 400, 700)],
-        optik_instances, typographic=("DM12 Optik", "Text"), em=2048, mvar=True, seed=1,
+        optik_instances, optik_faces, typographic=("DM12 Optik", "Text"), em=2048, mvar=True, seed=1,
         stat=[stat_axis("wght", "Weight", 1, [("Regular", 400, ELIDABLE, 700),
                                               ("Semibold", 600, 0), ("Bold", 700, 0)]),
               stat_axis("opsz", "Optical size", 0, [("Small", (8, 6, 10), 0),
                                                     ("Text", (12, 10, 18), 0),
                                                     ("Banner", (24, 18, 30), 0)])]))
 
-    # No STAT: instances are named by their fvar subfamily names alone.
+    # No STAT: instances are named by their fvar subfamily names alone, Regular and Bold styles.
     recipes.append(Recipe(
         "DM12Plain.ttf", "DM12 Plain", [("wght", "Weight", 100, 400, 900)],
         [("Thin", {"wght": 100}), ("Regular", {"wght": 400}), ("Bold", {"wght": 700}),
-         ("Extra Bold", {"wght": 800}), ("Black", {"wght": 900})], seed=2))
+         ("Extra Bold", {"wght": 800}), ("Black", {"wght": 900})],
+        [("DM12 Plain Thin", "Regular"), ("DM12 Plain", "Regular"), ("DM12 Plain", "Bold"),
+         ("DM12 Plain Extra Bold", "Regular"), ("DM12 Plain Black", "Regular")], seed=2))
 
     # The default location (wght 500) is no named instance.
     recipes.append(Recipe(
         "DM12Offset.ttf", "DM12 Offset", [("wght", "Weight", 200, 500, 800)],
-        [("Light", {"wght": 300}), ("Regular", {"wght": 400}), ("Bold", {"wght": 700})], seed=3,
-        stat=[stat_axis("wght", "Weight", 0, [("Light", 300, 0), ("Regular", 400, ELIDABLE),
+        [("Light", {"wght": 300}), ("Regular", {"wght": 400}), ("Bold", {"wght": 700})],
+        [("DM12 Offset Light", "Regular"), ("DM12 Offset", "Regular"), ("DM12 Offset", "Bold")],
+        seed=3, stat=[stat_axis("wght", "Weight", 0, [("Light", 300, 0), ("Regular", 400, ELIDABLE),
                                               ("Medium", 500, 0), ("Bold", 700, 0)])]))
 
     # An fvar table with no named instance: one static face at the default.
-    recipes.append(Recipe("DM12Lone.ttf", "DM12 Lone", [("wght", "Weight", 300, 400, 700)], [], seed=4,
-                      stat=[stat_axis("wght", "Weight", 0, [("Regular", 400, ELIDABLE)])]))
+    recipes.append(Recipe("DM12Lone.ttf", "DM12 Lone", [("wght", "Weight", 300, 400, 700)], [],
+                          [("DM12 Lone", "Regular")], seed=4,
+                          stat=[stat_axis("wght", "Weight", 0, [("Regular", 400, ELIDABLE)])]))
 
     # A roman file and its italic companion: STAT's ital axis (not in fvar) says which is which.
     duo_weights = (("Light", 300), ("Regular", 400), ("Bold", 700))
@@ -170,18 +190,23 @@ def the_recipes():
                                                ("Bold", 700, 0)])
     recipes.append(Recipe(
         "DM12Duo-Roman.ttf", "DM12 Duo", [("wght", "Weight", 300, 400, 700)],
-        [(name, {"wght": w}) for name, w in duo_weights], seed=5, hinted=True,
+        [(name, {"wght": w}) for name, w in duo_weights],
+        [("DM12 Duo Light", "Regular"), ("DM12 Duo", "Regular"), ("DM12 Duo", "Bold")], seed=5,
+        hinted=True,
         stat=[duo_wght, stat_axis("ital", "Italic", 1, [("Roman", 0, ELIDABLE, 1)])]))
     recipes.append(Recipe(
         "DM12Duo-Italic.ttf", "DM12 Duo", [("wght", "Weight", 300, 400, 700)],
         [("Light Italic", {"wght": 300}), ("Italic", {"wght": 400}),
-         ("Bold Italic", {"wght": 700})], typographic=("DM12 Duo", "Italic"), italic=True, seed=6,
+         ("Bold Italic", {"wght": 700})],
+        [("DM12 Duo Light", "Italic"), ("DM12 Duo", "Italic"), ("DM12 Duo", "Bold Italic")],
+        typographic=("DM12 Duo", "Italic"), italic=True, seed=6,
         hinted=True, stat=[duo_wght, stat_axis("ital", "Italic", 1, [("Italic", 1, 0)])]))
 
     # A Japanese one: JIS alone, two ideographs; "@" families.
     recipes.append(Recipe(
         "DM12Kanji.ttf", "DM12 Kanji", [("wght", "Weight", 300, 400, 700)],
-        [("Light", {"wght": 300}), ("Regular", {"wght": 400}), ("Bold", {"wght": 700})], seed=7,
+        [("Light", {"wght": 300}), ("Regular", {"wght": 400}), ("Bold", {"wght": 700})],
+        [("DM12 Kanji Light", "Regular"), ("DM12 Kanji", "Regular"), ("DM12 Kanji", "Bold")], seed=7,
         code_pages=(17,), ideographs=True, em=256,
         stat=[stat_axis("wght", "Weight", 0, [("Light", 300, 0), ("Regular", 400, ELIDABLE),
                                               ("Bold", 700, 0)])]))
@@ -189,7 +214,7 @@ def the_recipes():
     # CFF2 outlines: not offered at all.
     recipes.append(Recipe(
         "DM12Cubic.otf", "DM12 Cubic", [("wght", "Weight", 400, 400, 700)],
-        [("Regular", {"wght": 400}), ("Bold", {"wght": 700})], outline="cff", seed=8,
+        [("Regular", {"wght": 400}), ("Bold", {"wght": 700})], [], outline="cff", seed=8,
         stat=[stat_axis("wght", "Weight", 0, [("Regular", 400, ELIDABLE), ("Bold", 700, 0)])]))
     return recipes
 
@@ -372,7 +397,7 @@ def make_twin(variable_data, location, family, italic):
     return data.getvalue(), font
 
 
-# -- the rule: what our GDI reports for a variable font ----------------------------------------------
+# -- what our GDI reports for a variable font -----------------------------------------------------
 
 def windows_name(font, name_id):
     """A name table string, Windows English first, then any Windows record; None where missing."""
@@ -386,91 +411,26 @@ def gdi_bytes(name):
     return name.encode("cp1252", "replace")[:31]
 
 
-def stat_names(font, coordinates):
-    """The instance's names from STAT and whether wght 700 / ital 1 styled it: (words, bold,
-    italic)."""
-    stat = font["STAT"].table
-    axes = stat.DesignAxisRecord.Axis
-    values = stat.AxisValueArray.AxisValue if stat.AxisValueArray else []
-    location = {}
-    for index, axis in enumerate(axes):
-        if axis.AxisTag in coordinates:
-            location[index] = coordinates[axis.AxisTag]
-        else:
-            first = next((v for v in values if v.Format != 4 and v.AxisIndex == index), None)
-            if first is not None:
-                location[index] = first.Value if first.Format != 2 else first.NominalValue
-    chosen = {}
-    for value in values:
-        if value.Format == 4 and all(location.get(r.AxisIndex) == r.Value
-                                     for r in value.AxisValueRecord):
-            for record in value.AxisValueRecord:
-                chosen.setdefault(record.AxisIndex, (value, record.Value))
-    for index, coordinate in location.items():
-        if index in chosen:
-            continue
-        exact = [v for v in values if v.Format in (1, 3) and v.AxisIndex == index
-                 and v.Value == coordinate]
-        ranged = [v for v in values if v.Format == 2 and v.AxisIndex == index
-                  and v.RangeMinValue <= coordinate <= v.RangeMaxValue]
-        if exact or ranged:
-            chosen[index] = ((exact or ranged)[0], coordinate)
-    words, bold, italic, seen = [], False, False, set()
-    for index in sorted(chosen, key=lambda i: axes[i].AxisOrdering):
-        value, coordinate = chosen[index]
-        tag = axes[index].AxisTag
-        if tag == "wght" and coordinate in (400, 700):
-            bold = bold or coordinate == 700
-            continue
-        if tag in ("ital", "slnt"):
-            # Oblique is italic to GDI.
-            italic = italic or coordinate != 0
-            continue
-        if value.Flags & ELIDABLE or id(value) in seen:
-            continue
-        seen.add(id(value))
-        name, _ = without_slope(font["name"].getDebugName(value.ValueNameID))
-        if name:
-            words.append(name)
-    return words, bold, italic
-
-
-def without_slope(name):
-    """A name less the words Italic and Oblique, and whether it had them."""
-    words = (name or "").split()
-    kept = [w for w in words if w not in ("Italic", "Oblique")]
-    return " ".join(kept), len(kept) != len(words)
-
-
-def subfamily_words(subfamily):
-    """Without STAT: Regular, Bold and their italics are styles of the typographic family; any
-    other subfamily name ("Extra Bold", "Light Italic") less its slope names the family."""
-    rest, italic = without_slope(subfamily)
-    bold = rest == "Bold"
-    return ([] if rest in ("", "Regular", "Bold") else [rest]), bold, italic
-
-
-def rule_faces(font):
-    """Each face of a variable font as the rule makes it: (family, base, instance number,
-    coordinates, italic, bold); none for CFF2, one default face where fvar names no instance."""
-    if "CFF2" in font or "glyf" not in font:
+def stated_faces(recipe, font):
+    """Each face of a variable font as its recipe states it: (family, base, instance number,
+    coordinates, italic, bold), the coordinates and the base (the typographic family, which orders
+    the families) read from the built file."""
+    if not recipe.faces:
         return []
-    base = windows_name(font, 16) or windows_name(font, 1)
-    file_italic = bool(font["OS/2"].fsSelection & 0x01)
     instances = font["fvar"].instances
     if not instances:
-        return [(windows_name(font, 1), None, None, {}, file_italic, False)]
-    faces = []
-    for number, instance in enumerate(instances):
-        coordinates = dict(instance.coordinates)
-        if "STAT" in font:
-            words, bold, italic = stat_names(font, coordinates)
-        else:
-            words, bold, italic = subfamily_words(font["name"].getDebugName(
-                instance.subfamilyNameID))
-        faces.append((" ".join([base] + words), base, number, coordinates, italic or file_italic,
-                      bold))
-    return faces
+        (family, style), = recipe.faces
+        return [(family, None, None, {}, "Italic" in style, "Bold" in style)]
+    assert len(instances) == len(recipe.faces), recipe.file
+    base = windows_name(font, 16) or windows_name(font, 1)
+    return [(family, base, number, dict(instance.coordinates), "Italic" in style, "Bold" in style)
+            for number, (instance, (family, style)) in enumerate(zip(instances, recipe.faces))]
+
+
+def faces_of_file(path):
+    """stated_faces for the committed variable font at `path`; None for a file no recipe makes."""
+    recipe = next((r for r in the_recipes() if r.file == os.path.basename(path)), None)
+    return None if recipe is None else stated_faces(recipe, TTFont(path))
 
 
 def mul_div(a, b, c):
@@ -525,8 +485,7 @@ BAHNSCHRIFT_ORDER = [
     "Bahnschrift SemiLight Condensed", "Bahnschrift Condensed", "Bahnschrift SemiBold Condensed"]
 
 
-# The families of every other font, in order, as the rule names them: written out by hand, so that
-# the rule's code above answers to them.
+# The families of every other font, in enumeration order.
 OTHER_FAMILIES = {
     "DM12Optik.ttf": ["DM12 Optik Small", "DM12 Optik Small Semibold", "DM12 Optik Text",
                       "DM12 Optik Text Semibold", "DM12 Optik Banner",
@@ -583,7 +542,7 @@ def make_all(out):
             f.write(data)
         font = TTFont(io.BytesIO(data))
         cjk = any(font["OS/2"].ulCodePageRange1 >> b & 1 for b in CJK_CODE_PAGE_BITS)
-        for family, base, number, coordinates, italic, bold in rule_faces(font):
+        for family, base, number, coordinates, italic, bold in stated_faces(recipe, font):
             face = dict(file=recipe.file, family=gdi_bytes(family), base=gdi_bytes(base or family),
                         instance=number, italic=italic, bold=bold, cjk=cjk,
                         charset=charset(font), twin=b"")

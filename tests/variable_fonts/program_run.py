@@ -5,8 +5,8 @@ usage: program_run.py PROGRAM WORK_DIR
 
 Runs dump_metrics12 over the committed variable fonts (not their twins) pinned to one CPU, where no
 worker thread measures ahead, and on every CPU, and over their static stand-ins
-(static_instances.py: each face the naming rule gives, made static with the instancer and named as
-our GDI names it). Checks that every run exits 0 with nothing on standard error; that the two runs
+(static_instances.py: each face make_fonts.py states the font offers, made static with the
+instancer and named so). Checks that every run exits 0 with nothing on standard error; that the two runs
 over the variable fonts give the same bytes; that they process the families of expected_faces.csv in
 its order; and that their table holds exactly the rows of the stand-ins' table (the order of
 families aside, which for instances follows their file).
@@ -15,11 +15,12 @@ families aside, which for instances follows their file).
 import glob
 import os
 import shutil
-import subprocess
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.dirname(HERE))
+from dm12_run import run_program, write_fonts_conf  # noqa: E402
 from make_fonts import escape  # noqa: E402
 from static_instances import make_static, stand_in_jobs  # noqa: E402
 
@@ -35,12 +36,9 @@ def run(program, work, name, font_dir, pinned=False):
     folder = os.path.join(work, "run-" + name)
     os.makedirs(folder)
     config = os.path.join(folder, "fonts.conf")
-    with open(config, "w") as f:
-        f.write('<?xml version="1.0"?>\n<fontconfig>\n  <dir>%s</dir>\n  <cachedir>%s</cachedir>\n'
-                "</fontconfig>\n" % (font_dir, os.path.join(folder, "cache")))
+    write_fonts_conf(config, font_dir, os.path.join(folder, "cache"))
     argv = (["taskset", "-c", "0"] if pinned else []) + [program]
-    done = subprocess.run(argv, cwd=folder, env=dict(os.environ, FONTCONFIG_FILE=config),
-                          capture_output=True, timeout=240)
+    done = run_program(argv, folder, config, 240, capture_output=True)
     if done.returncode != 0:
         problem("%s run: exit status %d" % (name, done.returncode))
     if done.stderr:

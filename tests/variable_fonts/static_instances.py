@@ -1,6 +1,6 @@
 #!/usr/bin/python3
-"""Static stand-ins of variable fonts: each face the naming rule gives (make_fonts.rule_faces) made
-static with fontTools' instancer and named as our GDI names it, so that a folder of them holds the
+"""Static stand-ins of variable fonts: each face GDI offers of them (for the variable test fonts, as
+make_fonts.py states them) made static with fontTools' instancer and named so, so that a folder of them holds the
 same families and faces, with the same widths, as the variable fonts they come from. Used by
 program_run.py and by the benchmark (bench/variable_fonts.py).
 """
@@ -10,13 +10,16 @@ import os
 from fontTools.ttLib import TTFont
 from fontTools.varLib.instancer import instantiateVariableFont
 
-from make_fonts import rule_faces
+from make_fonts import faces_of_file
 
 
-def stand_in_jobs(path, out):
-    """The make_static jobs for every face of one variable font."""
+def stand_in_jobs(path, out, faces=None):
+    """The make_static jobs for every face of one variable font: `faces` as make_fonts.stated_faces
+    gives them, by default those make_fonts.py states for the test font at `path`."""
+    if faces is None:
+        faces = faces_of_file(path)
     return [(path, 0 if number is None else number + 1, coordinates, family, bold, italic, out)
-            for family, _base, number, coordinates, italic, bold in rule_faces(TTFont(path))]
+            for family, _base, number, coordinates, italic, bold in faces]
 
 
 def make_static(job):

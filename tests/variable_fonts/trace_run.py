@@ -25,10 +25,12 @@ import os
 import re
 import shutil
 import struct
-import subprocess
 import sys
 
 from fontTools.ttLib import TTFont
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
+from dm12_run import run_program, write_fonts_conf  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 LONG_FAMILY = "DM12 Lengthy Schrift Family"  # 27 bytes: "... Light" is past 31
@@ -68,14 +70,12 @@ def run(program, folder, work, traced):
     out = os.path.join(work, "traced" if traced else "plain")
     os.makedirs(out, exist_ok=True)
     config = os.path.join(out, "fonts.conf")
-    with open(config, "w") as f:
-        f.write('<?xml version="1.0"?>\n<fontconfig>\n  <dir>%s</dir>\n  <cachedir>%s</cachedir>\n'
-                "</fontconfig>\n" % (folder, os.path.join(work, "cache")))
-    env = dict(os.environ, FONTCONFIG_FILE=config)
+    write_fonts_conf(config, folder, os.path.join(work, "cache"))
+    env = dict(os.environ)
     env.pop("DUMP_METRICS12_TRACE", None)
     if traced:
         env["DUMP_METRICS12_TRACE"] = "1"
-    done = subprocess.run([program], cwd=out, env=env, capture_output=True, timeout=240)
+    done = run_program([program], out, config, 240, env=env, capture_output=True)
     if done.returncode != 0:
         problem("%s run: exit status %d" % ("traced" if traced else "plain", done.returncode))
     with open(os.path.join(out, "dump_metrics12.csv"), "rb") as f:

@@ -60,11 +60,6 @@ struct FontFace {
     InstanceStyle instance;
 };
 
-// A named instance's index, as FreeType takes it, carries its number (from
-// 1) above the face's index in its file.
-constexpr long kInstanceShift = 16;
-inline long instance_number(long index) { return index >> kInstanceShift; }
-inline long face_index(long index) { return index & 0xFFFF; }
 
 struct FontFamily {
     std::string name;  // the face name, at most 31 bytes

@@ -1,5 +1,8 @@
 #include "font_file.h"
 
+#include FT_MULTIPLE_MASTERS_H
+#include FT_SIZES_H
+
 #include <errno.h>
 #include <fcntl.h>
 #include <malloc.h>
@@ -13,6 +16,7 @@
 #include <mutex>
 #include <new>
 #include <set>
+#include <utility>
 
 #include "gdi_rules.h"
 #include "shortage.h"
@@ -37,7 +41,46 @@ struct FaceStream {
     FT_StreamRec stream{};
     ReadAhead windows;
     FileSnapshot snapshot;
+    std::string path;
+    FT_Library library = nullptr;  // the library the face was opened in
 };
+
+// The named instance of a variable font that this thread closed last, kept
+// for its next named instance of the same file (open_face).
+thread_local FT_Face kept_face = nullptr;
+
+bool is_named_instance_of_variable_font(FT_Face face) {
+    return FT_HAS_MULTIPLE_MASTERS(face) && instance_number(face->face_index) > 0;
+}
+
+// The kept face switched to named instance `index` of `path`, where it is a
+// face of that file in `library`, and the file is still the one `expected`
+// describes; else null, and the kept face is closed.
+FT_Face kept_face_at(FT_Library library, const std::string &path, long index,
+                     const FileSnapshot &expected) {
+    FT_Face face = std::exchange(kept_face, nullptr);
+    if (!face) return nullptr;
+    const auto *file = static_cast<const FaceStream *>(face->generic.data);
+    struct stat status;
+    const bool same_file =
+        instance_number(index) > 0 && file->library == library && file->path == path &&
+        face_index(face->face_index) == face_index(index) && file->snapshot == expected &&
+        stat(path.c_str(), &status) == 0 && snapshot_of(status) == expected;
+    // A fresh size, so that sizing runs the control-value program with the
+    // instance's control values, as it does in a face just opened.
+    FT_Size size = nullptr;
+    if (same_file &&
+        FT_Set_Named_Instance(face, static_cast<FT_UInt>(instance_number(index))) == 0 &&
+        FT_New_Size(face, &size) == 0) {
+        FT_Size used = face->size;
+        FT_Activate_Size(size);
+        FT_Done_Size(used);
+        return face;
+    }
+    FT_Done_Face(face);
+    throw_if_freetype_ran_out();
+    return nullptr;
+}
 
 // Up to `count` bytes at `offset`; fewer where the file shrank, which
 // FreeType sees as a short read.
@@ -200,6 +243,7 @@ OwnedFace open_face(FT_Library library, const std::string &path, long index,
                     const FileSnapshot &expected, std::string &problem) {
     problem.clear();
     if (!library) throw std::bad_alloc();  // FreeType could not start: it had no memory
+    if (FT_Face kept = kept_face_at(library, path, index, expected)) return OwnedFace(kept);
     auto *file = new FaceStream;  // before the descriptor, which it would else leak
     FileSnapshot seen;
     int descriptor = -1;
@@ -216,6 +260,8 @@ OwnedFace open_face(FT_Library library, const std::string &path, long index,
     file->windows.descriptor = descriptor;
     file->windows.size = static_cast<unsigned long>(seen.size);
     file->snapshot = seen;
+    file->path = path;
+    file->library = library;
     file->stream.size = static_cast<unsigned long>(seen.size);
     file->stream.read = read_stream;
     file->stream.close = close_stream;
@@ -230,6 +276,20 @@ OwnedFace open_face(FT_Library library, const std::string &path, long index,
     }
     face->generic.data = file;
     return OwnedFace(face);
+}
+
+void close_face(FT_Face face) {
+    if (!face) return;
+    if (!is_named_instance_of_variable_font(face)) {
+        FT_Done_Face(face);
+        return;
+    }
+    close_kept_face();
+    kept_face = face;
+}
+
+void close_kept_face() {
+    if (FT_Face face = std::exchange(kept_face, nullptr)) FT_Done_Face(face);
 }
 
 bool face_file_unchanged(FT_Face face) {

@@ -84,10 +84,20 @@ struct FontFile {
     bool read_at(std::uint64_t offset, void *buffer, std::size_t size) const;
 };
 
+// A named instance's index, as FreeType takes it, carries its number (from
+// 1) above the face's index in its file.
+constexpr long kInstanceShift = 16;
+inline long instance_number(long index) { return index >> kInstanceShift; }
+inline long face_index(long index) { return index & 0xFFFF; }
+
+// Closes a face that open_face opened, or keeps it for the thread's next
+// named instance of the same file (open_face).
+void close_face(FT_Face face);
+
 // A FreeType face and its owner: every face our GDI opens is one of these,
 // closed (with the file under it) when its owner goes.
 struct FaceCloser {
-    void operator()(FT_Face face) const { FT_Done_Face(face); }
+    void operator()(FT_Face face) const { close_face(face); }
 };
 using OwnedFace = std::unique_ptr<FT_FaceRec_, FaceCloser>;
 
@@ -95,8 +105,19 @@ using OwnedFace = std::unique_ptr<FT_FaceRec_, FaceCloser>;
 // stream of ours that reads the file with pread. Null where the file cannot
 // be read or is no longer the one `expected` describes, with the problem to
 // tell, or where it holds no such face (`problem` empty).
+//
+// A variable font's named instances are faces of one file that differ only
+// in their coordinates. The face of one that the thread closed last is kept
+// until the thread opens another face: a named instance of the same file,
+// unchanged, is then that face switched to it (FT_Set_Named_Instance), with
+// a size of its own, where opening the file again would have FreeType read
+// its tables, gvar's glyph offsets and, at the first glyph, all of HVAR
+// again. A thread never holds more faces, or descriptors, than it opens.
 OwnedFace open_face(FT_Library library, const std::string &path, long index,
                     const FileSnapshot &expected, std::string &problem);
+
+// Closes the face the calling thread kept, if any: before its library goes.
+void close_kept_face();
 
 // Whether the file under a face that open_face opened is still as it was
 // when opened: false once it has been rewritten or has shrunk.

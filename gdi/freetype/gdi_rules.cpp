@@ -357,6 +357,54 @@ bool simulates_bold(LONG face_weight, LONG asked_weight) {
     return asked_weight >= FW_BOLD && face_weight < kSemibold;
 }
 
+namespace {
+
+long floor_ratio(long a, long b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+long ceil_ratio(long a, long b) { return -floor_ratio(-a, b); }
+long stretched_down(long pixels, const Stretch &stretch) {
+    return floor_ratio(pixels * stretch.num, stretch.den);
+}
+long stretched_up(long pixels, const Stretch &stretch) {
+    return ceil_ratio(pixels * stretch.num, stretch.den);
+}
+
+}  // namespace
+
+Stretch width_stretch(LONG asked_width, long average) {
+    const long width = std::labs(static_cast<long>(asked_width));
+    if (width == 0 || average <= 0 || width == average) return {};
+    return {std::min(width, kLargestPixelsPerEm), average};
+}
+
+long rounded_pixels(long sixty_fourths) { return floor_ratio(sixty_fourths + 32, 64); }
+
+ABCFLOAT inked_glyph_widths(long left, long right, long advance, const Stretch &stretch,
+                            bool emboldened) {
+    const long a = stretched_down(floor_ratio(left, 64), stretch);
+    const long b = std::max(stretched_up(ceil_ratio(right, 64), stretch) - a, 1L);
+    const long c = stretched_up(advance, stretch) - a - b;
+    return {static_cast<float>(a), static_cast<float>(b + (emboldened ? 1 : 0)),
+            static_cast<float>(c)};
+}
+
+ABCFLOAT blank_glyph_widths(long advance, const Stretch &stretch, bool emboldened) {
+    return {0, 1, static_cast<float>(stretched_up(advance, stretch) + (emboldened ? 1 : 0) - 1)};
+}
+
+ABCFLOAT bitmap_glyph_widths(long advance, bool emboldened) {
+    return {0, static_cast<float>(advance + (emboldened ? 1 : 0)), 0};
+}
+
+CodeLookup codes_to_look_up(unsigned code, bool symbol_font) {
+    constexpr unsigned kSymbolArea = 0xF000;
+    if (symbol_font) return {{kSymbolArea + code, code}, 2};
+    return {{code, 0}, 1};
+}
+
+BYTE realized_charset(BYTE asked, BYTE own, unsigned long code_pages) {
+    return asked != DEFAULT_CHARSET && covers_charset(own, code_pages, asked) ? asked : own;
+}
+
 const char *instance_fault(const VariableFont &font, std::size_t instance) {
     const NamedInstance &named = font.instances.at(instance);
     for (std::size_t a = 0; a < font.axes.size() && a < named.coordinates.size(); ++a)

@@ -5,6 +5,7 @@
 #ifndef DUMP_METRICS12_GDI_RULES_H
 #define DUMP_METRICS12_GDI_RULES_H
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -159,6 +160,59 @@ bool nearer(const FaceRequest &request, const FaceTraits &a, const FaceTraits &b
 // Whether GDI simulates bold: FW_BOLD or heavier asked of a face lighter than
 // FW_SEMIBOLD.
 bool simulates_bold(LONG face_weight, LONG asked_weight);
+
+// --- realizing a font and measuring its glyphs --------------------------------
+
+// A horizontal stretch by num / den.
+struct Stretch {
+    long num = 1, den = 1;
+};
+
+// How GDI stretches a font asked for width `asked_width` (lfWidth, whose sign
+// does not count) whose own average at its size is `average` whole pixels
+// (realized_average_width): not at all where it asks for no width or for its
+// average, or the average is not positive (a negative xAvgCharWidth, taken as
+// it stands); else by the width asked over the average, the width at most
+// 16384 pixels.
+Stretch width_stretch(LONG asked_width, long average);
+
+// A length in 64ths of a pixel (FreeType's hinted advances) rounded to whole
+// pixels, halves up.
+long rounded_pixels(long sixty_fourths);
+
+// The A, B and C widths of a glyph whose ink runs from `left` to `right`, in
+// 64ths of a pixel, and which advances `advance` whole pixels, stretched by
+// `stretch`. A is the left edge taken down to a whole pixel, B the right edge
+// taken up less A, at least 1, and C the advance less A and B; a stretch
+// applies to those whole-pixel edges and to the advance, the left edge taken
+// down again, the right one and the advance up. An emboldened glyph is inked
+// one pixel wider and advances one pixel further (test_fake_bold_font).
+ABCFLOAT inked_glyph_widths(long left, long right, long advance, const Stretch &stretch,
+                            bool emboldened);
+
+// A glyph without ink, advancing `advance` whole pixels before the stretch: a
+// box of one pixel at the origin (A 0, B 1, C the rest of the advance); an
+// emboldened one only advances a pixel further.
+ABCFLOAT blank_glyph_widths(long advance, const Stretch &stretch, bool emboldened);
+
+// A glyph of a raster font, which is never stretched: A 0, B its advance, C 0;
+// emboldened, B a pixel wider.
+ABCFLOAT bitmap_glyph_widths(long advance, bool emboldened);
+
+// The character codes GDI looks `code` up as in a face's character map, in
+// order: the first that maps gives the glyph, glyph 0 where none does. A
+// symbol font (SYMBOL_CHARSET), whose Windows symbol cmap (3, 0) keeps its
+// glyphs at U+F020 to U+F0FF, is looked up at 0xF000 + code first.
+struct CodeLookup {
+    std::array<unsigned, 2> codes{};
+    std::size_t count = 0;
+};
+CodeLookup codes_to_look_up(unsigned code, bool symbol_font);
+
+// The character set a font is realized in: `asked`, where it is not
+// DEFAULT_CHARSET and a face of character set `own` and OS/2 code pages
+// `code_pages` covers it (covers_charset); else the face's own.
+BYTE realized_charset(BYTE asked, BYTE own, unsigned long code_pages);
 
 // --- variable fonts -------------------------------------------------------
 // Each named instance a face of its own, in a legacy family of at most four

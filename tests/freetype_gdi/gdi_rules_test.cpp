@@ -399,6 +399,124 @@ TEST(FaceChoice, FollowsGdisOrder) {
     EXPECT_FALSE(simulates_bold(400, 600));
 }
 
+TEST(WidthStretch, StretchesOnlyToAWidthOtherThanTheAverage) {
+    const struct Case {
+        const char *what;
+        LONG asked;
+        long average;
+        Stretch stretch;
+    } cases[] = {
+        {"no width asked", 0, 16, {1, 1}},
+        {"the average", 16, 16, {1, 1}},
+        {"the average, negative", -16, 16, {1, 1}},
+        {"wider", 24, 16, {24, 16}},
+        {"wider, negative", -24, 16, {24, 16}},
+        {"narrower", 8, 16, {8, 16}},
+        {"no average", 24, 0, {1, 1}},
+        {"a negative average", 18, -14, {1, 1}},
+        {"past the largest size", 100000, 16, {16384, 16}},
+    };
+    for (const Case &c : cases) {
+        const Stretch stretch = width_stretch(c.asked, c.average);
+        EXPECT_EQ(stretch.num, c.stretch.num) << c.what;
+        EXPECT_EQ(stretch.den, c.stretch.den) << c.what;
+    }
+}
+
+TEST(RoundedPixels, RoundsHalvesUp) {
+    const long cases[][2] = {{0, 0}, {31, 0}, {32, 1}, {640, 10}, {-32, 0}, {-33, -1}};
+    for (const auto &c : cases) EXPECT_EQ(rounded_pixels(c[0]), c[1]) << c[0] << "/64";
+}
+
+void expect_abc(const ABCFLOAT &widths, float a, float b, float c, const char *what) {
+    EXPECT_EQ(widths.abcfA, a) << what;
+    EXPECT_EQ(widths.abcfB, b) << what;
+    EXPECT_EQ(widths.abcfC, c) << what;
+}
+
+// Edges in 64ths of a pixel: 80 is 1.25 pixels, 450 is 7.03.
+TEST(GlyphWidths, TakeTheInkOutwardsToWholePixelsThenStretchIt) {
+    const struct Case {
+        const char *what;
+        long left, right, advance;
+        Stretch stretch;
+        bool emboldened;
+        float a, b, c;
+    } cases[] = {
+        {"inside its advance", 80, 450, 9, {1, 1}, false, 1, 7, 1},
+        {"edges on whole pixels", 64, 512, 9, {1, 1}, false, 1, 7, 1},
+        {"left of the origin", -40, 300, 5, {1, 1}, false, -1, 6, 0},
+        {"past its advance", 0, 700, 10, {1, 1}, false, 0, 11, -1},
+        {"no width: one pixel", 192, 192, 6, {1, 1}, false, 3, 1, 2},
+        {"emboldened", 80, 450, 9, {1, 1}, true, 1, 8, 1},
+        {"stretched 3:2", 64, 512, 9, {3, 2}, false, 1, 11, 2},
+        {"stretched 3:2, left of the origin", -64, 320, 6, {3, 2}, false, -2, 10, 1},
+        {"stretched 3:2, emboldened", 64, 512, 9, {3, 2}, true, 1, 12, 2},
+        {"squeezed 1:2", 64, 448, 9, {1, 2}, false, 0, 4, 1},
+    };
+    for (const Case &c : cases)
+        expect_abc(inked_glyph_widths(c.left, c.right, c.advance, c.stretch, c.emboldened), c.a,
+                   c.b, c.c, c.what);
+}
+
+TEST(GlyphWidths, BlankAndBitmapGlyphs) {
+    const struct Case {
+        const char *what;
+        long advance;
+        Stretch stretch;
+        bool emboldened;
+        float a, b, c;
+    } blanks[] = {
+        {"blank", 10, {1, 1}, false, 0, 1, 9},
+        {"blank, emboldened", 10, {1, 1}, true, 0, 1, 10},
+        {"blank, no advance", 0, {1, 1}, false, 0, 1, -1},
+        {"blank, stretched 3:2", 9, {3, 2}, false, 0, 1, 13},
+    };
+    for (const Case &c : blanks)
+        expect_abc(blank_glyph_widths(c.advance, c.stretch, c.emboldened), c.a, c.b, c.c, c.what);
+    expect_abc(bitmap_glyph_widths(8, false), 0, 8, 0, "bitmap");
+    expect_abc(bitmap_glyph_widths(8, true), 0, 9, 0, "bitmap, emboldened");
+    expect_abc(bitmap_glyph_widths(0, false), 0, 0, 0, "bitmap, no advance");
+}
+
+// A symbol font's glyphs sit at U+F020..U+F0FF in its (3, 0) cmap; a code
+// found at neither place is glyph 0.
+TEST(CodesToLookUp, TrySymbolFontsAtTheirOwnAreaFirst) {
+    const struct Case {
+        unsigned code;
+        bool symbol;
+        std::vector<unsigned> codes;
+    } cases[] = {
+        {0x41, false, {0x41}},
+        {0x41, true, {0xF041, 0x41}},
+        {0xFF, true, {0xF0FF, 0xFF}},
+    };
+    for (const Case &c : cases) {
+        const CodeLookup lookup = codes_to_look_up(c.code, c.symbol);
+        EXPECT_EQ(std::vector<unsigned>(lookup.codes.begin(), lookup.codes.begin() + lookup.count),
+                  c.codes)
+            << std::hex << c.code << (c.symbol ? " symbol" : "");
+    }
+}
+
+TEST(RealizedCharset, IsTheOneAskedWhereTheFaceCoversIt) {
+    constexpr unsigned long kLatin1 = 1UL << 0, kCyrillic = 1UL << 2, kJapanese = 1UL << 17;
+    const struct Case {
+        const char *what;
+        BYTE asked, own;
+        unsigned long code_pages;
+        BYTE realized;
+    } cases[] = {
+        {"default", DEFAULT_CHARSET, ANSI_CHARSET, kLatin1 | kJapanese, ANSI_CHARSET},
+        {"a code page", SHIFTJIS_CHARSET, ANSI_CHARSET, kLatin1 | kJapanese, SHIFTJIS_CHARSET},
+        {"no code page", SHIFTJIS_CHARSET, ANSI_CHARSET, kLatin1, ANSI_CHARSET},
+        {"its own", RUSSIAN_CHARSET, RUSSIAN_CHARSET, 0, RUSSIAN_CHARSET},
+        {"ANSI of a Cyrillic face", ANSI_CHARSET, RUSSIAN_CHARSET, kCyrillic, RUSSIAN_CHARSET},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(realized_charset(c.asked, c.own, c.code_pages), c.realized) << c.what;
+}
+
 }  // namespace
 
 }  // namespace dm12_gdi

@@ -106,12 +106,109 @@ int charset_rank(BYTE charset);
 // covers `charset`.
 bool covers_charset(BYTE own, unsigned long code_pages, BYTE charset);
 
-// --- the enumerated LOGFONTA ----------------------------------------------------
+// --- the enumerated LOGFONTA and TEXTMETRICA ------------------------------------
+
+// The size a scalable face is enumerated at, in pixels per em.
+constexpr long kEnumeratedPixelsPerEm = 32;
+
+// What every enumerated face reports as lfOutPrecision (OUT_STROKE_PRECIS),
+// lfClipPrecision (CLIP_STROKE_PRECIS) and lfQuality (DRAFT_QUALITY).
+constexpr BYTE kEnumeratedOutPrecision = 3;
+constexpr BYTE kEnumeratedClipPrecision = 2;
+constexpr BYTE kEnumeratedQuality = 1;
+
+// A face as FreeType reads it: the format it names ("TrueType", "CFF",
+// "Type 1", "PCF"...), whether it is an sfnt, and its outline tables.
+struct FontFormat {
+    std::string name;
+    bool sfnt = false;
+    bool cff_table = false, glyf_table = false;
+};
+
+// The font type GDI reports for a face: TRUETYPE_FONTTYPE for TrueType
+// outlines (glyf), DEVICE_FONTTYPE for PostScript ones (CFF, Type 1),
+// RASTER_FONTTYPE for bitmaps (PCF, BDF, FNT); 0 for a face GDI draws none of
+// and does not offer: an sfnt without glyf (colour bitmap fonts, X11's .otb),
+// one whose outlines are CFF2 (FreeType calls it CFF, but it has no CFF
+// table), and any other format (PFR).
+DWORD font_type_of(const FontFormat &format);
+
+// A face's ascent and descent in font units, the descent positive below the
+// baseline.
+struct VerticalExtents {
+    long ascent = 0, descent = 0;
+};
+
+// The ascent and descent of an sfnt face's cell: OS/2's usWinAscent and
+// usWinDescent where it has an OS/2 table and either is nonzero, as Windows
+// takes them; else `fallback`, hhea's.
+VerticalExtents cell_extents(bool has_os2, long win_ascent, long win_descent,
+                             const VerticalExtents &fallback);
+
+// A face's weight: the one its tables state (OS/2 usWeightClass, an FNT
+// header's weight), else FW_BOLD or FW_NORMAL by its style; `stated` is 0
+// where they state none.
+LONG face_weight(unsigned long stated, bool bold);
+
+// What an sfnt face's tables give its enumerated LOGFONTA.
+struct SfntFacts {
+    bool has_code_pages = false;  // an OS/2 table of version 1 on
+    unsigned long code_pages = 0;  // its ulCodePageRange1
+    unsigned long weight_class = 0;  // OS/2 usWeightClass; 0 where there is no OS/2
+    bool bold = false;  // the face's style
+    long cell = 0;  // ascent plus descent (cell_extents), in font units
+    long units_per_em = 0;
+};
+
+struct SfntLogfont {
+    bool cjk = false;  // a CJK code page (bits 17 to 21): the face also makes an "@" family
+    long cell_height = 0;  // in font units: the cell, else the em where the cell has no height
+    LONG height = 0;  // lfHeight: the cell at 32 pixels per em
+    LONG weight = FW_NORMAL;  // face_weight
+    BYTE charset = ANSI_CHARSET;  // of the first code page; ANSI_CHARSET without code pages
+};
+
+SfntLogfont sfnt_logfont(const SfntFacts &facts);
+
+// lfWidth of a face enumerated at lfHeight `height`: its average width's
+// share of the cell, both in font units. A negative average, which no font
+// should have, is taken as it stands, as the Windows build under Wine takes
+// it.
+LONG enumerated_width(LONG height, long average_width, long cell_height);
+
+// A cmap subtable's platform and encoding IDs.
+struct CmapEncoding {
+    unsigned platform = 0, encoding = 0;
+};
+
+// The character set of a scalable face whose OS/2 code pages give
+// `code_page_charset` and whose cmap has subtables `encodings`:
+// SYMBOL_CHARSET where a Windows symbol subtable (3, 0) is there and no
+// Windows Unicode one (3, 1 or 3, 10); else `code_page_charset`.
+BYTE scalable_charset(BYTE code_page_charset, const std::vector<CmapEncoding> &encodings);
 
 // The family bits and pitch of lfPitchAndFamily: FF_MODERN for fixed pitch;
 // else from the PANOSE family kind and serif style; the IBM font class only
 // where PANOSE says nothing at all (`panose` null where there is no OS/2).
 BYTE pitch_and_family(bool fixed, const unsigned char *panose, int ibm_family_class);
+
+// The TEXTMETRICA enumerated with a scalable face's LOGFONTA `logfont`, of
+// font type `font_type`, whose cell is `cell` and widest advance
+// `max_advance` in font units: tmAscent is the ascent's share of tmHeight, so
+// that the two round together (test_text_metrics: MulDiv(tmHeight, ascent,
+// ascent + descent)), or the ascent scaled on its own where the cell has no
+// height; the internal leading is the cell less the em. Each face reports
+// tmFirstChar 32, tmLastChar 255, tmDefaultChar 31, tmBreakChar 32 and the
+// screen's 96 by 96 dots per inch. tmPitchAndFamily is lfPitchAndFamily's
+// family with TMPF_FIXED_PITCH (0x1) for a variable pitch, as its name does
+// not say, TMPF_VECTOR (0x2), and TMPF_TRUETYPE (0x4) or TMPF_DEVICE (0x8).
+TEXTMETRICA scalable_text_metrics(const LOGFONTA &logfont, DWORD font_type,
+                                  const VerticalExtents &cell, long units_per_em, long max_advance);
+
+// The TEXTMETRICA enumerated with a raster face's LOGFONTA, whose strike's
+// ascent and widest glyph are given in pixels: no internal leading, and
+// tmPitchAndFamily without the outline bits.
+TEXTMETRICA bitmap_text_metrics(const LOGFONTA &logfont, LONG ascent, LONG max_char_width);
 
 // --- choosing a face ----------------------------------------------------------
 

@@ -517,6 +517,225 @@ TEST(RealizedCharset, IsTheOneAskedWhereTheFaceCoversIt) {
         EXPECT_EQ(realized_charset(c.asked, c.own, c.code_pages), c.realized) << c.what;
 }
 
+TEST(FontType, IsWhatGdiCallsTheOutlinesOrNone) {
+    const struct Case {
+        FontFormat format;
+        DWORD font_type;
+    } cases[] = {
+        {{"TrueType", true, false, true}, TRUETYPE_FONTTYPE},
+        {{"TrueType", true, false, false}, 0},  // colour bitmaps, X11's .otb
+        {{"CFF", true, true, false}, DEVICE_FONTTYPE},
+        {{"CFF", true, false, false}, 0},  // CFF2 outlines
+        {{"CFF", false, false, false}, DEVICE_FONTTYPE},  // a bare CFF file
+        {{"Type 1", false, false, false}, DEVICE_FONTTYPE},
+        {{"CID Type 1", false, false, false}, DEVICE_FONTTYPE},
+        {{"PCF", false, false, false}, RASTER_FONTTYPE},
+        {{"BDF", false, false, false}, RASTER_FONTTYPE},
+        {{"Windows FNT", false, false, false}, RASTER_FONTTYPE},
+        {{"PFR", false, false, false}, 0},
+        {{"", false, false, false}, 0},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(font_type_of(c.format), c.font_type)
+            << "'" << c.format.name << "'" << (c.format.sfnt ? " sfnt" : "")
+            << (c.format.cff_table ? " CFF" : "") << (c.format.glyf_table ? " glyf" : "");
+}
+
+TEST(CellExtents, AreOs2sWindowsMetricsWhereThereAreAny) {
+    const VerticalExtents hhea{1556, 492};
+    const struct Case {
+        const char *what;
+        bool has_os2;
+        long win_ascent, win_descent;
+        VerticalExtents cell;
+    } cases[] = {
+        {"OS/2", true, 1901, 483, {1901, 483}},
+        {"OS/2 with only a descent", true, 0, 300, {0, 300}},
+        {"OS/2 with neither", true, 0, 0, hhea},
+        {"no OS/2", false, 1901, 483, hhea},
+    };
+    for (const Case &c : cases) {
+        const VerticalExtents cell = cell_extents(c.has_os2, c.win_ascent, c.win_descent, hhea);
+        EXPECT_EQ(cell.ascent, c.cell.ascent) << c.what;
+        EXPECT_EQ(cell.descent, c.cell.descent) << c.what;
+    }
+}
+
+// Code pages of OS/2 ulCodePageRange1 by bit: 0 Latin 1, 2 Cyrillic, 16
+// Thai, 17 Japanese, 21 Korean Johab, 22 none that names a character set.
+TEST(SfntLogfont, TakesHeightWeightAndCharacterSetFromTheTables) {
+    const struct Case {
+        const char *what;
+        SfntFacts facts;
+        SfntLogfont logfont;
+    } cases[] = {
+        {"DejaVu Sans", {true, 1UL << 0, 400, false, 2384, 2048}, {false, 2384, 37, 400, 0}},
+        {"DM12 Collect Two", {true, 1UL << 2, 400, false, 2200, 2048}, {false, 2200, 34, 400, 204}},
+        {"Japanese", {true, 1UL << 17, 400, false, 1160, 1000}, {true, 1160, 37, 400, 128}},
+        {"Latin and Japanese",
+         {true, 1UL << 0 | 1UL << 17, 400, false, 1000, 1000},
+         {true, 1000, 32, 400, 0}},
+        {"Korean Johab", {true, 1UL << 21, 400, false, 1000, 1000}, {true, 1000, 32, 400, 130}},
+        {"Thai", {true, 1UL << 16, 400, false, 1000, 1000}, {false, 1000, 32, 400, 222}},
+        {"bit 22", {true, 1UL << 22, 400, false, 1000, 1000}, {false, 1000, 32, 400, 255}},
+        {"OS/2 version 0", {false, 1UL << 17, 400, false, 1000, 1000}, {false, 1000, 32, 400, 0}},
+        {"bold, no weight class", {true, 1, 0, true, 1000, 1000}, {false, 1000, 32, 700, 0}},
+        {"no weight class", {true, 1, 0, false, 1000, 1000}, {false, 1000, 32, 400, 0}},
+        {"a weight class, bold", {true, 1, 350, true, 1000, 1000}, {false, 1000, 32, 350, 0}},
+        {"no cell", {true, 1, 400, false, 0, 2048}, {false, 2048, 32, 400, 0}},
+        {"a negative cell", {true, 1, 400, false, -100, 1000}, {false, 1000, 32, 400, 0}},
+    };
+    for (const Case &c : cases) {
+        const SfntLogfont logfont = sfnt_logfont(c.facts);
+        EXPECT_EQ(logfont.cjk, c.logfont.cjk) << c.what;
+        EXPECT_EQ(logfont.cell_height, c.logfont.cell_height) << c.what;
+        EXPECT_EQ(logfont.height, c.logfont.height) << c.what;
+        EXPECT_EQ(logfont.weight, c.logfont.weight) << c.what;
+        EXPECT_EQ(logfont.charset, c.logfont.charset) << c.what;
+    }
+}
+
+TEST(EnumeratedWidth, IsTheAveragesShareOfTheCell) {
+    const long cases[][4] = {
+        {37, 1038, 2384, 16},  // DejaVu Sans: 16.11
+        {34, 1000, 2200, 15},  // 15.45
+        {32, -448, 1024, -14},  // a negative average stays negative
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(enumerated_width(static_cast<LONG>(c[0]), c[1], c[2]), c[3])
+            << c[1] << " of " << c[2] << " at " << c[0];
+}
+
+TEST(ScalableCharset, IsSymbolForAWindowsSymbolCmapWithoutUnicode) {
+    const struct Case {
+        const char *what;
+        std::vector<CmapEncoding> encodings;
+        BYTE charset;
+    } cases[] = {
+        {"symbol", {{3, 0}}, SYMBOL_CHARSET},
+        {"symbol and Mac Roman", {{1, 0}, {3, 0}}, SYMBOL_CHARSET},
+        {"symbol and Unicode platform", {{0, 3}, {3, 0}}, SYMBOL_CHARSET},
+        {"symbol and Windows BMP", {{3, 0}, {3, 1}}, RUSSIAN_CHARSET},
+        {"Windows BMP and symbol", {{3, 1}, {3, 0}}, RUSSIAN_CHARSET},
+        {"symbol and Windows full repertoire", {{3, 0}, {3, 10}}, RUSSIAN_CHARSET},
+        {"Windows BMP", {{3, 1}}, RUSSIAN_CHARSET},
+        {"Mac Roman", {{1, 0}}, RUSSIAN_CHARSET},
+        {"no cmap", {}, RUSSIAN_CHARSET},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(scalable_charset(RUSSIAN_CHARSET, c.encodings), c.charset) << c.what;
+}
+
+// TEXTMETRIC's tmPitchAndFamily bits as Microsoft documents them: 0x1 set
+// for a variable pitch, 0x2 outlines, 0x4 TrueType, 0x8 a device font.
+void expect_fixed_text_metrics(const LOGFONTA &logfont, const TEXTMETRICA &metrics,
+                               const char *what) {
+    EXPECT_EQ(metrics.tmHeight, logfont.lfHeight) << what;
+    EXPECT_EQ(metrics.tmAveCharWidth, logfont.lfWidth) << what;
+    EXPECT_EQ(metrics.tmWeight, logfont.lfWeight) << what;
+    EXPECT_EQ(metrics.tmItalic, logfont.lfItalic) << what;
+    EXPECT_EQ(metrics.tmCharSet, logfont.lfCharSet) << what;
+    EXPECT_EQ(metrics.tmFirstChar, 32) << what;
+    EXPECT_EQ(metrics.tmLastChar, 255) << what;
+    EXPECT_EQ(metrics.tmDefaultChar, 31) << what;
+    EXPECT_EQ(metrics.tmBreakChar, 32) << what;
+    EXPECT_EQ(metrics.tmDigitizedAspectX, 96) << what;
+    EXPECT_EQ(metrics.tmDigitizedAspectY, 96) << what;
+}
+
+LOGFONTA logfont_of(LONG height, LONG width, BYTE pitch_and_family) {
+    LOGFONTA logfont{};
+    logfont.lfHeight = height;
+    logfont.lfWidth = width;
+    logfont.lfWeight = 600;
+    logfont.lfItalic = 255;
+    logfont.lfCharSet = RUSSIAN_CHARSET;
+    logfont.lfPitchAndFamily = pitch_and_family;
+    return logfont;
+}
+
+TEST(TextMetrics, OfScalableFaces) {
+    const struct Case {
+        const char *what;
+        LONG height;
+        BYTE pitch_and_family;
+        DWORD font_type;
+        VerticalExtents cell;
+        long em, max_advance;
+        LONG ascent, descent, internal_leading, max_char_width;
+        BYTE tm_pitch_and_family;
+    } cases[] = {
+        {"TrueType, variable pitch",
+         37,
+         FF_SWISS | VARIABLE_PITCH,
+         TRUETYPE_FONTTYPE,
+         {1901, 483},
+         2048,
+         4096,
+         30,
+         7,
+         5,
+         64,
+         0x27},
+        {"CFF, fixed pitch",
+         32,
+         FF_MODERN | FIXED_PITCH,
+         DEVICE_FONTTYPE,
+         {800, 200},
+         1000,
+         600,
+         26,
+         6,
+         0,
+         19,
+         0x3A},
+        {"a cell of no height",
+         32,
+         FF_ROMAN | VARIABLE_PITCH,
+         TRUETYPE_FONTTYPE,
+         {800, -900},
+         1000,
+         1000,
+         26,
+         6,
+         0,
+         32,
+         0x17},
+    };
+    for (const Case &c : cases) {
+        const LOGFONTA logfont = logfont_of(c.height, 15, c.pitch_and_family);
+        const TEXTMETRICA metrics =
+            scalable_text_metrics(logfont, c.font_type, c.cell, c.em, c.max_advance);
+        EXPECT_EQ(metrics.tmAscent, c.ascent) << c.what;
+        EXPECT_EQ(metrics.tmDescent, c.descent) << c.what;
+        EXPECT_EQ(metrics.tmInternalLeading, c.internal_leading) << c.what;
+        EXPECT_EQ(metrics.tmMaxCharWidth, c.max_char_width) << c.what;
+        EXPECT_EQ(metrics.tmPitchAndFamily, c.tm_pitch_and_family) << c.what;
+        expect_fixed_text_metrics(logfont, metrics, c.what);
+    }
+}
+
+TEST(TextMetrics, OfRasterFaces) {
+    const struct Case {
+        const char *what;
+        BYTE pitch_and_family;
+        BYTE tm_pitch_and_family;
+    } cases[] = {
+        {"fixed pitch", FF_MODERN | FIXED_PITCH, 0x30},
+        {"variable pitch", FF_SWISS | VARIABLE_PITCH, 0x21},
+    };
+    for (const Case &c : cases) {
+        const LOGFONTA logfont = logfont_of(13, 7, c.pitch_and_family);
+        const TEXTMETRICA metrics = bitmap_text_metrics(logfont, 11, 9);
+        EXPECT_EQ(metrics.tmAscent, 11) << c.what;
+        EXPECT_EQ(metrics.tmDescent, 2) << c.what;
+        EXPECT_EQ(metrics.tmInternalLeading, 0) << c.what;
+        EXPECT_EQ(metrics.tmMaxCharWidth, 9) << c.what;
+        EXPECT_EQ(metrics.tmPitchAndFamily, c.tm_pitch_and_family) << c.what;
+        expect_fixed_text_metrics(logfont, metrics, c.what);
+    }
+}
+
 }  // namespace
 
 }  // namespace dm12_gdi

@@ -394,6 +394,11 @@ TEXTMETRICA bitmap_text_metrics(const LOGFONTA &logfont, LONG ascent, LONG max_c
     return text_metrics_of(logfont, ascent, max_char_width);
 }
 
+bool is_cjk_charset(unsigned charset) {
+    return charset == SHIFTJIS_CHARSET || charset == HANGEUL_CHARSET || charset == JOHAB_CHARSET ||
+           charset == GB2312_CHARSET || charset == CHINESEBIG5_CHARSET;
+}
+
 BYTE pitch_and_family(bool fixed, const unsigned char *panose, int ibm_family_class) {
     // The IBM font class: 1-5 and 7 are serif classes, 8 sans serif,
     // 9 ornamental, 10 script, 12 symbolic.
@@ -504,6 +509,12 @@ CodeLookup codes_to_look_up(unsigned code, bool symbol_font) {
 
 BYTE realized_charset(BYTE asked, BYTE own, unsigned long code_pages) {
     return asked != DEFAULT_CHARSET && covers_charset(own, code_pages, asked) ? asked : own;
+}
+
+bool takes_double_byte_codes(BYTE charset, unsigned first, unsigned last) {
+    constexpr unsigned kFirstDoubleByteCode = 0x100, kLastDoubleByteCode = 0xFFFF;
+    return is_cjk_charset(charset) && kFirstDoubleByteCode <= first && first <= last &&
+           last <= kLastDoubleByteCode && (first >> 8) == (last >> 8);
 }
 
 const char *instance_fault(const VariableFont &font, std::size_t instance) {

@@ -106,6 +106,10 @@ int charset_rank(BYTE charset);
 // covers `charset`.
 bool covers_charset(BYTE own, unsigned long code_pages, BYTE charset);
 
+// Whether `charset` is a Japanese, Chinese or Korean one, whose code page
+// holds double-byte characters.
+bool is_cjk_charset(unsigned charset);
+
 // --- the enumerated LOGFONTA and TEXTMETRICA ------------------------------------
 
 // The size a scalable face is enumerated at, in pixels per em.
@@ -310,6 +314,19 @@ CodeLookup codes_to_look_up(unsigned code, bool symbol_font);
 // DEFAULT_CHARSET and a face of character set `own` and OS/2 code pages
 // `code_pages` covers it (covers_charset); else the face's own.
 BYTE realized_charset(BYTE asked, BYTE own, unsigned long code_pages);
+
+// Whether GetCharABCWidthsFloatA takes codes `first` to `last`, some above
+// 255, of a font realized in `charset` as double-byte codes (lead byte << 8 |
+// trail byte): in a CJK character set, all of them from 0x100 to 0xFFFF and
+// under one lead byte, as one call reads one lead byte (test_GetCharABCWidths:
+// 0x100 and 0xFFFF succeed, 0xFF..0x100 and 0x1FF..0xFF00 fail). Other fonts
+// fail such codes.
+bool takes_double_byte_codes(BYTE charset, unsigned first, unsigned last);
+
+// What a double-byte code that is no character of its code page is measured
+// as: U+FFFF, a noncharacter that no font maps, so glyph 0, as a character
+// the font lacks.
+constexpr char32_t kNoCharacter = 0xFFFF;
 
 // --- variable fonts -------------------------------------------------------
 // Each named instance a face of its own, in a legacy family of at most four

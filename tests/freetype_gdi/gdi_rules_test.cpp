@@ -736,6 +736,35 @@ TEST(TextMetrics, OfRasterFaces) {
     }
 }
 
+// The boundaries at 0x100 and 0xFFFF are test_GetCharABCWidths', in
+// callers_contract_test.
+TEST(DoubleByteCodes, AreTakenInCjkCharacterSetsUnderOneLeadByte) {
+    const struct Case {
+        BYTE charset;
+        unsigned first, last;
+        bool cjk, taken;
+    } cases[] = {
+        {SHIFTJIS_CHARSET, 0x8140, 0x81FC, true, true},
+        {HANGEUL_CHARSET, 0xB0A1, 0xB0FE, true, true},
+        {JOHAB_CHARSET, 0x8861, 0x8861, true, true},
+        {GB2312_CHARSET, 0xA1A1, 0xA1FE, true, true},
+        {CHINESEBIG5_CHARSET, 0xA140, 0xA17E, true, true},
+        {SHIFTJIS_CHARSET, 0x81FF, 0x8200, true, false},  // two lead bytes
+        {SHIFTJIS_CHARSET, 0x8150, 0x8140, true, false},  // backwards
+        {ANSI_CHARSET, 0x8140, 0x8140, false, false},
+        {DEFAULT_CHARSET, 0x8140, 0x8140, false, false},
+        {SYMBOL_CHARSET, 0x8140, 0x8140, false, false},
+        {RUSSIAN_CHARSET, 0x8140, 0x8140, false, false},
+        {THAI_CHARSET, 0xA1A1, 0xA1A1, false, false},
+        {OEM_CHARSET, 0x8140, 0x8140, false, false},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(is_cjk_charset(c.charset), c.cjk) << "charset " << int(c.charset);
+        EXPECT_EQ(takes_double_byte_codes(c.charset, c.first, c.last), c.taken)
+            << "charset " << int(c.charset) << ", 0x" << std::hex << c.first << "..0x" << c.last;
+    }
+}
+
 }  // namespace
 
 }  // namespace dm12_gdi

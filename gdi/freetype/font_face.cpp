@@ -143,6 +143,7 @@ bool peek_sfnt_face(const FontFile &file, long index, FontFace &face) {
     SfntStyle style;
     if (!peek_sfnt_style(file, index, style)) return false;
     face.font_type = style.postscript_outlines ? DEVICE_FONTTYPE : TRUETYPE_FONTTYPE;
+    face.format_rank = format_rank(true, face.font_type);
     if (style.has_os2)
         set_style(style.fs_selection & (1 << 9 | 1 << 0), style.fs_selection & (1 << 5), face);
     else
@@ -163,7 +164,7 @@ bool peek_fnt_face(const FontFile &file, long index, FontFace &face) {
     FntStyle style;
     if (!peek_fnt_style(file, index, style)) return false;
     face.font_type = RASTER_FONTTYPE;
-    face.format_rank = 2;
+    face.format_rank = format_rank(false, face.font_type);
     face.strike = 0;
     // FreeType calls an FNT face bold from weight 800.
     set_style(style.italic, style.weight >= 800, face);
@@ -177,7 +178,7 @@ bool peek_pcf_face(const FontFile &file, FontFace &face) {
     PcfStyle style;
     if (!peek_pcf_style(file, style)) return false;
     face.font_type = RASTER_FONTTYPE;
-    face.format_rank = 2;
+    face.format_rank = format_rank(false, face.font_type);
     face.strike = 0;
     set_style(style.italic, style.bold, face);
     LOGFONTA &lf = face.logfont;
@@ -195,23 +196,18 @@ void fill_bitmap(FT_Face ft_face, FontFace &face) {
     const FT_Bitmap_Size &size = ft_face->available_sizes[0];
     long average = size.width;
     FT_WinFNT_HeaderRec fnt;
-    if (FT_Get_WinFNT_Header(ft_face, &fnt) == 0) average = fnt.avg_width;
+    const bool has_fnt_header = FT_Get_WinFNT_Header(ft_face, &fnt) == 0;
+    if (has_fnt_header) average = fnt.avg_width;
     LOGFONTA &lf = face.logfont;
     lf.lfHeight = size.height;
     lf.lfWidth = static_cast<LONG>(average);
+    // An FNT header states the character set, weight and family that GDI
+    // reports; FreeType's style flags call a face bold only from weight 800.
     const bool bold = (ft_face->style_flags & FT_STYLE_FLAG_BOLD) != 0;
-    lf.lfWeight = face_weight(0, bold);
-    lf.lfCharSet = ANSI_CHARSET;
-    const bool fixed = FT_IS_FIXED_WIDTH(ft_face);
-    lf.lfPitchAndFamily = static_cast<BYTE>(fixed ? FF_MODERN | FIXED_PITCH : VARIABLE_PITCH);
-    // An FNT header states the weight and family that GDI reports; FreeType's
-    // style flags call a face bold only from weight 800.
-    if (FT_Get_WinFNT_Header(ft_face, &fnt) == 0) {
-        lf.lfCharSet = fnt.charset;
-        lf.lfWeight = face_weight(fnt.weight, bold);
-        lf.lfPitchAndFamily = static_cast<BYTE>((fnt.pitch_and_family & 0xF0) |
-                                                (fixed ? FIXED_PITCH : VARIABLE_PITCH));
-    }
+    lf.lfWeight = face_weight(has_fnt_header ? fnt.weight : 0, bold);
+    lf.lfCharSet = has_fnt_header ? fnt.charset : BYTE{ANSI_CHARSET};
+    lf.lfPitchAndFamily = raster_pitch_and_family(FT_IS_FIXED_WIDTH(ft_face), has_fnt_header,
+                                                  has_fnt_header ? fnt.pitch_and_family : 0);
 
     // The size metrics are the strike's only once it is selected; before, the
     // ascent read as 0.
@@ -326,7 +322,7 @@ bool read_font_face(FT_Face ft_face, FontFace &face) {
     std::memcpy(lf.lfFaceName, family.c_str(), family.size() + 1);
     face.italic = (ft_face->style_flags & FT_STYLE_FLAG_ITALIC) != 0;
     face.bold = (ft_face->style_flags & FT_STYLE_FLAG_BOLD) != 0;
-    face.format_rank = FT_IS_SFNT(ft_face) ? 0 : face.font_type == RASTER_FONTTYPE ? 2 : 1;
+    face.format_rank = format_rank(FT_IS_SFNT(ft_face), face.font_type);
     face.bitmap_only = face.font_type == TRUETYPE_FONTTYPE && !FT_IS_SCALABLE(ft_face);
     lf.lfItalic = face.italic ? 255 : 0;
     lf.lfOutPrecision = kEnumeratedOutPrecision;

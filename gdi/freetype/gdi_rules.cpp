@@ -344,6 +344,11 @@ BYTE scalable_charset(BYTE code_page_charset, const std::vector<CmapEncoding> &e
     return symbol ? BYTE{SYMBOL_CHARSET} : code_page_charset;
 }
 
+BYTE raster_pitch_and_family(bool fixed, bool has_fnt_header, BYTE fnt_pitch_and_family) {
+    const int family = has_fnt_header ? fnt_pitch_and_family & 0xF0 : fixed ? FF_MODERN : 0;
+    return static_cast<BYTE>(family | (fixed ? FIXED_PITCH : VARIABLE_PITCH));
+}
+
 namespace {
 
 constexpr BYTE kVariablePitchBit = 0x1;  // TMPF_FIXED_PITCH, named for the opposite
@@ -423,6 +428,11 @@ BYTE pitch_and_family(bool fixed, const unsigned char *panose, int ibm_family_cl
         family = kIbmClassFamilies[(ibm_family_class >> 8) & 0xF];
     }
     return static_cast<BYTE>(family | (fixed ? FIXED_PITCH : VARIABLE_PITCH));
+}
+
+int format_rank(bool sfnt, DWORD font_type) {
+    if (sfnt) return 0;
+    return font_type == RASTER_FONTTYPE ? 2 : 1;
 }
 
 bool representative_before(const FaceTraits &a, const FaceTraits &b) {

@@ -196,6 +196,11 @@ BYTE scalable_charset(BYTE code_page_charset, const std::vector<CmapEncoding> &e
 // where PANOSE says nothing at all (`panose` null where there is no OS/2).
 BYTE pitch_and_family(bool fixed, const unsigned char *panose, int ibm_family_class);
 
+// lfPitchAndFamily of a raster face: FIXED_PITCH or VARIABLE_PITCH, with the
+// family bits of its FNT header where it has one (`fnt_pitch_and_family`),
+// else FF_MODERN for a fixed pitch.
+BYTE raster_pitch_and_family(bool fixed, bool has_fnt_header, BYTE fnt_pitch_and_family);
+
 // The TEXTMETRICA enumerated with a scalable face's LOGFONTA `logfont`, of
 // font type `font_type`, whose cell is `cell` and widest advance
 // `max_advance` in font units: tmAscent is the ascent's share of tmHeight, so
@@ -224,11 +229,15 @@ constexpr const char *kDefaultGenericFamily = "sans-serif";
 struct FaceTraits {
     BYTE charset = ANSI_CHARSET;
     bool italic = false, bold = false;
-    int format_rank = 0;  // OpenType 0, Type 1 1, bitmap 2: one face in several formats
+    int format_rank = 0;  // format_rank: one face in several formats
     LONG weight = FW_NORMAL;
     bool bitmap = false;  // a bitmap strike, whose height counts
     LONG height = 0;
 };
+
+// Where one face comes in several formats, which stands for it first: an
+// sfnt (OpenType, whatever its outlines) 0, Type 1 1, a bitmap font 2.
+int format_rank(bool sfnt, DWORD font_type);
 
 // Whether `a` comes before `b` as a family's representative: the face in
 // the first character set by charset_rank (Windows-1252 first), then regular,

@@ -765,6 +765,40 @@ TEST(DoubleByteCodes, AreTakenInCjkCharacterSetsUnderOneLeadByte) {
     }
 }
 
+TEST(RasterPitchAndFamily, IsTheFntHeadersFamilyElseModernForFixedPitch) {
+    const struct Case {
+        const char *what;
+        bool fixed, has_fnt_header;
+        BYTE fnt_pitch_and_family, pitch_and_family;
+    } cases[] = {
+        {"fixed", true, false, 0, FF_MODERN | FIXED_PITCH},
+        {"variable", false, false, 0, FF_DONTCARE | VARIABLE_PITCH},
+        {"FNT, fixed", true, true, FF_ROMAN, FF_ROMAN | FIXED_PITCH},
+        {"FNT, variable, its pitch bits left", false, true, FF_SWISS | 1,
+         FF_SWISS | VARIABLE_PITCH},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(raster_pitch_and_family(c.fixed, c.has_fnt_header, c.fnt_pitch_and_family),
+                  c.pitch_and_family)
+            << c.what;
+}
+
+TEST(FormatRank, PutsOpenTypeBeforeType1BeforeBitmaps) {
+    const struct Case {
+        bool sfnt;
+        DWORD font_type;
+        int rank;
+    } cases[] = {
+        {true, TRUETYPE_FONTTYPE, 0},
+        {true, DEVICE_FONTTYPE, 0},
+        {false, DEVICE_FONTTYPE, 1},
+        {false, RASTER_FONTTYPE, 2},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(format_rank(c.sfnt, c.font_type), c.rank)
+            << (c.sfnt ? "sfnt" : "other") << ", font type " << c.font_type;
+}
+
 }  // namespace
 
 }  // namespace dm12_gdi

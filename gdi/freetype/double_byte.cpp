@@ -5,6 +5,8 @@
 
 #include <iconv.h>
 
+#include "gdi_rules.h"
+
 namespace dm12_gdi {
 
 namespace {
@@ -48,11 +50,10 @@ struct Converter {
 
 }  // namespace
 
-bool is_double_byte_charset(BYTE charset) { return code_page_of(charset) != nullptr; }
-
 std::vector<char32_t> double_byte_characters(BYTE charset, unsigned first, unsigned last) {
+    if (!is_cjk_charset(charset) || first > last) return {};
     const char *code_page = code_page_of(charset);
-    if (!code_page || first > last) return {};
+    if (!code_page) return {};
     Converter converter(code_page);
     if (!converter.valid()) return {};
     std::vector<char32_t> characters;

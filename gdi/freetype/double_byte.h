@@ -9,12 +9,10 @@
 
 namespace dm12_gdi {
 
-// Whether `charset` is one whose code page holds double-byte characters.
-bool is_double_byte_charset(BYTE charset);
-
 // The Unicode characters of double-byte codes first..last (each lead byte
 // << 8 | trail byte) in `charset`'s code page; a code that is no character
-// there gives 0. Empty where the code page cannot be converted at all.
+// there gives 0. Empty where `charset` is no CJK character set
+// (is_cjk_charset) or its code page cannot be converted at all.
 std::vector<char32_t> double_byte_characters(BYTE charset, unsigned first, unsigned last);
 
 }  // namespace dm12_gdi

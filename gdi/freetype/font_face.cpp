@@ -46,56 +46,38 @@ bool has_table(FT_Face face, FT_ULong tag) {
     return FT_Load_Sfnt_Table(face, tag, 0, nullptr, &length) == 0 && length > 0;
 }
 
-// TrueType outlines, PostScript outlines and bitmaps are what GDI draws; a
-// face of any other kind (bitmap-only colour fonts, PFR, CFF2 outlines) is
-// not offered.
-bool font_type_of(FT_Face face, DWORD &font_type) {
-    const char *format = FT_Get_Font_Format(face);
-    if (!format) return false;
-    const bool cff2 =
-        std::strcmp(format, "CFF") == 0 && FT_IS_SFNT(face) && !has_table(face, TTAG_CFF);
-    if (cff2) return false;
-    if (std::strcmp(format, "TrueType") == 0) {
-        if (!has_table(face, TTAG_glyf)) return false;
-        font_type = TRUETYPE_FONTTYPE;
-    } else if (std::strcmp(format, "CFF") == 0 || std::strcmp(format, "Type 1") == 0 ||
-               std::strcmp(format, "CID Type 1") == 0) {
-        font_type = DEVICE_FONTTYPE;
-    } else if (std::strcmp(format, "PCF") == 0 || std::strcmp(format, "BDF") == 0 ||
-               std::strcmp(format, "Windows FNT") == 0) {
-        font_type = RASTER_FONTTYPE;
-    } else {
-        return false;
-    }
-    return true;
+FontFormat format_of(FT_Face face) {
+    FontFormat format;
+    const char *name = FT_Get_Font_Format(face);
+    format.name = name ? name : "";
+    format.sfnt = FT_IS_SFNT(face);
+    format.cff_table = has_table(face, TTAG_CFF);
+    format.glyf_table = has_table(face, TTAG_glyf);
+    return format;
 }
 
-bool has_symbol_cmap_only(FT_Face face) {
-    bool symbol = false;
-    for (FT_Int i = 0; i < face->num_charmaps; ++i) {
-        const FT_CharMap map = face->charmaps[i];
-        if (map->platform_id != TT_PLATFORM_MICROSOFT) continue;
-        if (map->encoding_id == TT_MS_ID_SYMBOL_CS) symbol = true;
-        if (map->encoding_id == TT_MS_ID_UNICODE_CS || map->encoding_id == TT_MS_ID_UCS_4)
-            return false;
-    }
-    return symbol;
+std::vector<CmapEncoding> cmap_encodings(FT_Face face) {
+    std::vector<CmapEncoding> encodings;
+    encodings.reserve(static_cast<std::size_t>(face->num_charmaps));
+    for (FT_Int i = 0; i < face->num_charmaps; ++i)
+        encodings.push_back({face->charmaps[i]->platform_id, face->charmaps[i]->encoding_id});
+    return encodings;
 }
 
 // What an sfnt's OS/2 code pages and weight class and its cell (ascent plus
 // descent, in font units) decide of a face, whether FreeType read them or
-// they were peeked: `code_pages` counts from an OS/2 table of version 1 on,
-// and a weight class of 0 means none. face.bold is set before.
-void set_sfnt_fields(bool has_code_pages, unsigned long code_pages, unsigned long weight_class,
-                     long cell, long units_per_em, FontFace &face) {
-    face.cjk = has_code_pages && (code_pages & (0x1FUL << 17));
-    face.code_pages = has_code_pages ? code_pages : 0;
-    face.units_per_em = units_per_em;
-    face.cell_height = cell > 0 ? cell : units_per_em;
+// they were peeked. face.bold is set before.
+void set_sfnt_fields(SfntFacts facts, FontFace &face) {
+    facts.bold = face.bold;
+    const SfntLogfont decided = sfnt_logfont(facts);
+    face.cjk = decided.cjk;
+    face.code_pages = facts.has_code_pages ? facts.code_pages : 0;
+    face.units_per_em = facts.units_per_em;
+    face.cell_height = decided.cell_height;
     LOGFONTA &lf = face.logfont;
-    lf.lfHeight = static_cast<LONG>(mul_div(32, face.cell_height, face.units_per_em));
-    lf.lfWeight = static_cast<LONG>(weight_class ? weight_class : face.bold ? FW_BOLD : FW_NORMAL);
-    lf.lfCharSet = has_code_pages ? charset_of_code_pages(code_pages) : ANSI_CHARSET;
+    lf.lfHeight = decided.height;
+    lf.lfWeight = decided.weight;
+    lf.lfCharSet = decided.charset;
 }
 
 // The average advance of the printable ASCII glyphs, in font units: the
@@ -119,23 +101,19 @@ void fill_scalable(FT_Face ft_face, FontFace &face) {
     if (os2 && os2->version == 0xFFFF) os2 = nullptr;
     const auto *hhea = static_cast<const TT_HoriHeader *>(FT_Get_Sfnt_Table(ft_face, FT_SFNT_HHEA));
 
-    long ascent = 0, descent = 0;
-    if (os2 && (os2->usWinAscent || os2->usWinDescent)) {
-        ascent = os2->usWinAscent;
-        descent = os2->usWinDescent;
-    } else if (hhea) {
-        ascent = hhea->Ascender;
-        descent = -hhea->Descender;
-    } else {
-        ascent = ft_face->ascender;
-        descent = -ft_face->descender;
-    }
-    set_sfnt_fields(os2 && os2->version >= 1, os2 ? os2->ulCodePageRange1 : 0,
-                    os2 ? os2->usWeightClass : 0, ascent + descent,
-                    ft_face->units_per_EM ? ft_face->units_per_EM : 1000, face);
-    // A negative average, which no font should have, is taken as it stands,
-    // as the Windows build under Wine takes it: the enumerated width is then
-    // negative too, and the realized font is not stretched.
+    // FreeType's own ascender and descender where there is no hhea (Type 1).
+    const VerticalExtents hhea_extents =
+        hhea ? VerticalExtents{hhea->Ascender, -hhea->Descender}
+             : VerticalExtents{ft_face->ascender, -ft_face->descender};
+    const VerticalExtents cell = cell_extents(os2 != nullptr, os2 ? os2->usWinAscent : 0,
+                                              os2 ? os2->usWinDescent : 0, hhea_extents);
+    SfntFacts facts;
+    facts.has_code_pages = os2 && os2->version >= 1;
+    facts.code_pages = os2 ? os2->ulCodePageRange1 : 0;
+    facts.weight_class = os2 ? os2->usWeightClass : 0;
+    facts.cell = cell.ascent + cell.descent;
+    facts.units_per_em = ft_face->units_per_EM ? ft_face->units_per_EM : 1000;
+    set_sfnt_fields(facts, face);
     face.average_width =
         os2 && os2->xAvgCharWidth != 0 ? os2->xAvgCharWidth : average_ascii_advance(ft_face);
     std::vector<unsigned char> vdmx;
@@ -144,31 +122,12 @@ void fill_scalable(FT_Face ft_face, FontFace &face) {
         face.vdmx = screen_vdmx(read_vdmx(vdmx));
 
     LOGFONTA &lf = face.logfont;
-    const long height = lf.lfHeight;
-    lf.lfWidth = static_cast<LONG>(mul_div(height, face.average_width, face.cell_height));
-    if (has_symbol_cmap_only(ft_face)) lf.lfCharSet = SYMBOL_CHARSET;
+    lf.lfWidth = enumerated_width(lf.lfHeight, face.average_width, face.cell_height);
+    lf.lfCharSet = scalable_charset(lf.lfCharSet, cmap_encodings(ft_face));
     lf.lfPitchAndFamily = pitch_and_family(FT_IS_FIXED_WIDTH(ft_face), os2 ? os2->panose : nullptr,
                                            os2 ? os2->sFamilyClass : 0);
-
-    TEXTMETRICA &tm = face.metrics;
-    const long ppem = 32;
-    tm.tmHeight = lf.lfHeight;
-    // The ascent is the cell height's share of it, so the two round
-    // together (test_text_metrics asserts MulDiv(tmHeight, usWinAscent,
-    // usWinAscent + usWinDescent)); not the ascent scaled on its own.
-    tm.tmAscent =
-        static_cast<LONG>(ascent + descent > 0 ? mul_div(tm.tmHeight, ascent, ascent + descent)
-                                               : mul_div(ascent, ppem, face.units_per_em));
-    tm.tmDescent = tm.tmHeight - tm.tmAscent;
-    tm.tmInternalLeading = static_cast<LONG>(tm.tmHeight - ppem);
-    tm.tmAveCharWidth = lf.lfWidth;
-    tm.tmMaxCharWidth =
-        static_cast<LONG>(mul_div(ft_face->max_advance_width, ppem, face.units_per_em));
-    // TMPF_FIXED_PITCH (0x1) means variable pitch; 0x2 marks outlines, 0x4
-    // TrueType, 0x8 a device font.
-    tm.tmPitchAndFamily = static_cast<BYTE>((lf.lfPitchAndFamily & 0xF0) |
-                                            ((lf.lfPitchAndFamily & FIXED_PITCH) ? 0 : 0x1) | 0x2 |
-                                            (face.font_type == TRUETYPE_FONTTYPE ? 0x4 : 0x8));
+    face.metrics = scalable_text_metrics(lf, face.font_type, cell, face.units_per_em,
+                                         ft_face->max_advance_width);
 }
 
 void set_style(bool italic, bool bold, FontFace &face) {
@@ -184,15 +143,20 @@ bool peek_sfnt_face(const FontFile &file, long index, FontFace &face) {
     SfntStyle style;
     if (!peek_sfnt_style(file, index, style)) return false;
     face.font_type = style.postscript_outlines ? DEVICE_FONTTYPE : TRUETYPE_FONTTYPE;
+    face.format_rank = format_rank(true, face.font_type);
     if (style.has_os2)
         set_style(style.fs_selection & (1 << 9 | 1 << 0), style.fs_selection & (1 << 5), face);
     else
         set_style(style.mac_style & 2, style.mac_style & 1, face);
-    const long cell = style.has_os2 && (style.win_ascent || style.win_descent)
-                          ? static_cast<long>(style.win_ascent) + style.win_descent
-                          : static_cast<long>(style.hhea_ascender) - style.hhea_descender;
-    set_sfnt_fields(style.has_os2 && style.os2_version >= 1, style.code_pages,
-                    style.has_os2 ? style.weight_class : 0, cell, style.units_per_em, face);
+    const VerticalExtents cell = cell_extents(style.has_os2, style.win_ascent, style.win_descent,
+                                              {style.hhea_ascender, -style.hhea_descender});
+    SfntFacts facts;
+    facts.has_code_pages = style.has_os2 && style.os2_version >= 1;
+    facts.code_pages = style.code_pages;
+    facts.weight_class = style.has_os2 ? style.weight_class : 0;
+    facts.cell = cell.ascent + cell.descent;
+    facts.units_per_em = style.units_per_em;
+    set_sfnt_fields(facts, face);
     return true;
 }
 
@@ -200,13 +164,11 @@ bool peek_fnt_face(const FontFile &file, long index, FontFace &face) {
     FntStyle style;
     if (!peek_fnt_style(file, index, style)) return false;
     face.font_type = RASTER_FONTTYPE;
-    face.format_rank = 2;
+    face.format_rank = format_rank(false, face.font_type);
     face.strike = 0;
     // FreeType calls an FNT face bold from weight 800.
     set_style(style.italic, style.weight >= 800, face);
-    face.logfont.lfWeight = static_cast<LONG>(style.weight ? style.weight
-                                              : face.bold  ? FW_BOLD
-                                                           : FW_NORMAL);
+    face.logfont.lfWeight = face_weight(style.weight, face.bold);
     face.logfont.lfCharSet = style.charset;
     face.logfont.lfHeight = static_cast<LONG>(style.pixel_height);
     return true;
@@ -216,12 +178,12 @@ bool peek_pcf_face(const FontFile &file, FontFace &face) {
     PcfStyle style;
     if (!peek_pcf_style(file, style)) return false;
     face.font_type = RASTER_FONTTYPE;
-    face.format_rank = 2;
+    face.format_rank = format_rank(false, face.font_type);
     face.strike = 0;
     set_style(style.italic, style.bold, face);
     LOGFONTA &lf = face.logfont;
     lf.lfHeight = static_cast<LONG>(style.height);
-    lf.lfWeight = style.bold ? FW_BOLD : FW_NORMAL;
+    lf.lfWeight = face_weight(0, style.bold);
     lf.lfCharSet = ANSI_CHARSET;
     return true;
 }
@@ -234,33 +196,25 @@ void fill_bitmap(FT_Face ft_face, FontFace &face) {
     const FT_Bitmap_Size &size = ft_face->available_sizes[0];
     long average = size.width;
     FT_WinFNT_HeaderRec fnt;
-    if (FT_Get_WinFNT_Header(ft_face, &fnt) == 0) average = fnt.avg_width;
+    const bool has_fnt_header = FT_Get_WinFNT_Header(ft_face, &fnt) == 0;
+    if (has_fnt_header) average = fnt.avg_width;
     LOGFONTA &lf = face.logfont;
     lf.lfHeight = size.height;
     lf.lfWidth = static_cast<LONG>(average);
-    lf.lfWeight = ft_face->style_flags & FT_STYLE_FLAG_BOLD ? FW_BOLD : FW_NORMAL;
-    lf.lfCharSet = ANSI_CHARSET;
-    const bool fixed = FT_IS_FIXED_WIDTH(ft_face);
-    lf.lfPitchAndFamily = static_cast<BYTE>(fixed ? FF_MODERN | FIXED_PITCH : VARIABLE_PITCH);
-    // An FNT header states the weight and family that GDI reports; FreeType's
-    // style flags call a face bold only from weight 800.
-    if (FT_Get_WinFNT_Header(ft_face, &fnt) == 0) {
-        lf.lfCharSet = fnt.charset;
-        if (fnt.weight != 0) lf.lfWeight = fnt.weight;
-        lf.lfPitchAndFamily = static_cast<BYTE>((fnt.pitch_and_family & 0xF0) |
-                                                (fixed ? FIXED_PITCH : VARIABLE_PITCH));
-    }
+    // An FNT header states the character set, weight and family that GDI
+    // reports; FreeType's style flags call a face bold only from weight 800.
+    const bool bold = (ft_face->style_flags & FT_STYLE_FLAG_BOLD) != 0;
+    lf.lfWeight = face_weight(has_fnt_header ? fnt.weight : 0, bold);
+    lf.lfCharSet = has_fnt_header ? fnt.charset : BYTE{ANSI_CHARSET};
+    lf.lfPitchAndFamily = raster_pitch_and_family(FT_IS_FIXED_WIDTH(ft_face), has_fnt_header,
+                                                  has_fnt_header ? fnt.pitch_and_family : 0);
 
-    TEXTMETRICA &tm = face.metrics;
-    tm.tmHeight = lf.lfHeight;
     // The size metrics are the strike's only once it is selected; before, the
     // ascent read as 0.
     const bool selected = FT_Select_Size(ft_face, face.strike) == 0 && ft_face->size;
-    tm.tmAscent = static_cast<LONG>(selected ? ft_face->size->metrics.ascender / 64 : 0);
-    tm.tmDescent = tm.tmHeight - tm.tmAscent;
-    tm.tmAveCharWidth = lf.lfWidth;
-    tm.tmMaxCharWidth = static_cast<LONG>(size.width);
-    tm.tmPitchAndFamily = static_cast<BYTE>((lf.lfPitchAndFamily & 0xF0) | (fixed ? 0 : 0x1));
+    face.metrics = bitmap_text_metrics(
+        lf, static_cast<LONG>(selected ? ft_face->size->metrics.ascender / 64 : 0),
+        static_cast<LONG>(size.width));
 }
 
 // The instance's normalized coordinates, avar applied.
@@ -321,8 +275,7 @@ void set_instance_width(FT_Face ft_face, FontFace &face) {
     const long average = mean_advance(ft_face);
     if (average <= 0 || face.cell_height <= 0) return;
     face.average_width = average;
-    face.logfont.lfWidth =
-        static_cast<LONG>(mul_div(face.logfont.lfHeight, average, face.cell_height));
+    face.logfont.lfWidth = enumerated_width(face.logfont.lfHeight, average, face.cell_height);
     face.metrics.tmAveCharWidth = face.logfont.lfWidth;
 }
 
@@ -356,7 +309,9 @@ FaceTraits traits_of(const FontFace &face) {
 }
 
 bool read_font_face(FT_Face ft_face, FontFace &face) {
-    if (!font_type_of(ft_face, face.font_type)) return false;
+    const DWORD font_type = font_type_of(format_of(ft_face));
+    if (font_type == 0) return false;
+    face.font_type = font_type;
     if (face.font_type == RASTER_FONTTYPE && ft_face->num_fixed_sizes < 1) return false;
 
     std::string family = FT_IS_SFNT(ft_face) ? windows_family_name(ft_face) : std::string();
@@ -368,28 +323,17 @@ bool read_font_face(FT_Face ft_face, FontFace &face) {
     std::memcpy(lf.lfFaceName, family.c_str(), family.size() + 1);
     face.italic = (ft_face->style_flags & FT_STYLE_FLAG_ITALIC) != 0;
     face.bold = (ft_face->style_flags & FT_STYLE_FLAG_BOLD) != 0;
-    face.format_rank = FT_IS_SFNT(ft_face) ? 0 : face.font_type == RASTER_FONTTYPE ? 2 : 1;
+    face.format_rank = format_rank(FT_IS_SFNT(ft_face), face.font_type);
     face.bitmap_only = face.font_type == TRUETYPE_FONTTYPE && !FT_IS_SCALABLE(ft_face);
     lf.lfItalic = face.italic ? 255 : 0;
-    lf.lfOutPrecision = 3;
-    lf.lfClipPrecision = 2;
-    lf.lfQuality = 1;
+    lf.lfOutPrecision = kEnumeratedOutPrecision;
+    lf.lfClipPrecision = kEnumeratedClipPrecision;
+    lf.lfQuality = kEnumeratedQuality;
 
     if (face.font_type == RASTER_FONTTYPE)
         fill_bitmap(ft_face, face);
     else
         fill_scalable(ft_face, face);
-
-    TEXTMETRICA &tm = face.metrics;
-    tm.tmWeight = lf.lfWeight;
-    tm.tmItalic = lf.lfItalic;
-    tm.tmCharSet = lf.lfCharSet;
-    tm.tmFirstChar = 32;
-    tm.tmLastChar = 255;
-    tm.tmDefaultChar = 31;
-    tm.tmBreakChar = 32;
-    tm.tmDigitizedAspectX = 96;
-    tm.tmDigitizedAspectY = 96;
     return true;
 }
 

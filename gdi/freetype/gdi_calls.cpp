@@ -266,19 +266,12 @@ int GetTextFaceA(HDC dc, int count, char *face) {
 
 namespace {
 
-// A font realized in a double-byte character set takes codes above 255 as a
-// lead and a trail byte, one lead byte per call; it measures the character
-// they stand for in its code page (test_GetCharABCWidths: 0x100 and 0xFFFF
-// succeed, 0xFF..0x100 and 0x1FF..0xFF00 fail). Other fonts fail them.
+// Codes above 255: the characters that double-byte codes stand for in the
+// font's code page, where it takes them (takes_double_byte_codes).
 BOOL double_byte_widths(RealizedFont &font, UINT first, UINT last, ABCFLOAT *widths) {
-    if (!is_double_byte_charset(font.charset) || first <= 0xFF || last > 0xFFFF ||
-        (first >> 8) != (last >> 8))
-        return FALSE;
+    if (!takes_double_byte_codes(font.charset, first, last)) return FALSE;
     const std::vector<char32_t> characters = double_byte_characters(font.charset, first, last);
     if (characters.size() != last - first + 1) return FALSE;
-    // A code that is no character measures glyph 0, as a character the font
-    // lacks does: U+FFFF is a noncharacter, which no font maps.
-    constexpr char32_t kNoCharacter = 0xFFFF;
     for (std::size_t i = 0; i < characters.size(); ++i)
         if (!glyph_widths(font, characters[i] ? characters[i] : kNoCharacter, widths[i]))
             return FALSE;

@@ -293,6 +293,117 @@ bool covers_charset(BYTE own, unsigned long code_pages, BYTE charset) {
     return false;
 }
 
+DWORD font_type_of(const FontFormat &format) {
+    const std::string &name = format.name;
+    if (name == "TrueType") return format.glyf_table ? TRUETYPE_FONTTYPE : 0;
+    if (name == "CFF") return format.sfnt && !format.cff_table ? 0 : DEVICE_FONTTYPE;
+    if (name == "Type 1" || name == "CID Type 1") return DEVICE_FONTTYPE;
+    if (name == "PCF" || name == "BDF" || name == "Windows FNT") return RASTER_FONTTYPE;
+    return 0;
+}
+
+VerticalExtents cell_extents(bool has_os2, long win_ascent, long win_descent,
+                             const VerticalExtents &fallback) {
+    if (has_os2 && (win_ascent != 0 || win_descent != 0)) return {win_ascent, win_descent};
+    return fallback;
+}
+
+LONG face_weight(unsigned long stated, bool bold) {
+    if (stated != 0) return static_cast<LONG>(stated);
+    return bold ? FW_BOLD : FW_NORMAL;
+}
+
+SfntLogfont sfnt_logfont(const SfntFacts &facts) {
+    // Japanese, Simplified Chinese, Korean Wansung, Traditional Chinese and
+    // Korean Johab.
+    constexpr unsigned long kCjkCodePages = 0x1FUL << 17;
+    SfntLogfont logfont;
+    logfont.cjk = facts.has_code_pages && (facts.code_pages & kCjkCodePages) != 0;
+    logfont.cell_height = facts.cell > 0 ? facts.cell : facts.units_per_em;
+    logfont.height =
+        static_cast<LONG>(mul_div(kEnumeratedPixelsPerEm, logfont.cell_height, facts.units_per_em));
+    logfont.weight = face_weight(facts.weight_class, facts.bold);
+    logfont.charset =
+        facts.has_code_pages ? charset_of_code_pages(facts.code_pages) : BYTE{ANSI_CHARSET};
+    return logfont;
+}
+
+LONG enumerated_width(LONG height, long average_width, long cell_height) {
+    return static_cast<LONG>(mul_div(height, average_width, cell_height));
+}
+
+BYTE scalable_charset(BYTE code_page_charset, const std::vector<CmapEncoding> &encodings) {
+    constexpr unsigned kWindows = 3, kSymbol = 0, kUnicodeBmp = 1, kUnicodeFull = 10;
+    bool symbol = false;
+    for (const CmapEncoding &subtable : encodings) {
+        if (subtable.platform != kWindows) continue;
+        if (subtable.encoding == kUnicodeBmp || subtable.encoding == kUnicodeFull)
+            return code_page_charset;
+        symbol = symbol || subtable.encoding == kSymbol;
+    }
+    return symbol ? BYTE{SYMBOL_CHARSET} : code_page_charset;
+}
+
+BYTE raster_pitch_and_family(bool fixed, bool has_fnt_header, BYTE fnt_pitch_and_family) {
+    const int family = has_fnt_header ? fnt_pitch_and_family & 0xF0 : fixed ? FF_MODERN : 0;
+    return static_cast<BYTE>(family | (fixed ? FIXED_PITCH : VARIABLE_PITCH));
+}
+
+namespace {
+
+constexpr BYTE kVariablePitchBit = 0x1;  // TMPF_FIXED_PITCH, named for the opposite
+constexpr BYTE kVectorBit = 0x2, kTrueTypeBit = 0x4, kDeviceBit = 0x8;
+
+TEXTMETRICA text_metrics_of(const LOGFONTA &logfont, LONG ascent, LONG max_char_width) {
+    TEXTMETRICA metrics{};
+    metrics.tmHeight = logfont.lfHeight;
+    metrics.tmAscent = ascent;
+    metrics.tmDescent = logfont.lfHeight - ascent;
+    metrics.tmAveCharWidth = logfont.lfWidth;
+    metrics.tmMaxCharWidth = max_char_width;
+    metrics.tmWeight = logfont.lfWeight;
+    metrics.tmItalic = logfont.lfItalic;
+    metrics.tmCharSet = logfont.lfCharSet;
+    metrics.tmPitchAndFamily =
+        static_cast<BYTE>((logfont.lfPitchAndFamily & 0xF0) |
+                          ((logfont.lfPitchAndFamily & FIXED_PITCH) != 0 ? 0 : kVariablePitchBit));
+    metrics.tmFirstChar = 32;
+    metrics.tmLastChar = 255;
+    metrics.tmDefaultChar = 31;
+    metrics.tmBreakChar = 32;
+    metrics.tmDigitizedAspectX = 96;
+    metrics.tmDigitizedAspectY = 96;
+    return metrics;
+}
+
+}  // namespace
+
+TEXTMETRICA scalable_text_metrics(const LOGFONTA &logfont, DWORD font_type,
+                                  const VerticalExtents &cell, long units_per_em,
+                                  long max_advance) {
+    const long cell_height = cell.ascent + cell.descent;
+    const long ascent = cell_height > 0
+                            ? mul_div(logfont.lfHeight, cell.ascent, cell_height)
+                            : mul_div(cell.ascent, kEnumeratedPixelsPerEm, units_per_em);
+    TEXTMETRICA metrics = text_metrics_of(
+        logfont, static_cast<LONG>(ascent),
+        static_cast<LONG>(mul_div(max_advance, kEnumeratedPixelsPerEm, units_per_em)));
+    metrics.tmInternalLeading = static_cast<LONG>(logfont.lfHeight - kEnumeratedPixelsPerEm);
+    metrics.tmPitchAndFamily =
+        static_cast<BYTE>(metrics.tmPitchAndFamily | kVectorBit |
+                          (font_type == TRUETYPE_FONTTYPE ? kTrueTypeBit : kDeviceBit));
+    return metrics;
+}
+
+TEXTMETRICA bitmap_text_metrics(const LOGFONTA &logfont, LONG ascent, LONG max_char_width) {
+    return text_metrics_of(logfont, ascent, max_char_width);
+}
+
+bool is_cjk_charset(unsigned charset) {
+    return charset == SHIFTJIS_CHARSET || charset == HANGEUL_CHARSET || charset == JOHAB_CHARSET ||
+           charset == GB2312_CHARSET || charset == CHINESEBIG5_CHARSET;
+}
+
 BYTE pitch_and_family(bool fixed, const unsigned char *panose, int ibm_family_class) {
     // The IBM font class: 1-5 and 7 are serif classes, 8 sans serif,
     // 9 ornamental, 10 script, 12 symbolic.
@@ -317,6 +428,11 @@ BYTE pitch_and_family(bool fixed, const unsigned char *panose, int ibm_family_cl
         family = kIbmClassFamilies[(ibm_family_class >> 8) & 0xF];
     }
     return static_cast<BYTE>(family | (fixed ? FIXED_PITCH : VARIABLE_PITCH));
+}
+
+int format_rank(bool sfnt, DWORD font_type) {
+    if (sfnt) return 0;
+    return font_type == RASTER_FONTTYPE ? 2 : 1;
 }
 
 bool representative_before(const FaceTraits &a, const FaceTraits &b) {
@@ -355,6 +471,60 @@ bool simulates_bold(LONG face_weight, LONG asked_weight) {
     // keeps the face as it is.
     constexpr LONG kSemibold = 600;
     return asked_weight >= FW_BOLD && face_weight < kSemibold;
+}
+
+namespace {
+
+long floor_ratio(long a, long b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+long ceil_ratio(long a, long b) { return -floor_ratio(-a, b); }
+long stretched_down(long pixels, const Stretch &stretch) {
+    return floor_ratio(pixels * stretch.num, stretch.den);
+}
+long stretched_up(long pixels, const Stretch &stretch) {
+    return ceil_ratio(pixels * stretch.num, stretch.den);
+}
+
+}  // namespace
+
+Stretch width_stretch(LONG asked_width, long average) {
+    const long width = std::labs(static_cast<long>(asked_width));
+    if (width == 0 || average <= 0 || width == average) return {};
+    return {std::min(width, kLargestPixelsPerEm), average};
+}
+
+long rounded_pixels(long sixty_fourths) { return floor_ratio(sixty_fourths + 32, 64); }
+
+ABCFLOAT inked_glyph_widths(long left, long right, long advance, const Stretch &stretch,
+                            bool emboldened) {
+    const long a = stretched_down(floor_ratio(left, 64), stretch);
+    const long b = std::max(stretched_up(ceil_ratio(right, 64), stretch) - a, 1L);
+    const long c = stretched_up(advance, stretch) - a - b;
+    return {static_cast<float>(a), static_cast<float>(b + (emboldened ? 1 : 0)),
+            static_cast<float>(c)};
+}
+
+ABCFLOAT blank_glyph_widths(long advance, const Stretch &stretch, bool emboldened) {
+    return {0, 1, static_cast<float>(stretched_up(advance, stretch) + (emboldened ? 1 : 0) - 1)};
+}
+
+ABCFLOAT bitmap_glyph_widths(long advance, bool emboldened) {
+    return {0, static_cast<float>(advance + (emboldened ? 1 : 0)), 0};
+}
+
+CodeLookup codes_to_look_up(unsigned code, bool symbol_font) {
+    constexpr unsigned kSymbolArea = 0xF000;
+    if (symbol_font) return {{kSymbolArea + code, code}, 2};
+    return {{code, 0}, 1};
+}
+
+BYTE realized_charset(BYTE asked, BYTE own, unsigned long code_pages) {
+    return asked != DEFAULT_CHARSET && covers_charset(own, code_pages, asked) ? asked : own;
+}
+
+bool takes_double_byte_codes(BYTE charset, unsigned first, unsigned last) {
+    constexpr unsigned kFirstDoubleByteCode = 0x100, kLastDoubleByteCode = 0xFFFF;
+    return is_cjk_charset(charset) && kFirstDoubleByteCode <= first && first <= last &&
+           last <= kLastDoubleByteCode && (first >> 8) == (last >> 8);
 }
 
 const char *instance_fault(const VariableFont &font, std::size_t instance) {

@@ -5,6 +5,7 @@
 #ifndef DUMP_METRICS12_GDI_RULES_H
 #define DUMP_METRICS12_GDI_RULES_H
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -105,12 +106,118 @@ int charset_rank(BYTE charset);
 // covers `charset`.
 bool covers_charset(BYTE own, unsigned long code_pages, BYTE charset);
 
-// --- the enumerated LOGFONTA ----------------------------------------------------
+// Whether `charset` is a Japanese, Chinese or Korean one, whose code page
+// holds double-byte characters.
+bool is_cjk_charset(unsigned charset);
+
+// --- the enumerated LOGFONTA and TEXTMETRICA ------------------------------------
+
+// The size a scalable face is enumerated at, in pixels per em.
+constexpr long kEnumeratedPixelsPerEm = 32;
+
+// What every enumerated face reports as lfOutPrecision (OUT_STROKE_PRECIS),
+// lfClipPrecision (CLIP_STROKE_PRECIS) and lfQuality (DRAFT_QUALITY).
+constexpr BYTE kEnumeratedOutPrecision = 3;
+constexpr BYTE kEnumeratedClipPrecision = 2;
+constexpr BYTE kEnumeratedQuality = 1;
+
+// A face as FreeType reads it: the format it names ("TrueType", "CFF",
+// "Type 1", "PCF"...), whether it is an sfnt, and its outline tables.
+struct FontFormat {
+    std::string name;
+    bool sfnt = false;
+    bool cff_table = false, glyf_table = false;
+};
+
+// The font type GDI reports for a face: TRUETYPE_FONTTYPE for TrueType
+// outlines (glyf), DEVICE_FONTTYPE for PostScript ones (CFF, Type 1),
+// RASTER_FONTTYPE for bitmaps (PCF, BDF, FNT); 0 for a face GDI draws none of
+// and does not offer: an sfnt without glyf (colour bitmap fonts, X11's .otb),
+// one whose outlines are CFF2 (FreeType calls it CFF, but it has no CFF
+// table), and any other format (PFR).
+DWORD font_type_of(const FontFormat &format);
+
+// A face's ascent and descent in font units, the descent positive below the
+// baseline.
+struct VerticalExtents {
+    long ascent = 0, descent = 0;
+};
+
+// The ascent and descent of an sfnt face's cell: OS/2's usWinAscent and
+// usWinDescent where it has an OS/2 table and either is nonzero, as Windows
+// takes them; else `fallback`, hhea's.
+VerticalExtents cell_extents(bool has_os2, long win_ascent, long win_descent,
+                             const VerticalExtents &fallback);
+
+// A face's weight: the one its tables state (OS/2 usWeightClass, an FNT
+// header's weight), else FW_BOLD or FW_NORMAL by its style; `stated` is 0
+// where they state none.
+LONG face_weight(unsigned long stated, bool bold);
+
+// What an sfnt face's tables give its enumerated LOGFONTA.
+struct SfntFacts {
+    bool has_code_pages = false;  // an OS/2 table of version 1 on
+    unsigned long code_pages = 0;  // its ulCodePageRange1
+    unsigned long weight_class = 0;  // OS/2 usWeightClass; 0 where there is no OS/2
+    bool bold = false;  // the face's style
+    long cell = 0;  // ascent plus descent (cell_extents), in font units
+    long units_per_em = 0;
+};
+
+struct SfntLogfont {
+    bool cjk = false;  // a CJK code page (bits 17 to 21): the face also makes an "@" family
+    long cell_height = 0;  // in font units: the cell, else the em where the cell has no height
+    LONG height = 0;  // lfHeight: the cell at 32 pixels per em
+    LONG weight = FW_NORMAL;  // face_weight
+    BYTE charset = ANSI_CHARSET;  // of the first code page; ANSI_CHARSET without code pages
+};
+
+SfntLogfont sfnt_logfont(const SfntFacts &facts);
+
+// lfWidth of a face enumerated at lfHeight `height`: its average width's
+// share of the cell, both in font units. A negative average, which no font
+// should have, is taken as it stands, as the Windows build under Wine takes
+// it.
+LONG enumerated_width(LONG height, long average_width, long cell_height);
+
+// A cmap subtable's platform and encoding IDs.
+struct CmapEncoding {
+    unsigned platform = 0, encoding = 0;
+};
+
+// The character set of a scalable face whose OS/2 code pages give
+// `code_page_charset` and whose cmap has subtables `encodings`:
+// SYMBOL_CHARSET where a Windows symbol subtable (3, 0) is there and no
+// Windows Unicode one (3, 1 or 3, 10); else `code_page_charset`.
+BYTE scalable_charset(BYTE code_page_charset, const std::vector<CmapEncoding> &encodings);
 
 // The family bits and pitch of lfPitchAndFamily: FF_MODERN for fixed pitch;
 // else from the PANOSE family kind and serif style; the IBM font class only
 // where PANOSE says nothing at all (`panose` null where there is no OS/2).
 BYTE pitch_and_family(bool fixed, const unsigned char *panose, int ibm_family_class);
+
+// lfPitchAndFamily of a raster face: FIXED_PITCH or VARIABLE_PITCH, with the
+// family bits of its FNT header where it has one (`fnt_pitch_and_family`),
+// else FF_MODERN for a fixed pitch.
+BYTE raster_pitch_and_family(bool fixed, bool has_fnt_header, BYTE fnt_pitch_and_family);
+
+// The TEXTMETRICA enumerated with a scalable face's LOGFONTA `logfont`, of
+// font type `font_type`, whose cell is `cell` and widest advance
+// `max_advance` in font units: tmAscent is the ascent's share of tmHeight, so
+// that the two round together (test_text_metrics: MulDiv(tmHeight, ascent,
+// ascent + descent)), or the ascent scaled on its own where the cell has no
+// height; the internal leading is the cell less the em. Each face reports
+// tmFirstChar 32, tmLastChar 255, tmDefaultChar 31, tmBreakChar 32 and the
+// screen's 96 by 96 dots per inch. tmPitchAndFamily is lfPitchAndFamily's
+// family with TMPF_FIXED_PITCH (0x1) for a variable pitch, as its name does
+// not say, TMPF_VECTOR (0x2), and TMPF_TRUETYPE (0x4) or TMPF_DEVICE (0x8).
+TEXTMETRICA scalable_text_metrics(const LOGFONTA &logfont, DWORD font_type,
+                                  const VerticalExtents &cell, long units_per_em, long max_advance);
+
+// The TEXTMETRICA enumerated with a raster face's LOGFONTA, whose strike's
+// ascent and widest glyph are given in pixels: no internal leading, and
+// tmPitchAndFamily without the outline bits.
+TEXTMETRICA bitmap_text_metrics(const LOGFONTA &logfont, LONG ascent, LONG max_char_width);
 
 // --- choosing a face ----------------------------------------------------------
 
@@ -122,11 +229,15 @@ constexpr const char *kDefaultGenericFamily = "sans-serif";
 struct FaceTraits {
     BYTE charset = ANSI_CHARSET;
     bool italic = false, bold = false;
-    int format_rank = 0;  // OpenType 0, Type 1 1, bitmap 2: one face in several formats
+    int format_rank = 0;  // format_rank: one face in several formats
     LONG weight = FW_NORMAL;
     bool bitmap = false;  // a bitmap strike, whose height counts
     LONG height = 0;
 };
+
+// Where one face comes in several formats, which stands for it first: an
+// sfnt (OpenType, whatever its outlines) 0, Type 1 1, a bitmap font 2.
+int format_rank(bool sfnt, DWORD font_type);
 
 // Whether `a` comes before `b` as a family's representative: the face in
 // the first character set by charset_rank (Windows-1252 first), then regular,
@@ -159,6 +270,72 @@ bool nearer(const FaceRequest &request, const FaceTraits &a, const FaceTraits &b
 // Whether GDI simulates bold: FW_BOLD or heavier asked of a face lighter than
 // FW_SEMIBOLD.
 bool simulates_bold(LONG face_weight, LONG asked_weight);
+
+// --- realizing a font and measuring its glyphs --------------------------------
+
+// A horizontal stretch by num / den.
+struct Stretch {
+    long num = 1, den = 1;
+};
+
+// How GDI stretches a font asked for width `asked_width` (lfWidth, whose sign
+// does not count) whose own average at its size is `average` whole pixels
+// (realized_average_width): not at all where it asks for no width or for its
+// average, or the average is not positive (a negative xAvgCharWidth, taken as
+// it stands); else by the width asked over the average, the width at most
+// 16384 pixels.
+Stretch width_stretch(LONG asked_width, long average);
+
+// A length in 64ths of a pixel (FreeType's hinted advances) rounded to whole
+// pixels, halves up.
+long rounded_pixels(long sixty_fourths);
+
+// The A, B and C widths of a glyph whose ink runs from `left` to `right`, in
+// 64ths of a pixel, and which advances `advance` whole pixels, stretched by
+// `stretch`. A is the left edge taken down to a whole pixel, B the right edge
+// taken up less A, at least 1, and C the advance less A and B; a stretch
+// applies to those whole-pixel edges and to the advance, the left edge taken
+// down again, the right one and the advance up. An emboldened glyph is inked
+// one pixel wider and advances one pixel further (test_fake_bold_font).
+ABCFLOAT inked_glyph_widths(long left, long right, long advance, const Stretch &stretch,
+                            bool emboldened);
+
+// A glyph without ink, advancing `advance` whole pixels before the stretch: a
+// box of one pixel at the origin (A 0, B 1, C the rest of the advance); an
+// emboldened one only advances a pixel further.
+ABCFLOAT blank_glyph_widths(long advance, const Stretch &stretch, bool emboldened);
+
+// A glyph of a raster font, which is never stretched: A 0, B its advance, C 0;
+// emboldened, B a pixel wider.
+ABCFLOAT bitmap_glyph_widths(long advance, bool emboldened);
+
+// The character codes GDI looks `code` up as in a face's character map, in
+// order: the first that maps gives the glyph, glyph 0 where none does. A
+// symbol font (SYMBOL_CHARSET), whose Windows symbol cmap (3, 0) keeps its
+// glyphs at U+F020 to U+F0FF, is looked up at 0xF000 + code first.
+struct CodeLookup {
+    std::array<unsigned, 2> codes{};
+    std::size_t count = 0;
+};
+CodeLookup codes_to_look_up(unsigned code, bool symbol_font);
+
+// The character set a font is realized in: `asked`, where it is not
+// DEFAULT_CHARSET and a face of character set `own` and OS/2 code pages
+// `code_pages` covers it (covers_charset); else the face's own.
+BYTE realized_charset(BYTE asked, BYTE own, unsigned long code_pages);
+
+// Whether GetCharABCWidthsFloatA takes codes `first` to `last`, some above
+// 255, of a font realized in `charset` as double-byte codes (lead byte << 8 |
+// trail byte): in a CJK character set, all of them from 0x100 to 0xFFFF and
+// under one lead byte, as one call reads one lead byte (test_GetCharABCWidths:
+// 0x100 and 0xFFFF succeed, 0xFF..0x100 and 0x1FF..0xFF00 fail). Other fonts
+// fail such codes.
+bool takes_double_byte_codes(BYTE charset, unsigned first, unsigned last);
+
+// What a double-byte code that is no character of its code page is measured
+// as: U+FFFF, a noncharacter that no font maps, so glyph 0, as a character
+// the font lacks.
+constexpr char32_t kNoCharacter = 0xFFFF;
 
 // --- variable fonts -------------------------------------------------------
 // Each named instance a face of its own, in a legacy family of at most four

@@ -1,8 +1,7 @@
 #include "realized_font.h"
 
-#include <algorithm>
-#include <cstdlib>
 #include <string>
+#include <utility>
 
 #include FT_ADVANCES_H
 #include FT_OUTLINE_H
@@ -16,18 +15,11 @@ namespace dm12_gdi {
 
 namespace {
 
-constexpr long kLargestPixelsPerEm = 16384;
-
 // Outlines hinted as the reference GDI hints them: by the font's own
 // instructions where it has them, else by FreeType's auto-hinter; never from
 // embedded bitmaps. The hdmx advances are GDI's rule, applied here where it
 // says, not FreeType's, which would apply them by other rules of its own.
 constexpr FT_Int32 kOutlineLoadFlags = FT_LOAD_NO_BITMAP | FT_LOAD_COMPUTE_METRICS;
-
-long floor_pixels(FT_Pos value) { return value >= 0 ? value / 64 : -((-value + 63) / 64); }
-long ceil_pixels(FT_Pos value) { return -floor_pixels(-value); }
-long floor_ratio(long a, long b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
-long ceil_ratio(long a, long b) { return -floor_ratio(-a, b); }
 
 bool select_charmap(FT_Face face, bool symbol) {
     if (symbol) {
@@ -54,13 +46,9 @@ void choose_size(RealizedFont &font, const LOGFONTA &logfont) {
     if (face.strike >= 0) return;
     font.pixels_per_em =
         pixels_per_em(face.units_per_em, face.cell_height, logfont.lfHeight, face.vdmx);
-    const long average =
-        realized_average_width(face.average_width, font.pixels_per_em, face.units_per_em);
-    const long width = std::labs(static_cast<long>(logfont.lfWidth));
-    if (width != 0 && average > 0 && width != average) {
-        font.stretch_num = std::min(width, kLargestPixelsPerEm);
-        font.stretch_den = average;
-    }
+    font.stretch = width_stretch(
+        logfont.lfWidth,
+        realized_average_width(face.average_width, font.pixels_per_em, face.units_per_em));
 }
 
 // The strike of a bitmap-only TrueType face drawn at `pixels_per_em`; -1
@@ -71,23 +59,6 @@ int strike_at(FT_Face ft_face, long pixels_per_em) {
     return -1;
 }
 
-// A blank glyph: no ink, so a box of one pixel at the origin. Emboldened,
-// it only advances one pixel further.
-void blank_glyph(long advance, bool emboldened, ABCFLOAT &widths) {
-    widths.abcfA = 0;
-    widths.abcfB = 1;
-    widths.abcfC = static_cast<float>(advance + (emboldened ? 1 : 0) - 1);
-}
-
-// An emboldened glyph is inked one pixel wider and advances one pixel
-// further (test_fake_bold_font: A + B + C grows by one).
-void set_widths(long a, long b, long advance, bool emboldened, ABCFLOAT &widths) {
-    const long extra = emboldened ? 1 : 0;
-    widths.abcfA = static_cast<float>(a);
-    widths.abcfB = static_cast<float>(b + extra);
-    widths.abcfC = static_cast<float>(advance - a - b);
-}
-
 // A glyph of a bitmap-only TrueType face. To GDI these are TrueType fonts
 // whose outlines are empty: at a size the font has a strike for, the
 // scaler draws the strike's bitmap with the strike's own metrics (bearing,
@@ -95,26 +66,24 @@ void set_widths(long a, long b, long advance, bool emboldened, ABCFLOAT &widths)
 // blank outline with its advance from hmtx, scaled and rounded.
 bool measure_bitmap_only_glyph(const RealizedFont &font, FT_UInt glyph, ABCFLOAT &widths) {
     const FT_Face ft_face = font.ft_face.get();
-    const long num = font.stretch_num, den = font.stretch_den;
     if (font.sbit_strike >= 0 && FT_Load_Glyph(ft_face, glyph, FT_LOAD_DEFAULT) == 0 &&
         ft_face->glyph->format == FT_GLYPH_FORMAT_BITMAP) {
         const FT_GlyphSlot slot = ft_face->glyph;
-        const long advance = ceil_ratio(floor_pixels(slot->advance.x + 32) * num, den);
+        const long advance = rounded_pixels(slot->advance.x);
         if (slot->bitmap.width == 0) {
-            blank_glyph(advance, font.emboldened, widths);
+            widths = blank_glyph_widths(advance, font.stretch, font.emboldened);
             return true;
         }
-        const long a = floor_ratio(slot->bitmap_left * num, den);
-        const long right = slot->bitmap_left + static_cast<long>(slot->bitmap.width);
-        set_widths(a, std::max(ceil_ratio(right * num, den) - a, 1L), advance, font.emboldened,
-                   widths);
+        const long left = slot->bitmap_left;
+        const long right = left + static_cast<long>(slot->bitmap.width);
+        widths = inked_glyph_widths(left * 64, right * 64, advance, font.stretch, font.emboldened);
         return true;
     }
     FT_Fixed units = 0;
     if (FT_Get_Advance(ft_face, glyph, FT_LOAD_NO_SCALE, &units) != 0) return false;
     const long advance =
         mul_div(static_cast<long>(units), font.pixels_per_em, font.face->units_per_em);
-    blank_glyph(ceil_ratio(advance * num, den), font.emboldened, widths);
+    widths = blank_glyph_widths(advance, font.stretch, font.emboldened);
     return true;
 }
 
@@ -196,26 +165,21 @@ bool measure_loaded_glyph(RealizedFont &font, FT_UInt glyph, ABCFLOAT &widths) {
     const bool bitmap = font.face->strike >= 0;
     if (FT_Load_Glyph(face, glyph, bitmap ? FT_LOAD_DEFAULT : kOutlineLoadFlags) != 0) return false;
     const FT_GlyphSlot slot = face->glyph;
-    const long num = font.stretch_num, den = font.stretch_den;
-    // A stretch applies to the hinted glyph in whole pixels: its advance and
-    // its box are stretched, then taken outwards to whole pixels again.
-    const long own_advance = floor_pixels(slot->advance.x + 32);
     const long advance =
-        ceil_ratio(device_advance(font.device_advances, glyph, own_advance) * num, den);
+        device_advance(font.device_advances, glyph, rounded_pixels(slot->advance.x));
 
     if (bitmap) {
-        set_widths(0, advance, advance, font.emboldened, widths);
+        // A bitmap face is realized at its strike, unstretched.
+        widths = bitmap_glyph_widths(advance, font.emboldened);
     } else if (slot->format == FT_GLYPH_FORMAT_OUTLINE && slot->outline.n_points > 0) {
         // The black box spans every point of the hinted outline, on the curve
         // and off it, as a glyph's bounding box is defined in the font's own
         // tables; a curve's control point may lie beyond the curve itself.
         FT_BBox box;
         FT_Outline_Get_CBox(&slot->outline, &box);
-        const long a = floor_ratio(floor_pixels(box.xMin) * num, den);
-        set_widths(a, std::max(ceil_ratio(ceil_pixels(box.xMax) * num, den) - a, 1L), advance,
-                   font.emboldened, widths);
+        widths = inked_glyph_widths(box.xMin, box.xMax, advance, font.stretch, font.emboldened);
     } else if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
-        blank_glyph(advance, font.emboldened, widths);
+        widths = blank_glyph_widths(advance, font.stretch, font.emboldened);
     } else {
         return false;
     }
@@ -225,8 +189,10 @@ bool measure_loaded_glyph(RealizedFont &font, FT_UInt glyph, ABCFLOAT &widths) {
 bool measure_glyph(RealizedFont &font, unsigned code, ABCFLOAT &widths) {
     if (!open_file_face(font)) return false;
     FT_Face face = font.ft_face.get();
-    FT_UInt glyph = font.symbol ? FT_Get_Char_Index(face, 0xF000 + code) : 0;
-    if (glyph == 0) glyph = FT_Get_Char_Index(face, code);
+    const CodeLookup lookup = codes_to_look_up(code, font.symbol);
+    FT_UInt glyph = 0;
+    for (std::size_t i = 0; i < lookup.count && glyph == 0; ++i)
+        glyph = FT_Get_Char_Index(face, lookup.codes[i]);
     for (const auto &[known, result] : font.measured_glyphs) {
         if (known != glyph) continue;
         widths = result.second;
@@ -246,9 +212,7 @@ std::unique_ptr<RealizedFont> realize_face(const FontFamily &family, const FontF
     font->face = &face;
     font->symbol = face.logfont.lfCharSet == SYMBOL_CHARSET;
     font->emboldened = simulates_bold(face.logfont.lfWeight, logfont.lfWeight);
-    font->charset = logfont.lfCharSet != DEFAULT_CHARSET && has_charset(face, logfont.lfCharSet)
-                        ? logfont.lfCharSet
-                        : face.logfont.lfCharSet;
+    font->charset = realized_charset(logfont.lfCharSet, face.logfont.lfCharSet, face.code_pages);
     choose_size(*font, logfont);
     return font;
 }
@@ -269,7 +233,7 @@ bool glyph_widths(RealizedFont &font, unsigned code, ABCFLOAT &widths) {
 
 SizedFace sized_face_of(const RealizedFont &font) {
     return {font.face->file,  font.face->index, font.pixels_per_em,
-            font.stretch_num, font.stretch_den, font.emboldened};
+            font.stretch.num, font.stretch.den, font.emboldened};
 }
 
 bool measure_representative(const FontFamily &family, OwnedFace ft_face, SizedFace &sized,

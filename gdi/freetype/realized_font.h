@@ -43,10 +43,9 @@ struct RealizedFont {
     bool symbol = false;  // codes are looked up at 0xF000 + code first
     long pixels_per_em = 0;
     int sbit_strike = -1;  // bitmap-only TrueType faces: the strike drawn, if any
-    // A horizontal stretch of stretch_num / stretch_den, applied to the
-    // glyph's box in whole pixels and to its advance.
-    long stretch_num = 1;
-    long stretch_den = 1;
+    // A horizontal stretch, applied to the glyph's box in whole pixels and to
+    // its advance.
+    Stretch stretch;
     // Bold asked of a face that is not: GDI simulates it, each glyph inked one
     // pixel wider and advancing one pixel further.
     bool emboldened = false;

@@ -457,6 +457,406 @@ TEST(PitchAndFamily, TakesPanoseBeforeTheIbmClass) {
         EXPECT_EQ(pitch_and_family(c.fixed, c.panose, c.ibm_class), c.expected) << c.what;
 }
 
+TEST(WidthStretch, StretchesOnlyToAWidthOtherThanTheAverage) {
+    const struct Case {
+        const char *what;
+        LONG asked;
+        long average;
+        Stretch stretch;
+    } cases[] = {
+        {"no width asked", 0, 16, {1, 1}},
+        {"the average", 16, 16, {1, 1}},
+        {"the average, negative", -16, 16, {1, 1}},
+        {"wider", 24, 16, {24, 16}},
+        {"wider, negative", -24, 16, {24, 16}},
+        {"narrower", 8, 16, {8, 16}},
+        {"no average", 24, 0, {1, 1}},
+        {"a negative average", 18, -14, {1, 1}},
+        {"past the largest size", 100000, 16, {16384, 16}},
+    };
+    for (const Case &c : cases) {
+        const Stretch stretch = width_stretch(c.asked, c.average);
+        EXPECT_EQ(stretch.num, c.stretch.num) << c.what;
+        EXPECT_EQ(stretch.den, c.stretch.den) << c.what;
+    }
+}
+
+TEST(RoundedPixels, RoundsHalvesUp) {
+    const long cases[][2] = {{0, 0}, {31, 0}, {32, 1}, {640, 10}, {-32, 0}, {-33, -1}};
+    for (const auto &c : cases) EXPECT_EQ(rounded_pixels(c[0]), c[1]) << c[0] << "/64";
+}
+
+void expect_abc(const ABCFLOAT &widths, float a, float b, float c, const char *what) {
+    EXPECT_EQ(widths.abcfA, a) << what;
+    EXPECT_EQ(widths.abcfB, b) << what;
+    EXPECT_EQ(widths.abcfC, c) << what;
+}
+
+// Edges in 64ths of a pixel: 80 is 1.25 pixels, 450 is 7.03.
+TEST(GlyphWidths, TakeTheInkOutwardsToWholePixelsThenStretchIt) {
+    const struct Case {
+        const char *what;
+        long left, right, advance;
+        Stretch stretch;
+        bool emboldened;
+        float a, b, c;
+    } cases[] = {
+        {"inside its advance", 80, 450, 9, {1, 1}, false, 1, 7, 1},
+        {"edges on whole pixels", 64, 512, 9, {1, 1}, false, 1, 7, 1},
+        {"left of the origin", -40, 300, 5, {1, 1}, false, -1, 6, 0},
+        {"past its advance", 0, 700, 10, {1, 1}, false, 0, 11, -1},
+        {"no width: one pixel", 192, 192, 6, {1, 1}, false, 3, 1, 2},
+        {"emboldened", 80, 450, 9, {1, 1}, true, 1, 8, 1},
+        {"stretched 3:2", 64, 512, 9, {3, 2}, false, 1, 11, 2},
+        {"stretched 3:2, left of the origin", -64, 320, 6, {3, 2}, false, -2, 10, 1},
+        {"stretched 3:2, emboldened", 64, 512, 9, {3, 2}, true, 1, 12, 2},
+        {"squeezed 1:2", 64, 448, 9, {1, 2}, false, 0, 4, 1},
+    };
+    for (const Case &c : cases)
+        expect_abc(inked_glyph_widths(c.left, c.right, c.advance, c.stretch, c.emboldened), c.a,
+                   c.b, c.c, c.what);
+}
+
+TEST(GlyphWidths, BlankAndBitmapGlyphs) {
+    const struct Case {
+        const char *what;
+        long advance;
+        Stretch stretch;
+        bool emboldened;
+        float a, b, c;
+    } blanks[] = {
+        {"blank", 10, {1, 1}, false, 0, 1, 9},
+        {"blank, emboldened", 10, {1, 1}, true, 0, 1, 10},
+        {"blank, no advance", 0, {1, 1}, false, 0, 1, -1},
+        {"blank, stretched 3:2", 9, {3, 2}, false, 0, 1, 13},
+    };
+    for (const Case &c : blanks)
+        expect_abc(blank_glyph_widths(c.advance, c.stretch, c.emboldened), c.a, c.b, c.c, c.what);
+    expect_abc(bitmap_glyph_widths(8, false), 0, 8, 0, "bitmap");
+    expect_abc(bitmap_glyph_widths(8, true), 0, 9, 0, "bitmap, emboldened");
+    expect_abc(bitmap_glyph_widths(0, false), 0, 0, 0, "bitmap, no advance");
+}
+
+// A symbol font's glyphs sit at U+F020..U+F0FF in its (3, 0) cmap; a code
+// found at neither place is glyph 0.
+TEST(CodesToLookUp, TrySymbolFontsAtTheirOwnAreaFirst) {
+    const struct Case {
+        unsigned code;
+        bool symbol;
+        std::vector<unsigned> codes;
+    } cases[] = {
+        {0x41, false, {0x41}},
+        {0x41, true, {0xF041, 0x41}},
+        {0xFF, true, {0xF0FF, 0xFF}},
+    };
+    for (const Case &c : cases) {
+        const CodeLookup lookup = codes_to_look_up(c.code, c.symbol);
+        EXPECT_EQ(std::vector<unsigned>(lookup.codes.begin(), lookup.codes.begin() + lookup.count),
+                  c.codes)
+            << std::hex << c.code << (c.symbol ? " symbol" : "");
+    }
+}
+
+TEST(RealizedCharset, IsTheOneAskedWhereTheFaceCoversIt) {
+    constexpr unsigned long kLatin1 = 1UL << 0, kCyrillic = 1UL << 2, kJapanese = 1UL << 17;
+    const struct Case {
+        const char *what;
+        BYTE asked, own;
+        unsigned long code_pages;
+        BYTE realized;
+    } cases[] = {
+        {"default", DEFAULT_CHARSET, ANSI_CHARSET, kLatin1 | kJapanese, ANSI_CHARSET},
+        {"a code page", SHIFTJIS_CHARSET, ANSI_CHARSET, kLatin1 | kJapanese, SHIFTJIS_CHARSET},
+        {"no code page", SHIFTJIS_CHARSET, ANSI_CHARSET, kLatin1, ANSI_CHARSET},
+        {"its own", RUSSIAN_CHARSET, RUSSIAN_CHARSET, 0, RUSSIAN_CHARSET},
+        {"ANSI of a Cyrillic face", ANSI_CHARSET, RUSSIAN_CHARSET, kCyrillic, RUSSIAN_CHARSET},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(realized_charset(c.asked, c.own, c.code_pages), c.realized) << c.what;
+}
+
+TEST(FontType, IsWhatGdiCallsTheOutlinesOrNone) {
+    const struct Case {
+        FontFormat format;
+        DWORD font_type;
+    } cases[] = {
+        {{"TrueType", true, false, true}, TRUETYPE_FONTTYPE},
+        {{"TrueType", true, false, false}, 0},  // colour bitmaps, X11's .otb
+        {{"CFF", true, true, false}, DEVICE_FONTTYPE},
+        {{"CFF", true, false, false}, 0},  // CFF2 outlines
+        {{"CFF", false, false, false}, DEVICE_FONTTYPE},  // a bare CFF file
+        {{"Type 1", false, false, false}, DEVICE_FONTTYPE},
+        {{"CID Type 1", false, false, false}, DEVICE_FONTTYPE},
+        {{"PCF", false, false, false}, RASTER_FONTTYPE},
+        {{"BDF", false, false, false}, RASTER_FONTTYPE},
+        {{"Windows FNT", false, false, false}, RASTER_FONTTYPE},
+        {{"PFR", false, false, false}, 0},
+        {{"", false, false, false}, 0},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(font_type_of(c.format), c.font_type)
+            << "'" << c.format.name << "'" << (c.format.sfnt ? " sfnt" : "")
+            << (c.format.cff_table ? " CFF" : "") << (c.format.glyf_table ? " glyf" : "");
+}
+
+TEST(CellExtents, AreOs2sWindowsMetricsWhereThereAreAny) {
+    const VerticalExtents hhea{1556, 492};
+    const struct Case {
+        const char *what;
+        bool has_os2;
+        long win_ascent, win_descent;
+        VerticalExtents cell;
+    } cases[] = {
+        {"OS/2", true, 1901, 483, {1901, 483}},
+        {"OS/2 with only a descent", true, 0, 300, {0, 300}},
+        {"OS/2 with neither", true, 0, 0, hhea},
+        {"no OS/2", false, 1901, 483, hhea},
+    };
+    for (const Case &c : cases) {
+        const VerticalExtents cell = cell_extents(c.has_os2, c.win_ascent, c.win_descent, hhea);
+        EXPECT_EQ(cell.ascent, c.cell.ascent) << c.what;
+        EXPECT_EQ(cell.descent, c.cell.descent) << c.what;
+    }
+}
+
+// Code pages of OS/2 ulCodePageRange1 by bit: 0 Latin 1, 2 Cyrillic, 16
+// Thai, 17 Japanese, 21 Korean Johab, 22 none that names a character set.
+TEST(SfntLogfont, TakesHeightWeightAndCharacterSetFromTheTables) {
+    const struct Case {
+        const char *what;
+        SfntFacts facts;
+        SfntLogfont logfont;
+    } cases[] = {
+        {"DejaVu Sans", {true, 1UL << 0, 400, false, 2384, 2048}, {false, 2384, 37, 400, 0}},
+        {"DM12 Collect Two", {true, 1UL << 2, 400, false, 2200, 2048}, {false, 2200, 34, 400, 204}},
+        {"Japanese", {true, 1UL << 17, 400, false, 1160, 1000}, {true, 1160, 37, 400, 128}},
+        {"Latin and Japanese",
+         {true, 1UL << 0 | 1UL << 17, 400, false, 1000, 1000},
+         {true, 1000, 32, 400, 0}},
+        {"Korean Johab", {true, 1UL << 21, 400, false, 1000, 1000}, {true, 1000, 32, 400, 130}},
+        {"Thai", {true, 1UL << 16, 400, false, 1000, 1000}, {false, 1000, 32, 400, 222}},
+        {"bit 22", {true, 1UL << 22, 400, false, 1000, 1000}, {false, 1000, 32, 400, 255}},
+        {"OS/2 version 0", {false, 1UL << 17, 400, false, 1000, 1000}, {false, 1000, 32, 400, 0}},
+        {"bold, no weight class", {true, 1, 0, true, 1000, 1000}, {false, 1000, 32, 700, 0}},
+        {"no weight class", {true, 1, 0, false, 1000, 1000}, {false, 1000, 32, 400, 0}},
+        {"a weight class, bold", {true, 1, 350, true, 1000, 1000}, {false, 1000, 32, 350, 0}},
+        {"no cell", {true, 1, 400, false, 0, 2048}, {false, 2048, 32, 400, 0}},
+        {"a negative cell", {true, 1, 400, false, -100, 1000}, {false, 1000, 32, 400, 0}},
+    };
+    for (const Case &c : cases) {
+        const SfntLogfont logfont = sfnt_logfont(c.facts);
+        EXPECT_EQ(logfont.cjk, c.logfont.cjk) << c.what;
+        EXPECT_EQ(logfont.cell_height, c.logfont.cell_height) << c.what;
+        EXPECT_EQ(logfont.height, c.logfont.height) << c.what;
+        EXPECT_EQ(logfont.weight, c.logfont.weight) << c.what;
+        EXPECT_EQ(logfont.charset, c.logfont.charset) << c.what;
+    }
+}
+
+TEST(EnumeratedWidth, IsTheAveragesShareOfTheCell) {
+    const long cases[][4] = {
+        {37, 1038, 2384, 16},  // DejaVu Sans: 16.11
+        {34, 1000, 2200, 15},  // 15.45
+        {32, -448, 1024, -14},  // a negative average stays negative
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(enumerated_width(static_cast<LONG>(c[0]), c[1], c[2]), c[3])
+            << c[1] << " of " << c[2] << " at " << c[0];
+}
+
+TEST(ScalableCharset, IsSymbolForAWindowsSymbolCmapWithoutUnicode) {
+    const struct Case {
+        const char *what;
+        std::vector<CmapEncoding> encodings;
+        BYTE charset;
+    } cases[] = {
+        {"symbol", {{3, 0}}, SYMBOL_CHARSET},
+        {"symbol and Mac Roman", {{1, 0}, {3, 0}}, SYMBOL_CHARSET},
+        {"symbol and Unicode platform", {{0, 3}, {3, 0}}, SYMBOL_CHARSET},
+        {"symbol and Windows BMP", {{3, 0}, {3, 1}}, RUSSIAN_CHARSET},
+        {"Windows BMP and symbol", {{3, 1}, {3, 0}}, RUSSIAN_CHARSET},
+        {"symbol and Windows full repertoire", {{3, 0}, {3, 10}}, RUSSIAN_CHARSET},
+        {"Windows BMP", {{3, 1}}, RUSSIAN_CHARSET},
+        {"Mac Roman", {{1, 0}}, RUSSIAN_CHARSET},
+        {"no cmap", {}, RUSSIAN_CHARSET},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(scalable_charset(RUSSIAN_CHARSET, c.encodings), c.charset) << c.what;
+}
+
+// TEXTMETRIC's tmPitchAndFamily bits as Microsoft documents them: 0x1 set
+// for a variable pitch, 0x2 outlines, 0x4 TrueType, 0x8 a device font.
+void expect_fixed_text_metrics(const LOGFONTA &logfont, const TEXTMETRICA &metrics,
+                               const char *what) {
+    EXPECT_EQ(metrics.tmHeight, logfont.lfHeight) << what;
+    EXPECT_EQ(metrics.tmAveCharWidth, logfont.lfWidth) << what;
+    EXPECT_EQ(metrics.tmWeight, logfont.lfWeight) << what;
+    EXPECT_EQ(metrics.tmItalic, logfont.lfItalic) << what;
+    EXPECT_EQ(metrics.tmCharSet, logfont.lfCharSet) << what;
+    EXPECT_EQ(metrics.tmFirstChar, 32) << what;
+    EXPECT_EQ(metrics.tmLastChar, 255) << what;
+    EXPECT_EQ(metrics.tmDefaultChar, 31) << what;
+    EXPECT_EQ(metrics.tmBreakChar, 32) << what;
+    EXPECT_EQ(metrics.tmDigitizedAspectX, 96) << what;
+    EXPECT_EQ(metrics.tmDigitizedAspectY, 96) << what;
+}
+
+LOGFONTA logfont_of(LONG height, LONG width, BYTE pitch_and_family) {
+    LOGFONTA logfont{};
+    logfont.lfHeight = height;
+    logfont.lfWidth = width;
+    logfont.lfWeight = 600;
+    logfont.lfItalic = 255;
+    logfont.lfCharSet = RUSSIAN_CHARSET;
+    logfont.lfPitchAndFamily = pitch_and_family;
+    return logfont;
+}
+
+TEST(TextMetrics, OfScalableFaces) {
+    const struct Case {
+        const char *what;
+        LONG height;
+        BYTE pitch_and_family;
+        DWORD font_type;
+        VerticalExtents cell;
+        long em, max_advance;
+        LONG ascent, descent, internal_leading, max_char_width;
+        BYTE tm_pitch_and_family;
+    } cases[] = {
+        {"TrueType, variable pitch",
+         37,
+         FF_SWISS | VARIABLE_PITCH,
+         TRUETYPE_FONTTYPE,
+         {1901, 483},
+         2048,
+         4096,
+         30,
+         7,
+         5,
+         64,
+         0x27},
+        {"CFF, fixed pitch",
+         32,
+         FF_MODERN | FIXED_PITCH,
+         DEVICE_FONTTYPE,
+         {800, 200},
+         1000,
+         600,
+         26,
+         6,
+         0,
+         19,
+         0x3A},
+        {"a cell of no height",
+         32,
+         FF_ROMAN | VARIABLE_PITCH,
+         TRUETYPE_FONTTYPE,
+         {800, -900},
+         1000,
+         1000,
+         26,
+         6,
+         0,
+         32,
+         0x17},
+    };
+    for (const Case &c : cases) {
+        const LOGFONTA logfont = logfont_of(c.height, 15, c.pitch_and_family);
+        const TEXTMETRICA metrics =
+            scalable_text_metrics(logfont, c.font_type, c.cell, c.em, c.max_advance);
+        EXPECT_EQ(metrics.tmAscent, c.ascent) << c.what;
+        EXPECT_EQ(metrics.tmDescent, c.descent) << c.what;
+        EXPECT_EQ(metrics.tmInternalLeading, c.internal_leading) << c.what;
+        EXPECT_EQ(metrics.tmMaxCharWidth, c.max_char_width) << c.what;
+        EXPECT_EQ(metrics.tmPitchAndFamily, c.tm_pitch_and_family) << c.what;
+        expect_fixed_text_metrics(logfont, metrics, c.what);
+    }
+}
+
+TEST(TextMetrics, OfRasterFaces) {
+    const struct Case {
+        const char *what;
+        BYTE pitch_and_family;
+        BYTE tm_pitch_and_family;
+    } cases[] = {
+        {"fixed pitch", FF_MODERN | FIXED_PITCH, 0x30},
+        {"variable pitch", FF_SWISS | VARIABLE_PITCH, 0x21},
+    };
+    for (const Case &c : cases) {
+        const LOGFONTA logfont = logfont_of(13, 7, c.pitch_and_family);
+        const TEXTMETRICA metrics = bitmap_text_metrics(logfont, 11, 9);
+        EXPECT_EQ(metrics.tmAscent, 11) << c.what;
+        EXPECT_EQ(metrics.tmDescent, 2) << c.what;
+        EXPECT_EQ(metrics.tmInternalLeading, 0) << c.what;
+        EXPECT_EQ(metrics.tmMaxCharWidth, 9) << c.what;
+        EXPECT_EQ(metrics.tmPitchAndFamily, c.tm_pitch_and_family) << c.what;
+        expect_fixed_text_metrics(logfont, metrics, c.what);
+    }
+}
+
+// The boundaries at 0x100 and 0xFFFF are test_GetCharABCWidths', in
+// callers_contract_test.
+TEST(DoubleByteCodes, AreTakenInCjkCharacterSetsUnderOneLeadByte) {
+    const struct Case {
+        BYTE charset;
+        unsigned first, last;
+        bool cjk, taken;
+    } cases[] = {
+        {SHIFTJIS_CHARSET, 0x8140, 0x81FC, true, true},
+        {HANGEUL_CHARSET, 0xB0A1, 0xB0FE, true, true},
+        {JOHAB_CHARSET, 0x8861, 0x8861, true, true},
+        {GB2312_CHARSET, 0xA1A1, 0xA1FE, true, true},
+        {CHINESEBIG5_CHARSET, 0xA140, 0xA17E, true, true},
+        {SHIFTJIS_CHARSET, 0x81FF, 0x8200, true, false},  // two lead bytes
+        {SHIFTJIS_CHARSET, 0x8150, 0x8140, true, false},  // backwards
+        {ANSI_CHARSET, 0x8140, 0x8140, false, false},
+        {DEFAULT_CHARSET, 0x8140, 0x8140, false, false},
+        {SYMBOL_CHARSET, 0x8140, 0x8140, false, false},
+        {RUSSIAN_CHARSET, 0x8140, 0x8140, false, false},
+        {THAI_CHARSET, 0xA1A1, 0xA1A1, false, false},
+        {OEM_CHARSET, 0x8140, 0x8140, false, false},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(is_cjk_charset(c.charset), c.cjk) << "charset " << int(c.charset);
+        EXPECT_EQ(takes_double_byte_codes(c.charset, c.first, c.last), c.taken)
+            << "charset " << int(c.charset) << ", 0x" << std::hex << c.first << "..0x" << c.last;
+    }
+}
+
+TEST(RasterPitchAndFamily, IsTheFntHeadersFamilyElseModernForFixedPitch) {
+    const struct Case {
+        const char *what;
+        bool fixed, has_fnt_header;
+        BYTE fnt_pitch_and_family, pitch_and_family;
+    } cases[] = {
+        {"fixed", true, false, 0, FF_MODERN | FIXED_PITCH},
+        {"variable", false, false, 0, FF_DONTCARE | VARIABLE_PITCH},
+        {"FNT, fixed", true, true, FF_ROMAN, FF_ROMAN | FIXED_PITCH},
+        {"FNT, variable, its pitch bits left", false, true, FF_SWISS | 1,
+         FF_SWISS | VARIABLE_PITCH},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(raster_pitch_and_family(c.fixed, c.has_fnt_header, c.fnt_pitch_and_family),
+                  c.pitch_and_family)
+            << c.what;
+}
+
+TEST(FormatRank, PutsOpenTypeBeforeType1BeforeBitmaps) {
+    const struct Case {
+        bool sfnt;
+        DWORD font_type;
+        int rank;
+    } cases[] = {
+        {true, TRUETYPE_FONTTYPE, 0},
+        {true, DEVICE_FONTTYPE, 0},
+        {false, DEVICE_FONTTYPE, 1},
+        {false, RASTER_FONTTYPE, 2},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(format_rank(c.sfnt, c.font_type), c.rank)
+            << (c.sfnt ? "sfnt" : "other") << ", font type " << c.font_type;
+}
+
 }  // namespace
 
 }  // namespace dm12_gdi

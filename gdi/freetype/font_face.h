@@ -60,7 +60,6 @@ struct FontFace {
     InstanceStyle instance;
 };
 
-
 struct FontFamily {
     std::string name;  // the face name, at most 31 bytes
     std::vector<FontFace> faces;  // the representative face first

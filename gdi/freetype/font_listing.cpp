@@ -194,15 +194,15 @@ bool list_variable_font(const ListedFace &face, VariableFiles &files,
     return true;
 }
 
-// The family and style of every face that is not Type 1: a Type 1 face that
-// also comes as OpenType or as a bitmap is never chosen over that copy, so it
-// is not worth reading (Type 1 files are the slowest to open by far).
-std::set<std::pair<std::string, std::string>> styles_not_type1(const FcFontSet &set) {
+// The family and style of every face fontconfig lists as an sfnt.
+std::set<std::pair<std::string, std::string>> sfnt_styles(const FcFontSet &set) {
     std::set<std::pair<std::string, std::string>> styles;
-    for (int i = 0; i < set.nfont; ++i)
-        if (pattern_string(set.fonts[i], FC_FONTFORMAT) != "Type 1")
+    for (int i = 0; i < set.nfont; ++i) {
+        ListedFace face;
+        if (listed_face_of(set.fonts[i], face) && is_sfnt(face))
             styles.emplace(pattern_string(set.fonts[i], FC_FAMILY),
                            pattern_string(set.fonts[i], FC_STYLE));
+    }
     return styles;
 }
 
@@ -220,17 +220,17 @@ std::set<std::pair<std::string, long>> variable_faces_of(const FcFontSet &set) {
 
 // Every face of `set` that GDI would offer, with its family's name.
 std::vector<NamedFace> named_faces(const FcFontSet &set) {
-    const auto not_type1 = styles_not_type1(set);
+    const auto sfnt = sfnt_styles(set);
     const auto variable_faces = variable_faces_of(set);
     VariableFiles variable_files;
     std::vector<NamedFace> faces;
     for (int i = 0; i < set.nfont; ++i) {
         FcPattern *pattern = set.fonts[i];
         ListedFace face;
-        const bool type1_copy = pattern_string(pattern, FC_FONTFORMAT) == "Type 1" &&
-                                not_type1.count({pattern_string(pattern, FC_FAMILY),
-                                                 pattern_string(pattern, FC_STYLE)});
-        if (type1_copy || !listed_face_of(pattern, face)) continue;
+        if (!listed_face_of(pattern, face) ||
+            type1_copy_left_out(face.format, sfnt.count({pattern_string(pattern, FC_FAMILY),
+                                                         pattern_string(pattern, FC_STYLE)})))
+            continue;
         std::string name;
         std::vector<FontFace> read;
         if (variable_faces.count({face.path, face_index(face.index)})) {

@@ -59,11 +59,6 @@ const FontFamily *default_family() {
     return nullptr;
 }
 
-bool is_cjk_charset(BYTE charset) {
-    return charset == SHIFTJIS_CHARSET || charset == HANGEUL_CHARSET || charset == JOHAB_CHARSET ||
-           charset == GB2312_CHARSET || charset == CHINESEBIG5_CHARSET;
-}
-
 // A face that an enumeration by name finds by another of its names: the
 // whole family (a second language's family name), or the one face (its full
 // name).
@@ -107,10 +102,7 @@ const FontFamily *find_family(const char *face_name_asked) {
 }
 
 const FontFamily *vertical_family_for(const LOGFONTA &logfont) {
-    // test_east_asian_font_selection: "@" alone with a CJK character set
-    // selects a vertical face of that character set.
-    if (std::strcmp(logfont.lfFaceName, "@") != 0 || !is_cjk_charset(logfont.lfCharSet))
-        return nullptr;
+    if (!asks_for_any_vertical_family(logfont.lfFaceName, logfont.lfCharSet)) return nullptr;
     for (const FontFamily *family : vertical_families())
         if (std::any_of(family->faces.begin(), family->faces.end(),
                         [&](const FontFace &face) { return has_charset(face, logfont.lfCharSet); }))

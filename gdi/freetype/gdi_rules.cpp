@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
 #include <optional>
 #include <sstream>
@@ -399,9 +400,13 @@ TEXTMETRICA bitmap_text_metrics(const LOGFONTA &logfont, LONG ascent, LONG max_c
     return text_metrics_of(logfont, ascent, max_char_width);
 }
 
-bool is_cjk_charset(unsigned charset) {
+bool is_cjk_charset(BYTE charset) {
     return charset == SHIFTJIS_CHARSET || charset == HANGEUL_CHARSET || charset == JOHAB_CHARSET ||
            charset == GB2312_CHARSET || charset == CHINESEBIG5_CHARSET;
+}
+
+bool asks_for_any_vertical_family(const char *face_name, BYTE charset) {
+    return std::strcmp(face_name, "@") == 0 && is_cjk_charset(charset);
 }
 
 BYTE pitch_and_family(bool fixed, const unsigned char *panose, int ibm_family_class) {
@@ -437,6 +442,17 @@ int format_rank(bool sfnt, DWORD font_type) {
 
 bool representative_before(const FaceTraits &a, const FaceTraits &b) {
     return representative_key(a) < representative_key(b);
+}
+
+bool representative_first(const FaceTraits &a, const std::string &a_file, long a_index,
+                          const FaceTraits &b, const std::string &b_file, long b_index) {
+    if (representative_before(a, b)) return true;
+    if (representative_before(b, a)) return false;
+    return std::tie(a_file, a_index) < std::tie(b_file, b_index);
+}
+
+bool type1_copy_left_out(const std::string &format, bool listed_as_sfnt) {
+    return format == "Type 1" && listed_as_sfnt;
 }
 
 const char *representative_criterion(const FaceTraits &a, const FaceTraits &b) {

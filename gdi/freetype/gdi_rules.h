@@ -108,7 +108,12 @@ bool covers_charset(BYTE own, unsigned long code_pages, BYTE charset);
 
 // Whether `charset` is a Japanese, Chinese or Korean one, whose code page
 // holds double-byte characters.
-bool is_cjk_charset(unsigned charset);
+bool is_cjk_charset(BYTE charset);
+
+// Whether a logical font asks for any vertical family: the face name "@"
+// alone with a CJK character set, which selects the first vertical family
+// with a face in that set (test_east_asian_font_selection).
+bool asks_for_any_vertical_family(const char *face_name, BYTE charset);
 
 // --- the enumerated LOGFONTA and TEXTMETRICA ------------------------------------
 
@@ -242,10 +247,22 @@ int format_rank(bool sfnt, DWORD font_type);
 // Whether `a` comes before `b` as a family's representative: the face in
 // the first character set by charset_rank (Windows-1252 first), then regular,
 // bold, italic, bold italic, then OpenType before Type 1 before bitmap, the
-// weight nearest 400 (the lighter on a tie), of bitmap faces the strike
-// nearest 16 pixels (the smaller on a tie). Faces neither comes before are
-// ordered by their files.
+// weight nearest 400 (the lighter on a tie), then the height: of bitmap
+// faces the strike nearest 16 pixels, and else (and on a tie) the smaller
+// lfHeight.
 bool representative_before(const FaceTraits &a, const FaceTraits &b);
+
+// The order of a family's faces: representative_before, and between faces
+// neither comes before, by file path, then by index in the file, so that the
+// same fonts give the same choice whatever order fontconfig lists them in.
+bool representative_first(const FaceTraits &a, const std::string &a_file, long a_index,
+                          const FaceTraits &b, const std::string &b_file, long b_index);
+
+// Whether a face that fontconfig lists in `format` is not read at all,
+// because the same family and style is also listed as an sfnt (OpenType):
+// a Type 1 face, which never comes before that copy (format_rank) and whose
+// files are the slowest to open by far.
+bool type1_copy_left_out(const std::string &format, bool listed_as_sfnt);
 
 // What first puts `a` before `b` as a representative: "character set",
 // "style" (regular, bold, italic, bold italic), "format", "weight" or

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <tuple>
 #include <utility>
 
 #include "font_names.h"
@@ -13,13 +12,8 @@ namespace dm12_gdi {
 
 namespace {
 
-// GDI's order (representative_before), then by file, so that the same fonts
-// give the same choice.
 bool representative_order(const FontFace &a, const FontFace &b) {
-    const FaceTraits first = traits_of(a), second = traits_of(b);
-    if (representative_before(first, second)) return true;
-    if (representative_before(second, first)) return false;
-    return std::tie(a.file, a.index) < std::tie(b.file, b.index);
+    return representative_first(traits_of(a), a.file, a.index, traits_of(b), b.file, b.index);
 }
 
 // Whether two faces weigh the same as a representative.

@@ -423,6 +423,62 @@ TEST(FaceChoice, ScalableFacesOfOneStyleGoByTheirHeightBeforeTheirFiles) {
     }
 }
 
+TEST(FaceChoice, FacesThatTieGoByFileThenByIndex) {
+    // Whatever order fontconfig lists them in: the path first, then the face
+    // or named instance in the file; GDI's order still comes before both.
+    FaceTraits regular, bold;
+    bold.bold = true;
+    const struct Case {
+        FaceTraits a;
+        const char *a_file;
+        long a_index;
+        FaceTraits b;
+        const char *b_file;
+        long b_index;
+    } cases[] = {
+        {regular, "/f/a.ttf", 5, regular, "/f/b.ttf", 0},
+        {regular, "/f/a.ttc", 1, regular, "/f/a.ttc", 2},
+        {regular, "/f/a.ttf", 2 << 16, regular, "/f/a.ttf", 3 << 16},
+        {regular, "/f/z.ttf", 0, bold, "/f/a.ttf", 0},
+    };
+    for (const Case &c : cases) {
+        EXPECT_TRUE(representative_first(c.a, c.a_file, c.a_index, c.b, c.b_file, c.b_index))
+            << c.a_file << " " << c.a_index;
+        EXPECT_FALSE(representative_first(c.b, c.b_file, c.b_index, c.a, c.a_file, c.a_index))
+            << c.b_file << " " << c.b_index;
+    }
+}
+
+TEST(FamilyListing, LeavesOutOnlyTheType1CopyOfAnSfnt) {
+    // A Type 1 face comes before a bitmap face of its style: only an sfnt
+    // copy makes it not worth reading.
+    EXPECT_TRUE(type1_copy_left_out("Type 1", true));
+    EXPECT_FALSE(type1_copy_left_out("Type 1", false));
+    for (const char *format : {"TrueType", "CFF", "PCF", "BDF", "Windows FNT"})
+        EXPECT_FALSE(type1_copy_left_out(format, true)) << format;
+}
+
+TEST(VerticalFamilies, NamedWithAtAndChosenByAtAloneInACjkSet) {
+    EXPECT_EQ(vertical_family_name("DM12 Nihon"), "@DM12 Nihon");
+    // Cut to a face name's 31 bytes: the family's last byte goes.
+    EXPECT_EQ(vertical_family_name("DM12 Thirty-One Bytes Long Name"),
+              "@DM12 Thirty-One Bytes Long Nam");
+    const struct Case {
+        const char *face_name;
+        BYTE charset;
+        bool asks;
+    } cases[] = {
+        {"@", SHIFTJIS_CHARSET, true},    {"@", HANGEUL_CHARSET, true},
+        {"@", JOHAB_CHARSET, true},       {"@", GB2312_CHARSET, true},
+        {"@", CHINESEBIG5_CHARSET, true}, {"@", ANSI_CHARSET, false},
+        {"@", DEFAULT_CHARSET, false},    {"@DM12 Nihon", SHIFTJIS_CHARSET, false},
+        {"", SHIFTJIS_CHARSET, false},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(asks_for_any_vertical_family(c.face_name, c.charset), c.asks)
+            << "'" << c.face_name << "', character set " << int{c.charset};
+}
+
 TEST(PitchAndFamily, TakesPanoseBeforeTheIbmClass) {
     constexpr int kIbmSerif = 0x0105, kIbmSans = 0x0800;
     const unsigned char sans[10] = {2, 11, 6, 3, 3, 8, 4, 2, 2, 4},  // DejaVu Sans

@@ -83,17 +83,15 @@ void set_sfnt_fields(SfntFacts facts, FontFace &face) {
 // The average advance of the printable ASCII glyphs, in font units: the
 // stand-in for OS/2 xAvgCharWidth where a font has none.
 long average_ascii_advance(FT_Face face) {
-    long total = 0, count = 0;
+    std::vector<long> advances;
     for (FT_ULong code = 32; code < 127; ++code) {
         const FT_UInt glyph = FT_Get_Char_Index(face, code);
-        if (glyph == 0) continue;
         FT_Fixed advance = 0;
-        if (FT_Get_Advance(face, glyph, FT_LOAD_NO_SCALE, &advance) == 0 && advance > 0) {
-            total += advance;
-            ++count;
-        }
+        if (glyph != 0 && FT_Get_Advance(face, glyph, FT_LOAD_NO_SCALE, &advance) == 0)
+            advances.push_back(advance);
     }
-    return count ? (total + count / 2) / count : face->max_advance_width / 2;
+    const long mean = mean_positive_advance(advances);
+    return mean ? mean : face->max_advance_width / 2;
 }
 
 void fill_scalable(FT_Face ft_face, FontFace &face) {
@@ -244,13 +242,7 @@ long mean_advance(FT_Face face) {
         return mean;
     std::vector<FT_Fixed> advances(glyphs);
     if (FT_Get_Advances(face, 0, glyphs, FT_LOAD_NO_SCALE, advances.data()) != 0) return 0;
-    long long total = 0, count = 0;
-    for (const FT_Fixed advance : advances)
-        if (advance > 0) {
-            total += advance;
-            ++count;
-        }
-    return count ? static_cast<long>((total + count / 2) / count) : 0;
+    return mean_positive_advance(std::vector<long>(advances.begin(), advances.end()));
 }
 
 }  // namespace

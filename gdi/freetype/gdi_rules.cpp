@@ -329,6 +329,16 @@ SfntLogfont sfnt_logfont(const SfntFacts &facts) {
     return logfont;
 }
 
+long mean_positive_advance(const std::vector<long> &advances) {
+    long long total = 0, count = 0;
+    for (const long advance : advances)
+        if (advance > 0) {
+            total += advance;
+            ++count;
+        }
+    return count ? static_cast<long>((total + count / 2) / count) : 0;
+}
+
 LONG enumerated_width(LONG height, long average_width, long cell_height) {
     return static_cast<LONG>(mul_div(height, average_width, cell_height));
 }

@@ -179,6 +179,12 @@ struct SfntLogfont {
 
 SfntLogfont sfnt_logfont(const SfntFacts &facts);
 
+// The average width of a face whose OS/2 table gives none (or of a variable
+// font's instance, whose advances its variations change): the mean of the
+// positive advances among `advances`, in font units, rounded half up, as
+// OS/2 defines xAvgCharWidth; 0 where none is positive.
+long mean_positive_advance(const std::vector<long> &advances);
+
 // lfWidth of a face enumerated at lfHeight `height`: its average width's
 // share of the cell, both in font units. A negative average, which no font
 // should have, is taken as it stands, as the Windows build under Wine takes

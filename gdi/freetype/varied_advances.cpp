@@ -1,6 +1,7 @@
 #include "varied_advances.h"
 
 #include "font_tables.h"
+#include "gdi_rules.h"
 
 #include <cmath>
 #include <cstddef>
@@ -122,7 +123,8 @@ bool mean_varied_advance(const std::vector<unsigned char> &hmtx, unsigned metric
     }
     // hmtx: an advance and a left side bearing per glyph up to numberOfHMetrics.
     constexpr std::size_t kMetricSize = 4;
-    long long total = 0, count = 0;
+    std::vector<long> advances;
+    advances.reserve(glyphs);
     for (unsigned glyph = 0; glyph < glyphs && metrics.ok && hvar.ok; ++glyph) {
         const unsigned metric = glyph < metrics_count ? glyph : metrics_count - 1;
         const auto advance = static_cast<long>(metrics.get({0, 2}, kMetricSize * metric));
@@ -134,15 +136,11 @@ bool mean_varied_advance(const std::vector<unsigned char> &hmtx, unsigned metric
             inner = value & ((std::uint32_t{1} << inner_bits) - 1);
         }
         const double delta = outer < sets.size() ? delta_of(hvar, sets[outer], inner) : 0;
-        const long varied = advance + std::lround(std::floor(delta + 0.5));
-        if (varied > 0) {
-            total += varied;
-            ++count;
-        }
+        advances.push_back(advance + std::lround(std::floor(delta + 0.5)));
     }
-    if (!metrics.ok || !hvar.ok || count == 0) return false;
-    mean = static_cast<long>((total + count / 2) / count);
-    return true;
+    if (!metrics.ok || !hvar.ok) return false;
+    mean = mean_positive_advance(advances);
+    return mean != 0;
 }
 
 }  // namespace dm12_gdi

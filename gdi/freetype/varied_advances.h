@@ -9,8 +9,8 @@
 
 namespace dm12_gdi {
 
-// The mean of the nonzero advances of the first `glyphs` glyphs, rounded, as
-// OS/2 defines xAvgCharWidth; `metrics_count` is hhea's numberOfHMetrics and
+// The mean of the positive advances of the first `glyphs` glyphs
+// (mean_positive_advance); `metrics_count` is hhea's numberOfHMetrics and
 // `coordinates` the instance's normalized coordinates (avar applied), one per
 // fvar axis. False where the tables do not hold what they should.
 bool mean_varied_advance(const std::vector<unsigned char> &hmtx, unsigned metrics_count,

@@ -449,6 +449,19 @@ TEST(FaceChoice, FacesThatTieGoByFileThenByIndex) {
     }
 }
 
+TEST(AverageWidth, MeanOfThePositiveAdvancesRoundedHalfUp) {
+    const struct Case {
+        std::vector<long> advances;
+        long mean;
+    } cases[] = {
+        {{}, 0},        {{0, -5}, 0},   {{500}, 500},         {{1, 2}, 2},
+        {{1, 1, 2}, 1}, {{1, 2, 2}, 2}, {{3, 4, 0, -100}, 4},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(mean_positive_advance(c.advances), c.mean)
+            << ::testing::PrintToString(c.advances);
+}
+
 TEST(FamilyListing, LeavesOutOnlyTheType1CopyOfAnSfnt) {
     // A Type 1 face comes before a bitmap face of its style: only an sfnt
     // copy makes it not worth reading.

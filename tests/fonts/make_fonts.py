@@ -15,17 +15,18 @@ that made the committed files; with another (Debian 13's 4.57 against Debian 12'
 compile the same tables to other bytes, each font table for table as fontTools reads it back.
 
 The fonts are tiny and made for measuring, not for reading: every glyph of codes 33..127 is one
-rectangle (a parallelogram in italic faces) whose edges and advance are placed, in pixels at the size
-the enumeration's LOGFONTA realizes, well away from the places where floor, ceil and rounding could go
-either way (at least 0.1 px; asserted below). The glyphs have no TrueType instructions and no CFF
-hints, and the TrueType fonts a one-instruction control-value program, so that no renderer
-auto-hints them: the outlines are simply scaled.
+rectangle (a parallelogram in italic faces) drawn from the widths it must have, A, B and the
+advance in whole pixels at the size the enumeration's LOGFONTA realizes: its edges half-way across
+the end pixels of its black box, its advance on a whole pixel. At that size the expected widths
+are simply the design. The glyphs have no TrueType instructions and no CFF hints, and the TrueType
+fonts a one-instruction control-value program, so that no renderer auto-hints them: the outlines
+are simply scaled.
 
 Each face's enumerated lfHeight, lfWidth and pixels per em, and each other request's pixels per
-em and stretch, are written out by hand beside it, not computed by a copy of MulDiv. The widths
-are computed from each font's own numbers with the rules GDI measures by (written out in
-EXPECTED.md), not from what any implementation reports, so that the tests in tests/freetype_gdi
-are an independent check of our GDI.
+em and stretch, are written out by hand beside it, not computed by a copy of MulDiv. The few
+requests at another size or with a stretch take their widths from small tables worked out by
+hand (OtherSize), not from a copy of the rules GDI measures by, so that the tests in
+tests/freetype_gdi are an independent check of our GDI.
 
 The fonts with device metrics (DeviceFace: VDMX, hdmx, glyph instructions, gasp) are the
 exception to both paragraphs: a few glyphs drawn in font units, and widths written out by
@@ -35,7 +36,6 @@ hand, not computed, so that no copy of the rules they test stands in for them.
 import argparse
 import filecmp
 import io
-import math
 from fractions import Fraction
 import os
 import re
@@ -170,53 +170,46 @@ class Face:
         return (ascii_family.replace(" ", "") + "-" + self.style.replace(" ", ""))[:63]
 
 
-def round_half_up(x):
-    return math.floor(x + 0.5)
-
-
-def distance_to_integer(x):
-    return abs(x - round(x))
-
-
 # -- glyph design ------------------------------------------------------------------------------------
+#
+# Each glyph is stated as the widths GDI must report for it at the size it is designed for (face.ppem),
+# in whole pixels: A, B and the advance. Its outline is drawn from them: the left edge half-way across
+# the first pixel of the black box (A + 0.5), the right edge half-way across the last (A + B - 0.5),
+# the advance on a whole pixel. So at that size the expected widths are the design itself, as far as
+# can be from any place where floor, ceil or rounding could go either way.
 
-def design_glyph_px(face, code):
-    """The glyph of `code` in pixels at face.ppem: (left, right, advance), or None for no outline.
+def design_px(face, key):
+    """(A, B, advance) in pixels at face.ppem of the glyph of code `key`, or of glyph 0 ('.notdef').
 
-    Left and right edges sit half-way between pixel boundaries, advances on whole pixels. The numbers
-    vary with the code and the face's seed so that a wrong code, face or font shows in the widths;
-    some glyphs start left of the origin (negative A) and some end past the advance (negative C).
+    The numbers vary with the code and the face's seed so that a wrong code, face or font shows in
+    the widths; some glyphs start left of the origin (negative A) and some end past the advance
+    (negative C). The space has no outline: GDI gives a glyph without one A 0 and B 1.
     """
-    if code == 32:
-        return None
+    if key == ".notdef":
+        n = face.base_advance + 2
+        return 1, n - 2, n
+    if key == 32:
+        return 0, 1, face.base_advance if face.fixed_pitch else 6 + face.seed % 3
     s = face.seed
     if face.fixed_pitch:
         n = face.base_advance
     else:
-        n = face.base_advance + (code * 7 + s) % 6
-    a = (code * 3 + s) % 5 - 1                 # -1 .. 3
-    w = 2 + (code * 5 + s) % (n - 1)           # 2 .. n
+        n = face.base_advance + (key * 7 + s) % 6
+    a = (key * 3 + s) % 5 - 1                  # -1 .. 3
+    w = 2 + (key * 5 + s) % (n - 1)            # 2 .. n
     if face.bold:
         w += 2
         if not face.fixed_pitch:
             n += 1
     slant = 2 if face.italic else 0
-    left = a + 0.5
-    right = left + w + slant
-    return left, right, n
-
-
-def notdef_px(face):
-    n = face.base_advance + 2
-    return 1.5, n - 1.5, n
-
-
-def space_advance_px(face):
-    return face.base_advance if face.fixed_pitch else 6 + face.seed % 3
+    return a, w + slant + 1, n
 
 
 def to_units(face, px):
-    return round(px * face.em / face.ppem)
+    units = round(px * face.em / face.ppem)
+    # Rounding to font units must leave each edge well inside its pixel.
+    assert abs(units * face.ppem / face.em - px) < MARGIN, (face.file, px)
+    return units
 
 
 def make_glyph_units(face):
@@ -225,16 +218,13 @@ def make_glyph_units(face):
     if isinstance(face, DeviceFace):
         return
     glyphs = {}
-    left, right, adv = notdef_px(face)
-    glyphs[".notdef"] = (to_units(face, left), to_units(face, right), to_units(face, adv))
-    for code in range(FIRST_CODE, LAST_CODE + 1):
-        if code in face.missing:
-            continue
-        px = design_glyph_px(face, code)
-        if px is None:
-            glyphs[code] = (None, None, to_units(face, space_advance_px(face)))
+    for key in [".notdef"] + [c for c in range(FIRST_CODE, LAST_CODE + 1) if c not in face.missing]:
+        a, b, advance = design_px(face, key)
+        if key == 32:
+            glyphs[key] = (None, None, to_units(face, advance))
         else:
-            glyphs[code] = tuple(to_units(face, v) for v in px)
+            glyphs[key] = (to_units(face, a + 0.5), to_units(face, a + b - 0.5),
+                           to_units(face, advance))
     for character, code in face.copied_glyphs:
         glyphs[character] = glyphs[code]
     face.glyphs = glyphs
@@ -753,25 +743,65 @@ def families(faces):
     return ordered
 
 
-def abc(face, code, ppem, stretch=Fraction(1)):
-    """GetCharABCWidthsFloatA for a face at `ppem` with a horizontal stretch. The glyph is measured
-    at `ppem` in whole pixels (A = floor(left edge), B = ceil(right edge) - A, at least 1, the advance
-    rounded); a stretch then scales the left edge down to whole pixels, the right edge and the
-    advance up. Returns (A, B, C, advance, margin), margin being the least distance to an
-    ambiguous place."""
-    glyph = face.glyphs.get(code, face.glyphs[".notdef"])
-    x_min, x_max, adv_units = glyph
-    scale = ppem / face.em
-    advance_exact = adv_units * scale
-    advance = math.ceil(round_half_up(advance_exact) * stretch)
-    margin = abs((advance_exact - math.floor(advance_exact)) - 0.5)
-    if x_min is None:
-        return 0, 1, advance - 1, advance, margin
-    left, right = x_min * scale, x_max * scale
-    margin = min(margin, distance_to_integer(left), distance_to_integer(right))
-    a = math.floor(math.floor(left) * stretch)
-    b = max(1, math.ceil(math.ceil(right) * stretch) - a)
-    return a, b, advance - a - b, advance, margin
+# -- widths at other sizes and stretches, stated by hand -------------------------------------------
+#
+# A few requests realize a face at a size other than its design size, or stretch it. Where each
+# design edge and advance lands there is worked out by hand below (the pixels in the comments), not
+# by a copy of the rules, so that a misreading in our GDI cannot hide in the same misreading here.
+
+
+class OtherSize:
+    """Where the design's pixels land at another size or stretch. `left` maps a design A to A
+    there, `right` a design A + B (the right end of the black box) to its end there, and `advance`
+    a design advance to the advance there. None: that edge or advance lands within MARGIN of a
+    place where it could go either way, and the codes that meet it are not listed. A key missing
+    is a gap in the table, and stops the script."""
+
+    def __init__(self, left, right, advance):
+        self.left, self.right, self.advance = left, right, advance
+
+    def widths(self, a, b, advance, blank):
+        """(A, B, advance) there of a glyph designed as (a, b, advance), or None if ambiguous.
+        A glyph with no outline keeps A 0 and B 1 at every size."""
+        advance = self.advance[advance]
+        if blank:
+            return None if advance is None else (0, 1, advance)
+        left, right = self.left[a], self.right[a + b]
+        if None in (left, right, advance):
+            return None
+        return left, right - left, advance
+
+
+# DM12 Sans at 16 ppem, half its design size: each design edge x lands at x / 2. The left edge
+# A + 0.5 is taken down to its pixel, the right edge A + B - 0.5 up, the advance to the nearest.
+HALF_SIZE = OtherSize(
+    left={-1: -1, 0: 0, 1: 0, 2: 1, 3: 1},                   # -0.25, 0.25, 0.75, 1.25, 1.75
+    right={2: 1, 3: 2, 4: 2, 5: 3, 6: 3, 7: 4,               # 0.75, 1.25, 1.75, 2.25, 2.75, 3.25
+           8: 4, 9: 5, 10: 5, 11: 6, 12: 6, 13: 7,           # 3.75, 4.25, 4.75, 5.25, 5.75, 6.25
+           14: 7, 15: 8, 16: 8, 17: 9, 18: 9, 19: 10},       # 6.75, 7.25, 7.75, 8.25, 8.75, 9.25
+    advance={6: 3, 10: 5, 11: None, 12: 6,                   # 3, 5, 5.5 (half-way), 6
+             13: None, 14: 7, 15: None})                     # 6.5 (half-way), 7, 7.5 (half-way)
+
+# DM12 Gappy at 15 ppem, against its design size of 32: each design edge x lands at x * 15 / 32.
+GAPPY_15 = OtherSize(
+    left={-1: -1, 0: 0, 1: 0, 2: 1, 3: 1},                   # -0.23, 0.23, 0.70, 1.17, 1.64
+    right={2: 1, 3: 2, 4: 2, 5: 3, 6: 3,                     # 0.70, 1.17, 1.64, 2.11, 2.58
+           7: None, 8: 4, 9: None, 10: 5, 11: None,          # 3.05, 3.52, 3.98, 4.45, 4.92
+           12: 6, 13: 6, 14: 7, 15: 7,                       # 5.39, 5.86, 6.33, 6.80
+           16: 8, 17: 8, 18: 9},                             # 7.27, 7.73, 8.20
+    advance={6: 3, 10: 5, 11: 5, 12: 6,                      # 2.81, 4.69, 5.16, 5.63
+             13: 6, 14: None, 15: 7})                        # 6.09, 6.56 (near half-way), 7.03
+
+# lfWidth 21 against DM12 Sans' average of 14 pixels (24 against 16 for DM12 Serif CFF): the glyph
+# in whole pixels at its design size, times 1.5; the left edge taken down, the right edge and the
+# advance up.
+TIMES_1_5_UP = {2: 3, 3: 5, 4: 6, 5: 8, 6: 9, 7: 11,         # 3, 4.5, 6, 7.5, 9, 10.5
+                8: 12, 9: 14, 10: 15, 11: 17, 12: 18,        # 12, 13.5, 15, 16.5, 18
+                13: 20, 14: 21, 15: 23, 16: 24, 17: 26,      # 19.5, 21, 22.5, 24, 25.5
+                18: 27, 19: 29, 20: 30, 21: 32}              # 27, 28.5, 30, 31.5
+STRETCHED_1_5 = OtherSize(
+    left={-1: -2, 0: 0, 1: 1, 2: 3, 3: 4},                   # -1.5, 0, 1.5, 3, 4.5
+    right=TIMES_1_5_UP, advance=TIMES_1_5_UP)
 
 
 def escape(name_bytes):
@@ -787,7 +817,7 @@ def escape(name_bytes):
 
 def extra_requests(faces, fams):
     """CreateFontIndirectA requests other than the enumerated LOGFONTAs: (label, LOGFONTA fields,
-    realized face, realized name, ppem, stretch)."""
+    realized face, realized name, ppem, stretch, OtherSize or None at the face's design size)."""
     by_name = {name: (rep, members) for name, rep, members in fams}
 
     def member(family, weight, italic):
@@ -798,7 +828,7 @@ def extra_requests(faces, fams):
     requests = []
 
     def request(label, face, name, realized_name, lf_height=None, lf_width=None, weight=None,
-                italic=None, charset=None, ppem=32, stretch=Fraction(1)):
+                italic=None, charset=None, ppem=32, stretch=Fraction(1), other_size=None):
         lf = logfont(face, name)
         if lf_height is not None:
             lf["lfHeight"] = lf_height
@@ -810,7 +840,7 @@ def extra_requests(faces, fams):
             lf["lfItalic"] = italic
         if charset is not None:
             lf["lfCharSet"] = charset
-        requests.append((label, lf, face, realized_name, ppem, stretch))
+        requests.append((label, lf, face, realized_name, ppem, stretch, other_size))
 
     sans_name = gdi_name("DM12 Sans")
     request("bold", member("DM12 Sans", 700, False), sans_name, sans_name, lf_height=36, weight=700)
@@ -818,23 +848,27 @@ def extra_requests(faces, fams):
     request("bold-italic", member("DM12 Sans", 700, True), sans_name, sans_name, lf_height=36,
             weight=700, italic=255)
     request("name-in-lower-case", sans, b"dm12 sans", sans_name)
-    request("em-height-16", sans, sans_name, sans_name, lf_height=-16, lf_width=0, ppem=16)
+    request("em-height-16", sans, sans_name, sans_name, lf_height=-16, lf_width=0, ppem=16,
+            other_size=HALF_SIZE)
     # 18 * 1024 / 1152 = 16 ppem, whose cell is 18.
-    request("cell-height-18", sans, sans_name, sans_name, lf_height=18, lf_width=0, ppem=16)
+    request("cell-height-18", sans, sans_name, sans_name, lf_height=18, lf_width=0, ppem=16,
+            other_size=HALF_SIZE)
     # lfWidth 21 against the average of 14 pixels at 32 ppem (24 against 16 for the CFF face).
-    request("stretched-1.5", sans, sans_name, sans_name, lf_width=21, stretch=Fraction(3, 2))
+    request("stretched-1.5", sans, sans_name, sans_name, lf_width=21, stretch=Fraction(3, 2),
+            other_size=STRETCHED_1_5)
     request("stretched-1.5-italic", member("DM12 Sans", 400, True), sans_name, sans_name,
-            lf_height=36, italic=255, lf_width=21, stretch=Fraction(3, 2))
+            lf_height=36, italic=255, lf_width=21, stretch=Fraction(3, 2),
+            other_size=STRETCHED_1_5)
     cff = member("DM12 Serif CFF", 400, False)
     request("stretched-1.5-cff", cff, gdi_name(cff.family), gdi_name(cff.family), lf_width=24,
-            stretch=Fraction(3, 2))
+            stretch=Fraction(3, 2), other_size=STRETCHED_1_5)
 
     # A cell height whose first guess of ppem is one too many. That takes a cell well above the em
     # (else the second guess lands on a half): Gappy's 1600 / 1000. 25 / 1.6 = 15.63 -> 16, whose
     # cell 16 * 1.6 = 25.6 -> 26 is taller than 25: 15 ppem.
     gappy = member("DM12 Gappy", 400, False)
     request("cell-height-25-one-less", gappy, gdi_name(gappy.family), gdi_name(gappy.family),
-            lf_height=25, lf_width=0, ppem=15)
+            lf_height=25, lf_width=0, ppem=15, other_size=GAPPY_15)
 
     typo = member("DM12 Typo", 400, False)
     request("typographic-family-name-is-not-a-family", typo, gdi_name("DM12 Typo"),
@@ -875,18 +909,20 @@ def write_tables(out, faces):
         "request,lfFaceName," + ",".join(REQUEST_FIELDS)
         + ",realized_face,font_type,ppem,stretch,code,A,B,C,advance,file,face_index,symbol"]
 
-    def width_rows(label, lf, face, realized, ppem, stretch, all_codes):
+    def width_rows(label, lf, face, realized, ppem, stretch, other_size=None):
+        """At the face's design size the widths are its design; elsewhere other_size says."""
         for code in range(FIRST_CODE, LAST_CODE + 1):
-            a, b, c, advance, margin = abc(face, code, ppem, stretch)
-            if margin < MARGIN:
-                if all_codes:
-                    raise AssertionError("%s code %d: margin %.3f px at %d ppem"
-                                         % (face.file, code, margin, ppem))
-                continue
+            key = ".notdef" if code in face.missing else code
+            a, b, advance = design_px(face, key)
+            if other_size is not None:
+                widths = other_size.widths(a, b, advance, blank=key == 32)
+                if widths is None:
+                    continue
+                a, b, advance = widths
             width_lines.append(",".join(
                 [label, escape(lf["name"])] + [str(lf[f]) for f in REQUEST_FIELDS]
                 + [escape(realized), str(font_type(face)), str(ppem), repr(float(stretch)), str(code),
-                   str(a), str(b), str(c), str(advance), face.file, str(face.index),
+                   str(a), str(b), str(advance - a - b), str(advance), face.file, str(face.index),
                    str(int(face.symbol))]))
 
     def device_width_rows(lf, face, realized):
@@ -916,14 +952,12 @@ def write_tables(out, faces):
         fam_lines.append(",".join([str(order), escape(name), str(font_type(rep))]
                                   + [str(lf[f]) for f in LOGFONT_FIELDS]
                                   + [rep.file, str(rep.index)]))
-        width_rows("enum", lf, rep, name, ppem, 1.0, True)
-        # Every face of a family is designed for the size its own LOGFONTA realizes.
-        for m in members:
-            for code in range(FIRST_CODE, LAST_CODE + 1):
-                assert abc(m, code, m.ppem)[4] >= MARGIN, (m.file, code)
+        width_rows("enum", lf, rep, name, ppem, 1.0)
 
-    for label, lf, face, realized, ppem, stretch in extra_requests(faces, fams):
-        width_rows(label, lf, face, realized, ppem, stretch, stretch == 1.0 and ppem == face.ppem)
+    for label, lf, face, realized, ppem, stretch, other_size in extra_requests(faces, fams):
+        # Every face is designed for the size its own LOGFONTA realizes.
+        assert (other_size is None) == (stretch == 1 and ppem == face.ppem), label
+        width_rows(label, lf, face, realized, ppem, stretch, other_size)
 
     face_lines = ["# Every face of tests/fonts, as fontconfig must list it with tests/fonts/fonts.conf.",
                   "# Made by make_fonts.py: do not edit. lfFaceName: the GDI family the face belongs to.",
@@ -954,8 +988,10 @@ def expected_md(faces, fams):
         "",
         "Made with fontTools %s." % fontTools.version,
         "",
-        "The values are computed by the script from each font's own numbers with the rules of",
-        "GDI, not taken from any implementation:",
+        "The values follow these readings of GDI's rules, but none is computed by a copy of them",
+        "or taken from any implementation: make_fonts.py writes out each face's sizes by hand,",
+        "draws each glyph from the widths it must have at its enumerated size, and states by hand",
+        "the widths of the requests at another size or with a stretch:",
         "",
         "- cell = usWinAscent + usWinDescent (hhea ascender - descender where both are 0), em =",
         "  unitsPerEm, MulDiv(a, b, c) = a * b / c rounded to nearest;",
@@ -973,13 +1009,13 @@ def expected_md(faces, fams):
         "  outline: A = 0, B = 1, C = advance - 1; a",
         "  code the font lacks measures glyph 0; the symbol font is read at 0xF000 + code.",
         "",
-        "Every glyph edge and advance of the enumerated sizes lies at least 0.1 px from a pixel",
-        "boundary or a rounding midpoint (the script asserts it), and no font but DM12 Hinted and",
+        "At the enumerated sizes every glyph edge lies half-way across a pixel and every advance",
+        "on a whole pixel, to within 0.1 px (the script asserts it), and no font but DM12 Hinted and",
         "DM12 Gasp has TrueType instructions or CFF hints, so hinting has nothing to move: the",
         "outlines are simply scaled.",
         "",
-        "The fonts with device metrics (below) are the exception: their widths are not computed",
-        "by these rules but written out in make_fonts.py, worked by hand from each font's own",
+        "The fonts with device metrics (below) are the exception: their glyphs are drawn in font",
+        "units, and their widths written out in make_fonts.py, worked by hand from each font's own",
         "tables.",
         "",
         "## Fonts",

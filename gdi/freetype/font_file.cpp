@@ -45,9 +45,40 @@ struct FaceStream {
     FT_Library library = nullptr;  // the library the face was opened in
 };
 
-// The named instance of a variable font that this thread closed last, kept
-// for its next named instance of the same file (open_face).
-thread_local FT_Face kept_face = nullptr;
+// The named instance of a variable font that each library's thread closed
+// last, kept for its next named instance of the same file (open_face). One
+// slot a library, in a table that needs no destruction: the main thread's
+// library goes at exit, after anything else. A library finding no free slot
+// keeps nothing.
+struct KeptFace {
+    FT_Library library;
+    FT_Face face;
+};
+constexpr std::size_t kKeptFaces = 64;
+std::mutex kept_mutex;
+KeptFace kept_faces[kKeptFaces];
+
+// Takes the face kept for `library`, if any.
+FT_Face take_kept_face(FT_Library library) {
+    std::lock_guard<std::mutex> lock(kept_mutex);
+    for (KeptFace &kept : kept_faces)
+        if (kept.library == library) {
+            kept.library = nullptr;
+            return std::exchange(kept.face, nullptr);
+        }
+    return nullptr;
+}
+
+// Keeps `face` for `library`; false where no slot is free.
+bool keep_face(FT_Library library, FT_Face face) {
+    std::lock_guard<std::mutex> lock(kept_mutex);
+    for (KeptFace &kept : kept_faces)
+        if (!kept.library) {
+            kept = {library, face};
+            return true;
+        }
+    return false;
+}
 
 bool is_named_instance_of_variable_font(FT_Face face) {
     return FT_HAS_MULTIPLE_MASTERS(face) && instance_number(face->face_index) > 0;
@@ -58,7 +89,7 @@ bool is_named_instance_of_variable_font(FT_Face face) {
 // describes; else null, and the kept face is closed.
 FT_Face kept_face_at(FT_Library library, const std::string &path, long index,
                      const FileSnapshot &expected) {
-    FT_Face face = std::exchange(kept_face, nullptr);
+    FT_Face face = take_kept_face(library);
     if (!face) return nullptr;
     const auto *file = static_cast<const FaceStream *>(face->generic.data);
     struct stat status;
@@ -167,6 +198,7 @@ struct Library {
         if (new_freetype_library(&library, kTrueTypeInterpreterVersion) != 0) library = nullptr;
     }
     ~Library() {
+        close_kept_face(library);
         if (library) done_freetype_library(library);
     }
     Library(const Library &) = delete;
@@ -280,16 +312,16 @@ OwnedFace open_face(FT_Library library, const std::string &path, long index,
 
 void close_face(FT_Face face) {
     if (!face) return;
-    if (!is_named_instance_of_variable_font(face)) {
-        FT_Done_Face(face);
-        return;
+    const auto *file = static_cast<const FaceStream *>(face->generic.data);
+    if (is_named_instance_of_variable_font(face) && file) {
+        close_kept_face(file->library);
+        if (keep_face(file->library, face)) return;
     }
-    close_kept_face();
-    kept_face = face;
+    FT_Done_Face(face);
 }
 
-void close_kept_face() {
-    if (FT_Face face = std::exchange(kept_face, nullptr)) FT_Done_Face(face);
+void close_kept_face(FT_Library library) {
+    if (FT_Face face = take_kept_face(library)) FT_Done_Face(face);
 }
 
 bool face_file_unchanged(FT_Face face) {

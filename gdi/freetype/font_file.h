@@ -107,8 +107,8 @@ using OwnedFace = std::unique_ptr<FT_FaceRec_, FaceCloser>;
 // tell, or where it holds no such face (`problem` empty).
 //
 // A variable font's named instances are faces of one file that differ only
-// in their coordinates. The face of one that the thread closed last is kept
-// until the thread opens another face: a named instance of the same file,
+// in their coordinates. The face of one that a library's thread closed last
+// is kept until the thread opens another face: a named instance of the same file,
 // unchanged, is then that face switched to it (FT_Set_Named_Instance), with
 // a size of its own, where opening the file again would have FreeType read
 // its tables, gvar's glyph offsets and, at the first glyph, all of HVAR
@@ -116,8 +116,8 @@ using OwnedFace = std::unique_ptr<FT_FaceRec_, FaceCloser>;
 OwnedFace open_face(FT_Library library, const std::string &path, long index,
                     const FileSnapshot &expected, std::string &problem);
 
-// Closes the face the calling thread kept, if any: before its library goes.
-void close_kept_face();
+// Closes the face kept for `library`, if any: before the library goes.
+void close_kept_face(FT_Library library);
 
 // Whether the file under a face that open_face opened is still as it was
 // when opened: false once it has been rewritten or has shrunk.

@@ -56,8 +56,10 @@ def check(name, status, err, shortage, loader_may_fail=False):
     """The run is whole, or failed for `shortage` and kept the earlier table.
     Where `loader_may_fail`, the dynamic loader may also have failed under the
     limit, before the program ran, which is no answer of the program's: it
-    could not map a library (status 127, and it says so), or its own thread
-    storage (SIGSEGV in the loader, nothing said; Debian 12 at 7.7 MB)."""
+    could not map a library (status 127, and it says so), could not allocate
+    its own memory once the libraries were mapped (status 127, "out of
+    memory" alone, without the program's name), or its own thread storage
+    (SIGSEGV in the loader, nothing said; Debian 12 at 7.7 MB)."""
     with open(table, "rb") as f:
         got = f.read()
     left = sorted(set(os.listdir(run_dir)) - {"dump_metrics12.csv"})
@@ -67,6 +69,7 @@ def check(name, status, err, shortage, loader_may_fail=False):
         return "whole"
     if loader_may_fail and got == EARLIER and not left and (
             (status == 127 and err.startswith(f"{program}: error while loading shared libraries: "))
+            or (status == 127 and err == "out of memory\n")
             or (status == -signal.SIGSEGV and err == "")):
         return "not started"
     lines = err.splitlines()

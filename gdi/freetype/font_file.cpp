@@ -39,7 +39,7 @@ FileSnapshot snapshot_of(const struct stat &status) {
 // stream comes first: FreeType hands its callbacks the stream.
 struct FaceStream {
     FT_StreamRec stream{};
-    ReadAhead windows;
+    ReadAhead windows{ReadAhead::kFaceWindowSize};
     FileSnapshot snapshot;
     std::string path;
     FT_Library library = nullptr;  // the library the face was opened in
@@ -216,14 +216,14 @@ unsigned long ReadAhead::read(unsigned long offset, unsigned char *buffer, unsig
     if (offset >= last.start && offset - last.start <= last.size &&
         count <= last.size - (offset - last.start)) {
         last.last_used = ++reads;
-        const unsigned char *from = last.bytes + (offset - last.start);
+        const unsigned char *from = last.bytes.get() + (offset - last.start);
         if (count <= 4)
             for (unsigned long i = 0; i < count; ++i) buffer[i] = from[i];
         else
             std::memcpy(buffer, from, count);
         return count;
     }
-    if (count > kWindowSize) return read_file(descriptor, offset, buffer, count);
+    if (count > window_size) return read_file(descriptor, offset, buffer, count);
     // The window that holds the bytes, else the one least recently used,
     // read again from `offset`.
     Window *window = &windows[0];
@@ -235,14 +235,17 @@ unsigned long ReadAhead::read(unsigned long offset, unsigned char *buffer, unsig
         if (candidate.last_used < window->last_used) window = &candidate;
     }
     if (offset < window->start || offset + count > window->start + window->size) {
+        const unsigned long capacity = std::min(window_size, size);
+        if (!window->bytes) window->bytes.reset(new (std::nothrow) unsigned char[capacity]);
+        if (!window->bytes) return read_file(descriptor, offset, buffer, count);
         window->start = offset;
         window->size =
-            read_file(descriptor, offset, window->bytes, std::min(kWindowSize, size - offset));
+            read_file(descriptor, offset, window->bytes.get(), std::min(capacity, size - offset));
     }
     window->last_used = ++reads;
     last_window = static_cast<std::size_t>(window - windows);
     const unsigned long available = std::min(count, window->start + window->size - offset);
-    std::memcpy(buffer, window->bytes + (offset - window->start), available);
+    std::memcpy(buffer, window->bytes.get() + (offset - window->start), available);
     return available;
 }
 

@@ -45,15 +45,22 @@ bool take_snapshot(const std::string &path, FileSnapshot &snapshot, std::string 
 // Reads of a file at offsets. FreeType and the enumeration's own reading of
 // a font's tables ask for many small pieces (a field, a table's header, a
 // glyph's offset, outline and metrics, each in a table of its own): they are
-// served from a few windows of the file read ahead, one pread for many. A
-// glyph of a large font is read on its own, so the windows are small.
+// served from a few windows of the file read ahead, one pread for many. The
+// enumeration reads a few headers of many files: its windows are small. A
+// face that FreeType reads measures its glyphs from several tables at once
+// (glyf and loca; a variable font's gvar and HVAR too), where a window often
+// holds the next glyphs' data as well: its windows are large. A window's
+// bytes are made when it is first filled, no larger than the file.
 struct ReadAhead {
-    static constexpr unsigned long kWindowSize = 4096;
+    static constexpr unsigned long kPeekWindowSize = 4096;
+    static constexpr unsigned long kFaceWindowSize = 65536;
     struct Window {
         unsigned long start = 0, size = 0;
         unsigned long last_used = 0;
-        unsigned char bytes[kWindowSize];
+        std::unique_ptr<unsigned char[]> bytes;
     };
+    explicit ReadAhead(unsigned long window_bytes) : window_size(window_bytes) {}
+    unsigned long window_size;
     int descriptor = -1;
     unsigned long size = 0;  // the file's, when opened: nothing past it is read
     unsigned long reads = 0;
@@ -61,7 +68,8 @@ struct ReadAhead {
     std::size_t last_window = 0;  // the window the last read came from
 
     // Up to `count` bytes at `offset`; fewer past the end, or where the file
-    // has shrunk since.
+    // has shrunk since. Where memory for a window is short, the bytes are
+    // read on their own.
     unsigned long read(unsigned long offset, unsigned char *buffer, unsigned long count);
 };
 
@@ -70,7 +78,7 @@ struct FontFile {
     int descriptor = -1;
     FileSnapshot snapshot;  // as the file was when opened
     std::string problem;  // to tell, where it could not be opened
-    mutable ReadAhead windows;
+    mutable ReadAhead windows{ReadAhead::kPeekWindowSize};
 
     // Where `expected` is given, fails with kFileChanged unless the file is
     // still the one it describes.

@@ -236,8 +236,6 @@ TEST(VariableFonts, ChoosingTheRepresentativeHoldsOneFaceOpen) {
         family.members.push_back(face);
     }
     FT_Library library = dm12_gdi::freetype_library();
-    dm12_gdi::close_kept_face(
-        library);  // a face kept from the tests before would free a descriptor
     int first_free = 0;
     while (fcntl(first_free, F_GETFD) != -1) ++first_free;
     int second_free = first_free + 1;

@@ -17,9 +17,11 @@
 #include <mutex>
 #include <new>
 #include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
+#include "font_trace.h"
 #include "shortage.h"
 
 namespace dm12_gdi {
@@ -246,6 +248,7 @@ const FontFamily *enumerated_family(std::size_t i) {
     MeasuringAhead &measuring = ahead();
     const std::size_t families = family_count();
     bool mine = false;
+    std::vector<SizedFace> unused;
     {
         std::unique_lock<std::mutex> lock(measuring.mutex);
         if (i == 0 && measuring.workers.empty() && !measuring.stopping) {
@@ -258,11 +261,17 @@ const FontFamily *enumerated_family(std::size_t i) {
         }
         measuring.position = i;
         // Widths of families passed that nobody took are not wanted now,
-        // but those an "@" family will ask for.
-        for (auto entry = measuring.store.begin(); entry != measuring.store.end();)
-            entry = entry->second.family < i && !entry->second.for_vertical
-                        ? measuring.store.erase(entry)
-                        : std::next(entry);
+        // but those an "@" family will ask for. The enumeration realizes each
+        // family at the face and size they were measured at: widths left
+        // over are a fault of ours, which cost a second measuring.
+        for (auto entry = measuring.store.begin(); entry != measuring.store.end();) {
+            if (entry->second.family >= i || entry->second.for_vertical) {
+                ++entry;
+                continue;
+            }
+            if (tracing()) unused.push_back(entry->first);
+            entry = measuring.store.erase(entry);
+        }
         if (i >= measuring.next_unclaimed) {
             measuring.next_unclaimed = i + 1;
             measuring.in_hand.insert(i);
@@ -270,6 +279,9 @@ const FontFamily *enumerated_family(std::size_t i) {
         }
     }
     measuring.changed.notify_all();
+    for (const SizedFace &sized : unused)
+        trace_file(sized.file, "widths measured ahead at " + std::to_string(sized.pixels_per_em) +
+                                   " pixels per em, not taken by the font realized");
     if (mine) {
         run_with_stack_room(
             [&] { prepare(measuring, i, freetype_library(), Caller::kMainThread); });

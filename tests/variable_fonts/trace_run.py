@@ -16,7 +16,9 @@ fonts themselves (fontTools) or from expected_faces.csv:
   value went into the name, was elided or is a style; without STAT, the fvar subfamily name and that
   STAT is missing;
 - each face of the committed fonts carries the lfHeight and lfWidth of expected_faces.csv;
-- each family the cut merged names every full name that went into it.
+- each family the cut merged names every full name that went into it;
+- no widths measured ahead go untaken: each family is realized at the face and size they were
+  measured at.
 """
 
 import csv
@@ -157,6 +159,12 @@ def main():
 
     def count(pattern):
         return sum(1 for line in lines if re.search(pattern, line))
+
+    # Each family is realized at the face and size its widths were measured
+    # at ahead, by the worker threads as by the program's own.
+    untaken = [line for line in lines if "not taken by the font realized" in line]
+    if untaken:
+        problem("widths measured ahead and measured again: %r" % untaken)
 
     cubic = re.escape(os.path.join(folder, "DM12Cubic.otf"))
     if count("font file '%s': left out: CFF2 outlines, which GDI does not draw$" % cubic) != 1:

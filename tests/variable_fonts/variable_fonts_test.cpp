@@ -240,9 +240,9 @@ TEST(VariableFonts, ChoosingTheRepresentativeHoldsOneFaceOpen) {
     while (fcntl(first_free, F_GETFD) != -1) ++first_free;
     int second_free = first_free + 1;
     while (fcntl(second_free, F_GETFD) != -1) ++second_free;
-    struct rlimit before {};
+    rlimit before = {};
     ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &before), 0);
-    struct rlimit one_spare = before;
+    rlimit one_spare = before;
     one_spare.rlim_cur = static_cast<rlim_t>(second_free);
     std::unique_ptr<dm12_gdi::FontFamily> chosen;
     std::string failure;

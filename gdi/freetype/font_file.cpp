@@ -13,7 +13,6 @@
 #include <mutex>
 #include <new>
 #include <set>
-#include <utility>
 
 #include "gdi_rules.h"
 #include "shortage.h"

@@ -3,6 +3,7 @@
 #include "font_tables.h"
 #include "gdi_rules.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -31,11 +32,19 @@ double region_scalar(const FieldReader &hvar, std::size_t region, std::size_t ax
     return scalar;
 }
 
+// A column of deltas that counts at the instance: where it lies in a row,
+// its size, and its region's scalar.
+struct Column {
+    std::size_t offset = 0, size = 0;
+    double scalar = 0;
+};
+
 struct DeltaSets {
     std::size_t offset = 0;  // of the first row
-    std::size_t rows = 0, row_size = 0, words = 0;
-    bool long_words = false;
-    std::vector<double> scalars;  // one per region the rows hold
+    std::size_t rows = 0, row_size = 0;
+    // Only the columns whose region counts: at a named instance most
+    // regions are zero, and every glyph's row would else read them all.
+    std::vector<Column> counted;
 };
 
 bool read_delta_sets(const FieldReader &hvar, std::size_t store,
@@ -45,6 +54,12 @@ bool read_delta_sets(const FieldReader &hvar, std::size_t store,
     const std::size_t axis_count = hvar.get(hvar::kRegionAxisCount, regions);
     const std::size_t region_count = hvar.get(hvar::kRegionCount, regions);
     const std::size_t count = hvar.get(hvar::kDataCount, store);
+    // Each region once: the sets' columns share them.
+    std::vector<double> scalars(region_count);
+    for (std::size_t region = 0; region < region_count && hvar.ok; ++region)
+        scalars[region] = region_scalar(
+            hvar, regions + hvar::kRegions + hvar::kRegionAxisSize * axis_count * region,
+            axis_count, coordinates);
     for (std::size_t i = 0; i < count && hvar.ok; ++i) {
         const std::size_t data =
             store + hvar.get({hvar::kDataOffsets + hvar::kDataOffsetSize * i, 4}, store);
@@ -52,19 +67,19 @@ bool read_delta_sets(const FieldReader &hvar, std::size_t store,
         set.rows = hvar.get(hvar::kItemCount, data);
         const std::uint32_t word_field = hvar.get(hvar::kWordDeltaCount, data);
         const std::size_t columns = hvar.get(hvar::kRegionIndexCount, data);
-        set.long_words = (word_field & hvar::kLongWords) != 0;
-        set.words = word_field & hvar::kWordCountMask;
-        if (set.words > columns) return false;
+        const bool long_words = (word_field & hvar::kLongWords) != 0;
+        const std::size_t words = word_field & hvar::kWordCountMask;
+        if (words > columns) return false;
+        const std::size_t word_size = long_words ? 4 : 2;
         for (std::size_t c = 0; c < columns; ++c) {
             const std::size_t region =
                 hvar.get({hvar::kRegionIndexes + hvar::kRegionIndexSize * c, 2}, data);
             if (region >= region_count) return false;
-            set.scalars.push_back(region_scalar(
-                hvar, regions + hvar::kRegions + hvar::kRegionAxisSize * axis_count * region,
-                axis_count, coordinates));
+            const double scalar = scalars[region];
+            const std::size_t size = c < words ? word_size : word_size / 2;
+            if (scalar != 0) set.counted.push_back({set.row_size, size, scalar});
+            set.row_size += size;
         }
-        const std::size_t word_size = set.long_words ? 4 : 2;
-        set.row_size = set.words * word_size + (columns - set.words) * (word_size / 2);
         set.offset = data + hvar::kRegionIndexes + hvar::kRegionIndexSize * columns;
         if (!hvar.holds(set.offset, set.rows * set.row_size)) return false;
         sets.push_back(std::move(set));
@@ -72,10 +87,16 @@ bool read_delta_sets(const FieldReader &hvar, std::size_t store,
     return hvar.ok;
 }
 
-// A big-endian signed number of `size` bytes (1, 2 or 4).
-std::int32_t signed_at(const unsigned char *p, std::size_t size) {
+// A big-endian number of `size` bytes (1 to 4).
+std::uint32_t unsigned_at(const unsigned char *p, std::size_t size) {
     std::uint32_t value = 0;
     for (std::size_t i = 0; i < size; ++i) value = value << 8 | p[i];
+    return value;
+}
+
+// A big-endian signed number of `size` bytes (1, 2 or 4).
+std::int32_t signed_at(const unsigned char *p, std::size_t size) {
+    const std::uint32_t value = unsigned_at(p, size);
     const unsigned shift = static_cast<unsigned>(32 - 8 * size);
     return static_cast<std::int32_t>(value << shift) >> shift;
 }
@@ -85,14 +106,10 @@ std::int32_t signed_at(const unsigned char *p, std::size_t size) {
 // instance read.
 double delta_of(const FieldReader &hvar, const DeltaSets &set, std::size_t row) {
     if (row >= set.rows) return 0;
-    const std::size_t word_size = set.long_words ? 4 : 2;
     const unsigned char *p = hvar.bytes + set.offset + row * set.row_size;
     double delta = 0;
-    for (std::size_t c = 0; c < set.scalars.size(); ++c) {
-        const std::size_t size = c < set.words ? word_size : word_size / 2;
-        if (set.scalars[c] != 0) delta += signed_at(p, size) * set.scalars[c];
-        p += size;
-    }
+    for (const Column &column : set.counted)
+        delta += signed_at(p + column.offset, column.size) * column.scalar;
     return delta;
 }
 
@@ -122,23 +139,28 @@ bool mean_varied_advance(const std::vector<unsigned char> &hmtx, unsigned metric
         if (map_count == 0) return false;
     }
     // hmtx: an advance and a left side bearing per glyph up to numberOfHMetrics.
+    // Every advance and mapping entry the glyphs read lies within its table:
+    // checked once here rather than for each glyph of each instance.
     constexpr std::size_t kMetricSize = 4;
+    if (glyphs == 0 || !metrics.holds(kMetricSize * (std::min(glyphs, metrics_count) - 1), 2) ||
+        (mapping && !hvar.holds(entries, std::min<std::size_t>(glyphs, map_count) * entry_size)))
+        return false;
     std::vector<long> advances;
     advances.reserve(glyphs);
-    for (unsigned glyph = 0; glyph < glyphs && metrics.ok && hvar.ok; ++glyph) {
+    for (unsigned glyph = 0; glyph < glyphs; ++glyph) {
         const unsigned metric = glyph < metrics_count ? glyph : metrics_count - 1;
-        const auto advance = static_cast<long>(metrics.get({0, 2}, kMetricSize * metric));
+        const long advance = unsigned_at(hmtx.data() + kMetricSize * metric, 2);
         std::size_t outer = 0, inner = glyph;
         if (mapping) {
             const std::size_t entry = glyph < map_count ? glyph : map_count - 1;
-            const std::uint32_t value = hvar.get({0, entry_size}, entries + entry * entry_size);
+            const std::uint32_t value =
+                unsigned_at(hvar.bytes + entries + entry * entry_size, entry_size);
             outer = value >> inner_bits;
             inner = value & ((std::uint32_t{1} << inner_bits) - 1);
         }
         const double delta = outer < sets.size() ? delta_of(hvar, sets[outer], inner) : 0;
         advances.push_back(advance + std::lround(std::floor(delta + 0.5)));
     }
-    if (!metrics.ok || !hvar.ok) return false;
     mean = mean_positive_advance(advances);
     return mean != 0;
 }

@@ -12,7 +12,8 @@
 #include "device_metrics.h"
 #include "font_names.h"
 #include "font_peek.h"
-#include "varied_advances.h"
+#include "font_tables.h"
+#include "varied_metrics.h"
 
 #include FT_ADVANCES_H
 #include FT_SFNT_NAMES_H
@@ -94,6 +95,41 @@ long average_ascii_advance(FT_Face face) {
     return mean ? mean : face->max_advance_width / 2;
 }
 
+// The instance's normalized coordinates, avar applied.
+bool blend_coordinates(FT_Face face, std::vector<double> &coordinates) {
+    FT_MM_Var *variations = nullptr;
+    if (FT_Get_MM_Var(face, &variations) != 0) return false;
+    std::vector<FT_Fixed> blend(variations->num_axis);
+    const bool read = FT_Get_Var_Blend_Coordinates(face, variations->num_axis, blend.data()) == 0;
+    FT_Done_MM_Var(face->glyph->library, variations);
+    for (const FT_Fixed value : blend) coordinates.push_back(static_cast<double>(value) / 65536);
+    return read;
+}
+
+// OS/2's usWinAscent and usWinDescent at a named instance: the file's own
+// values with MVAR's deltas, as FreeType gives them in a face opened at the
+// instance. A face switched to it from another instance (open_face) may
+// hold the other's: FreeType 2.13 does not vary them again.
+void instance_win_metrics(FT_Face face, long &ascent, long &descent) {
+    std::vector<unsigned char> os2, mvar;
+    std::vector<double> coordinates;
+    if (!load_sfnt_table(face, TTAG_OS2, os2)) return;
+    const FieldReader fields(os2);
+    const long file_ascent = fields.get(os2::kWinAscent),
+               file_descent = fields.get(os2::kWinDescent);
+    if (!fields.ok) return;
+    ascent = file_ascent;
+    descent = file_descent;
+    long ascent_delta = 0, descent_delta = 0;
+    // A file whose MVAR does not parse offers no instance (variations_fault).
+    if (!load_sfnt_table(face, TTAG_MVAR, mvar) || !blend_coordinates(face, coordinates) ||
+        !varied_metric(mvar, FT_MAKE_TAG('h', 'c', 'l', 'a'), coordinates, ascent_delta) ||
+        !varied_metric(mvar, FT_MAKE_TAG('h', 'c', 'l', 'd'), coordinates, descent_delta))
+        return;
+    ascent += ascent_delta;
+    descent += descent_delta;
+}
+
 void fill_scalable(FT_Face ft_face, FontFace &face) {
     const auto *os2 = static_cast<const TT_OS2 *>(FT_Get_Sfnt_Table(ft_face, FT_SFNT_OS2));
     if (os2 && os2->version == 0xFFFF) os2 = nullptr;
@@ -103,8 +139,11 @@ void fill_scalable(FT_Face ft_face, FontFace &face) {
     const VerticalExtents hhea_extents =
         hhea ? VerticalExtents{hhea->Ascender, -hhea->Descender}
              : VerticalExtents{ft_face->ascender, -ft_face->descender};
-    const VerticalExtents cell = cell_extents(os2 != nullptr, os2 ? os2->usWinAscent : 0,
-                                              os2 ? os2->usWinDescent : 0, hhea_extents);
+    long win_ascent = os2 ? os2->usWinAscent : 0, win_descent = os2 ? os2->usWinDescent : 0;
+    if (os2 && FT_IS_NAMED_INSTANCE(ft_face))
+        instance_win_metrics(ft_face, win_ascent, win_descent);
+    const VerticalExtents cell =
+        cell_extents(os2 != nullptr, win_ascent, win_descent, hhea_extents);
     SfntFacts facts;
     facts.has_code_pages = os2 && os2->version >= 1;
     facts.code_pages = os2 ? os2->ulCodePageRange1 : 0;
@@ -213,17 +252,6 @@ void fill_bitmap(FT_Face ft_face, FontFace &face) {
     face.metrics = bitmap_text_metrics(
         lf, static_cast<LONG>(selected ? ft_face->size->metrics.ascender / 64 : 0),
         static_cast<LONG>(size.width));
-}
-
-// The instance's normalized coordinates, avar applied.
-bool blend_coordinates(FT_Face face, std::vector<double> &coordinates) {
-    FT_MM_Var *variations = nullptr;
-    if (FT_Get_MM_Var(face, &variations) != 0) return false;
-    std::vector<FT_Fixed> blend(variations->num_axis);
-    const bool read = FT_Get_Var_Blend_Coordinates(face, variations->num_axis, blend.data()) == 0;
-    FT_Done_MM_Var(face->glyph->library, variations);
-    for (const FT_Fixed value : blend) coordinates.push_back(static_cast<double>(value) / 65536);
-    return read;
 }
 
 // The mean of the glyphs' nonzero advances in font units, as OS/2 defines

@@ -187,7 +187,7 @@ namespace mvar {
 constexpr Field kMajorVersion{0, 2}, kRecordSize{6, 2}, kRecordCount{8, 2},
     kItemVariationStore{10, 2};
 constexpr std::size_t kHeaderSize = 12, kRecords = 12, kValueRecordSize = 8;
-constexpr Field kOuterIndex{4, 2}, kInnerIndex{6, 2};
+constexpr Field kValueTag{0, 4}, kOuterIndex{4, 2}, kInnerIndex{6, 2};
 }  // namespace mvar
 
 // HVAR and the item variation store its deltas are in.

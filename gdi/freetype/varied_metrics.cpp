@@ -1,4 +1,4 @@
-#include "varied_advances.h"
+#include "varied_metrics.h"
 
 #include "font_tables.h"
 #include "gdi_rules.h"
@@ -163,6 +163,30 @@ bool mean_varied_advance(const std::vector<unsigned char> &hmtx, unsigned metric
     }
     mean = mean_positive_advance(advances);
     return mean != 0;
+}
+
+bool varied_metric(const std::vector<unsigned char> &mvar_bytes, std::uint32_t tag,
+                   const std::vector<double> &coordinates, long &delta) {
+    delta = 0;
+    const FieldReader mvar(mvar_bytes);
+    if (mvar.get(mvar::kMajorVersion) != 1) return false;
+    const std::size_t record_size = mvar.get(mvar::kRecordSize);
+    const std::size_t count = mvar.get(mvar::kRecordCount);
+    const std::size_t store = mvar.get(mvar::kItemVariationStore);
+    if (!mvar.ok || record_size < mvar::kValueRecordSize) return false;
+    if (count == 0 || store == 0) return true;  // nothing varies
+    std::vector<DeltaSets> sets;
+    if (!read_delta_sets(mvar, store, coordinates, sets)) return false;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t record = mvar::kRecords + record_size * i;
+        if (mvar.get(mvar::kValueTag, record) != tag) continue;
+        const std::size_t outer = mvar.get(mvar::kOuterIndex, record);
+        const std::size_t inner = mvar.get(mvar::kInnerIndex, record);
+        if (mvar.ok && outer < sets.size())
+            delta = std::lround(std::floor(delta_of(mvar, sets[outer], inner) + 0.5));
+        break;
+    }
+    return mvar.ok;
 }
 
 }  // namespace dm12_gdi

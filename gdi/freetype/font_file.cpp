@@ -1,5 +1,8 @@
 #include "font_file.h"
 
+#include FT_MULTIPLE_MASTERS_H
+#include FT_SIZES_H
+
 #include <errno.h>
 #include <fcntl.h>
 #include <malloc.h>
@@ -37,7 +40,77 @@ struct FaceStream {
     FT_StreamRec stream{};
     ReadAhead windows{ReadAhead::kFaceWindowSize};
     FileSnapshot snapshot;
+    std::string path;
+    FT_Library library = nullptr;  // the library the face was opened in
 };
+
+// The named instance of a variable font that each library's thread closed
+// last, kept for its next named instance of the same file (open_face). One
+// slot a library, in a table that needs no destruction: the main thread's
+// library goes at exit, after anything else. A library finding no free slot
+// keeps nothing.
+struct KeptFace {
+    FT_Library library;
+    FT_Face face;
+};
+constexpr std::size_t kKeptFaces = 64;
+std::mutex kept_mutex;
+KeptFace kept_faces[kKeptFaces];
+
+// Takes the face kept for `library`, if any.
+FT_Face take_kept_face(FT_Library library) {
+    std::lock_guard<std::mutex> lock(kept_mutex);
+    for (KeptFace &kept : kept_faces)
+        if (kept.library == library) {
+            kept.library = nullptr;
+            return std::exchange(kept.face, nullptr);
+        }
+    return nullptr;
+}
+
+// Keeps `face` for `library`; false where no slot is free.
+bool keep_face(FT_Library library, FT_Face face) {
+    std::lock_guard<std::mutex> lock(kept_mutex);
+    for (KeptFace &kept : kept_faces)
+        if (!kept.library) {
+            kept = {library, face};
+            return true;
+        }
+    return false;
+}
+
+bool is_named_instance_of_variable_font(FT_Face face) {
+    return FT_HAS_MULTIPLE_MASTERS(face) && instance_number(face->face_index) > 0;
+}
+
+// The kept face switched to named instance `index` of `path`, where it is a
+// face of that file in `library`, and the file is still the one `expected`
+// describes; else null, and the kept face is closed.
+FT_Face kept_face_at(FT_Library library, const std::string &path, long index,
+                     const FileSnapshot &expected) {
+    FT_Face face = take_kept_face(library);
+    if (!face) return nullptr;
+    const auto *file = static_cast<const FaceStream *>(face->generic.data);
+    struct stat status;
+    const bool same_file =
+        instance_number(index) > 0 && file->library == library && file->path == path &&
+        face_index(face->face_index) == face_index(index) && file->snapshot == expected &&
+        stat(path.c_str(), &status) == 0 && snapshot_of(status) == expected;
+    // A fresh size, so that sizing runs the control-value program with the
+    // instance's control values, as it does in a face just opened.
+    FT_Size size = nullptr;
+    if (same_file &&
+        FT_Set_Named_Instance(face, static_cast<FT_UInt>(instance_number(index))) == 0 &&
+        FT_New_Size(face, &size) == 0) {
+        FT_Size used = face->size;
+        FT_Activate_Size(size);
+        FT_Done_Size(used);
+        return face;
+    }
+    FT_Done_Face(face);
+    throw_if_freetype_ran_out();
+    return nullptr;
+}
 
 // Up to `count` bytes at `offset`; fewer where the file shrank, which
 // FreeType sees as a short read.
@@ -124,6 +197,7 @@ struct Library {
         if (new_freetype_library(&library, kTrueTypeInterpreterVersion) != 0) library = nullptr;
     }
     ~Library() {
+        close_kept_face(library);
         if (library) done_freetype_library(library);
     }
     Library(const Library &) = delete;
@@ -203,6 +277,7 @@ OwnedFace open_face(FT_Library library, const std::string &path, long index,
                     const FileSnapshot &expected, std::string &problem) {
     problem.clear();
     if (!library) throw std::bad_alloc();  // FreeType could not start: it had no memory
+    if (FT_Face kept = kept_face_at(library, path, index, expected)) return OwnedFace(kept);
     auto *file = new FaceStream;  // before the descriptor, which it would else leak
     FileSnapshot seen;
     int descriptor = -1;
@@ -219,6 +294,8 @@ OwnedFace open_face(FT_Library library, const std::string &path, long index,
     file->windows.descriptor = descriptor;
     file->windows.size = static_cast<unsigned long>(seen.size);
     file->snapshot = seen;
+    file->path = path;
+    file->library = library;
     file->stream.size = static_cast<unsigned long>(seen.size);
     file->stream.read = read_stream;
     file->stream.close = close_stream;
@@ -233,6 +310,20 @@ OwnedFace open_face(FT_Library library, const std::string &path, long index,
     }
     face->generic.data = file;
     return OwnedFace(face);
+}
+
+void close_face(FT_Face face) {
+    if (!face) return;
+    const auto *file = static_cast<const FaceStream *>(face->generic.data);
+    if (is_named_instance_of_variable_font(face) && file) {
+        close_kept_face(file->library);
+        if (keep_face(file->library, face)) return;
+    }
+    FT_Done_Face(face);
+}
+
+void close_kept_face(FT_Library library) {
+    if (FT_Face face = take_kept_face(library)) FT_Done_Face(face);
 }
 
 bool face_file_unchanged(FT_Face face) {

@@ -98,10 +98,14 @@ constexpr long kInstanceShift = 16;
 inline long instance_number(long index) { return index >> kInstanceShift; }
 inline long face_index(long index) { return index & 0xFFFF; }
 
+// Closes a face that open_face opened, or keeps it for the thread's next
+// named instance of the same file (open_face).
+void close_face(FT_Face face);
+
 // A FreeType face and its owner: every face our GDI opens is one of these,
 // closed (with the file under it) when its owner goes.
 struct FaceCloser {
-    void operator()(FT_Face face) const { FT_Done_Face(face); }
+    void operator()(FT_Face face) const { close_face(face); }
 };
 using OwnedFace = std::unique_ptr<FT_FaceRec_, FaceCloser>;
 
@@ -110,14 +114,23 @@ using OwnedFace = std::unique_ptr<FT_FaceRec_, FaceCloser>;
 // be read or is no longer the one `expected` describes, with the problem to
 // tell, or where it holds no such face (`problem` empty).
 //
-// Each named instance of a variable font is a face opened anew, though the
-// face of another instance of the file could be switched to it
-// (FT_Set_Named_Instance) for less: a switched face does not hold what a
-// face opened at that instance holds. Switching DM12Schrift from instance 1
-// to 8, FreeType 2.12 leaves the face's ascender at 885 where opening gives
-// 900, and 2.13 leaves OS/2's usWinAscent at 895 where opening gives 900.
+// A variable font's named instances are faces of one file that differ only
+// in their coordinates. The face of one that a library's thread closed last
+// is kept until the thread opens another face: a named instance of the same
+// file, unchanged, is then that face switched to it (FT_Set_Named_Instance),
+// with a size of its own, where opening the file again would have FreeType
+// read its tables, gvar's glyph offsets and, at the first glyph, all of
+// HVAR again. A switched face holds what a face opened at the instance
+// holds, but for the values FreeType varies by MVAR: switching DM12Schrift
+// from instance 8 to 1, FreeType 2.13 keeps usWinDescent at 275 where
+// opening gives 250, and 2.12 keeps the face's ascender. The enumeration
+// works usWinAscent and usWinDescent out from the file's OS/2 and MVAR
+// (font_face.cpp) and reads no ascender of an sfnt.
 OwnedFace open_face(FT_Library library, const std::string &path, long index,
                     const FileSnapshot &expected, std::string &problem);
+
+// Closes the face kept for `library`, if any: before the library goes.
+void close_kept_face(FT_Library library);
 
 // Whether the file under a face that open_face opened is still as it was
 // when opened: false once it has been rewritten or has shrunk.

@@ -195,6 +195,7 @@ void work(MeasuringAhead &measuring, std::size_t families, std::size_t window) {
         // Short of memory or descriptors, this worker stops, and leaves the
         // family it had to the program's own thread, which has the last word.
     }
+    close_kept_face(library);
     done_freetype_library(library);
 }
 

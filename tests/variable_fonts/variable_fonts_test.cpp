@@ -25,9 +25,11 @@
 #include <vector>
 
 #include "expected_tables.h"
+#include "face_reading.h"
 #include "font_file.h"
 #include "gdi.h"
 #include "gdi_test_support.h"
+#include "realized_font.h"
 #include "representative_choice.h"
 
 namespace {
@@ -264,6 +266,64 @@ TEST(VariableFonts, ChoosingTheRepresentativeHoldsOneFaceOpen) {
     ASSERT_NE(chosen, nullptr);
     EXPECT_EQ(chosen->faces.front().file, family.members[1].path);
     EXPECT_EQ(chosen->faces.front().logfont.lfHeight, 37);
+}
+
+// A named instance read after another instance of its file (the face kept
+// from that one, switched to it) reads and measures as the face opened at
+// it: the same LOGFONTA, TEXTMETRICA and widths, from every other instance of
+// DM12Schrift, whose MVAR varies usWinAscent and usWinDescent (a switched
+// face keeps FreeType 2.13's OS/2 values of the instance it was opened at).
+TEST(VariableFonts, SwitchedInstanceReadsAsOpened) {
+    struct Read {
+        dm12_gdi::FontFace face;
+        dm12_gdi::CodeWidths widths;
+    };
+    FT_Library library = dm12_gdi::freetype_library();
+    const auto read = [library](long instance) {
+        dm12_gdi::ListedFace listed;
+        listed.path = std::string(DUMP_METRICS12_VARIABLE_FONT_DIR) + "/DM12Schrift.ttf";
+        listed.index = instance << dm12_gdi::kInstanceShift;
+        listed.format = "TrueType";
+        listed.named_instance = true;
+        listed.style.family = "DM12Schrift";
+        std::string problem;
+        Read result;
+        dm12_gdi::OwnedFace opened;
+        EXPECT_TRUE(dm12_gdi::take_snapshot(listed.path, listed.snapshot, problem)) << problem;
+        EXPECT_TRUE(dm12_gdi::read_with_freetype(library, listed, result.face, problem, &opened))
+            << "instance " << instance << ": " << problem;
+        dm12_gdi::FontFamily family;
+        family.faces.push_back(result.face);
+        dm12_gdi::SizedFace sized;
+        if (opened)
+            dm12_gdi::measure_representative(family, std::move(opened), sized, result.widths);
+        return result;
+    };
+    const auto widths_of = [](const dm12_gdi::CodeWidths &widths) {
+        std::ostringstream out;
+        for (std::size_t i = 0; i < kCodes; ++i)
+            out << widths.measured[i] << ' ' << widths.widths[i].abcfA << ' '
+                << widths.widths[i].abcfB << ' ' << widths.widths[i].abcfC << '\n';
+        return out.str();
+    };
+    constexpr long kInstances = 15;
+    for (long to = 1; to <= kInstances; ++to) {
+        dm12_gdi::close_kept_face(library);
+        const Read opened = read(to);
+        for (long from = 1; from <= kInstances; ++from) {
+            if (from == to) continue;
+            SCOPED_TRACE("instance " + std::to_string(to) + " after " + std::to_string(from));
+            dm12_gdi::close_kept_face(library);
+            read(from);
+            const Read switched = read(to);
+            EXPECT_EQ(describe(switched.face.logfont), describe(opened.face.logfont));
+            EXPECT_EQ(switched.face.metrics.tmAscent, opened.face.metrics.tmAscent);
+            EXPECT_EQ(switched.face.metrics.tmDescent, opened.face.metrics.tmDescent);
+            EXPECT_EQ(switched.face.metrics.tmMaxCharWidth, opened.face.metrics.tmMaxCharWidth);
+            EXPECT_EQ(widths_of(switched.widths), widths_of(opened.widths));
+        }
+    }
+    dm12_gdi::close_kept_face(library);
 }
 
 // --- fonts given at run time ------------------------------------------------

@@ -109,7 +109,7 @@ bool blend_coordinates(FT_Face face, std::vector<double> &coordinates) {
 // OS/2's usWinAscent and usWinDescent at a named instance: the file's own
 // values with MVAR's deltas, as FreeType gives them in a face opened at the
 // instance. A face switched to it from another instance (open_face) may
-// hold the other's: FreeType 2.13 does not vary them again.
+// hold the other's: FreeType 2.13 leaves one or the other as it was.
 void instance_win_metrics(FT_Face face, long &ascent, long &descent) {
     std::vector<unsigned char> os2, mvar;
     std::vector<double> coordinates;
